@@ -1,0 +1,26 @@
+# The two everyday commands: `make run` and `make test`.
+.PHONY: all deps configure build run test test-sanitize clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+configure: deps
+	@cmake --preset default >/dev/null
+
+build: configure
+	@cmake --build --preset default
+
+run: build
+	./build/korvanel
+
+test: build
+	ctest --preset default
+
+test-sanitize: deps
+	cmake --preset asan >/dev/null && cmake --build --preset asan && ctest --preset asan
+	cmake --preset tsan >/dev/null && cmake --build --preset tsan && ctest --preset tsan
+
+clean:
+	rm -rf build build-asan build-tsan

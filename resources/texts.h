@@ -1,0 +1,44 @@
+// Every text the user sees, in UTF-8, in one place. Grouped by the subsystem that shows
+// it; formats are printf formats.
+#pragma once
+
+namespace korvanel::text {
+
+// ---- proxy engine: listener and access control ----
+inline constexpr const char kServerStarted[] = "サーバを開始しました PORT:";
+inline constexpr const char kServerStopped[] = "サーバを停止しました";
+inline constexpr const char kAlreadyStartedTitle[] = "サーバーは既に開始しています";
+inline constexpr const char kAlreadyStartedText[] =
+    "サーバーを再起動する場合は、\r\n一度サーバーを停止してから、\r\nサーバーの開始をしてください";
+inline constexpr const char kBindLocal[] = "ローカル";
+inline constexpr const char kBindPublic[] = "パブリック";
+inline constexpr const char kStateRunning[] = "作動中";
+inline constexpr const char kStateStopped[] = "停止中";
+inline constexpr const char kIpPermitted[] = "を許可";
+inline constexpr const char kIpBlocked[] = "をブロックし切断";
+inline constexpr const char kIpDisconnecting[] = "切断します";
+inline constexpr const char kZeroBytes[] = "0 Byte";
+
+// ---- proxy engine: connection handler, heads, upstream, error page ----
+
+// ---- settings: configuration file and worker commands ----
+inline constexpr const char kThreadErrorTitle[] = "thread error";
+inline constexpr const char kThreadErrorTitleDots[] = "thread error..";
+inline constexpr const char kThreadErrorText[] = "error";
+inline constexpr const char kReadErrorTitle[] = "設定ファイルの読み取りエラー";
+inline constexpr const char kReadErrorText[] =
+    "dataの読み込みに失敗しました\r\ndataファイル削除して再起動してください。";
+inline constexpr const char kOutOfMemoryTitle[] = "エラー";
+inline constexpr const char kOutOfMemoryText[] = "メモリを確保できませんでした";
+
+// ---- logging ----
+
+// ---- proxy checker ----
+
+// ---- browser integration ----
+
+// ---- headless program ----
+inline constexpr const char kHeadlessCannotStart[] =
+    "korvanel: the server could not start on port %s (is the port in use?)\n";
+
+}  // namespace korvanel::text

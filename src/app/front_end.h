@@ -1,0 +1,67 @@
+// The front end port: everything the core needs from a window. Three implementations: the
+// headless one (standard output and error), the recording one for tests, and later the
+// window. Every method may be called from any thread.
+//
+// No core thread may block on the front end while the front end waits for that thread;
+// once shutdown has begun, no call here blocks.
+#pragma once
+
+#include <functional>
+#include <thread>
+#include <string>
+#include <string_view>
+
+namespace korvanel {
+
+// The labels of the main window's status area.
+enum class Label {
+    kActiveConnections,     // active first-request connections
+    kKeepAliveConnections,  // active keep-alive connections
+    kServedConnections,     // connections served
+    kBlockedClients,
+    kBytesReceived,
+    kBytesSent,
+    kBindMode,     // "ローカル" / "パブリック"
+    kServerState,  // "作動中" / "停止中"
+    kPort,
+};
+
+// The log panes; kStatus is the command log.
+enum class Pane { kAccess, kSendHeaders, kRecvHeaders, kHeaderPairs, kStatus };
+
+class FrontEnd {
+public:
+    virtual ~FrontEnd() = default;
+
+    virtual void SetLabel(Label label, std::string_view text) = 0;
+    // Appends to a pane. When the pane's length plus the text's length reaches `limit`
+    // characters, as many characters as the text holds are first deleted from the start
+    // of the pane (AppendTrimmed implements the rule for front ends that keep the text).
+    virtual void AppendToPane(Pane pane, std::string_view text, std::size_t limit) = 0;
+    // Caps a pane's size (the accept thread limits the four log boxes).
+    virtual void LimitPane(Pane pane, std::size_t characters) { (void)pane; (void)characters; }
+    virtual void SetStatusBar(int part, std::string_view text) = 0;
+    // The modal message dialog: blocks until answered (the headless one answers at once).
+    virtual void ShowMessage(std::string_view title, std::string_view text) = 0;
+    // The save command that every status line sends (writes `data`).
+    virtual void RequestSave() = 0;
+    // Waits until `thread` has ended and joins it. A window keeps its event loop turning.
+    virtual void WaitFor(std::thread& thread) = 0;
+
+    // The proxy-check dialog, driven by the checker run.
+    virtual void SetCheckLine(int line, std::string_view text) { (void)line; (void)text; }
+    virtual void SetCheckProgress(int position, int maximum) { (void)position; (void)maximum; }
+    virtual void SetCheckButtons(bool ok_enabled, bool close_enabled) {
+        (void)ok_enabled;
+        (void)close_enabled;
+    }
+};
+
+// Number of characters (UTF-8 code points) in `text`.
+std::size_t CountCharacters(std::string_view text);
+
+// The pane rule: when pane + text reaches `limit` characters, drop as many characters as
+// `text` holds from the front of `pane`; then append `text`.
+void AppendTrimmed(std::string& pane, std::string_view text, std::size_t limit);
+
+}  // namespace korvanel

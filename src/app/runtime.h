@@ -1,0 +1,43 @@
+// The process-wide records held together: settings, locks, server state, log buffers,
+// sockets, clock and front end. The program makes one at start-up and passes it by
+// reference; a test makes as many as it needs, so tests never share state.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "app/front_end.h"
+#include "engine/server_state.h"
+#include "logging/log_queue.h"
+#include "platform/clock.h"
+#include "platform/named_locks.h"
+#include "platform/socket.h"
+#include "settings/settings.h"
+
+namespace korvanel {
+
+struct Runtime {
+    explicit Runtime(FrontEnd& front_end, std::string directory = ".")
+        : front(front_end), dir(std::move(directory)), logs(locks) {}
+    Runtime(const Runtime&) = delete;
+    Runtime& operator=(const Runtime&) = delete;
+
+    FrontEnd& front;
+    // Where `data` and the log files live (the current directory in the program).
+    std::string dir;
+
+    NamedLocks locks;
+    Settings settings;  // under locks.settings
+    ServerControl server;
+    LogQueue logs;
+    SocketRegistry sockets;
+    Clock clock = Clock::System();
+
+    // 1 while no proxy check runs or a stop was requested (under the checker lock).
+    int check_stopped = 1;
+
+    // `dir` + "/" + name.
+    std::string PathOf(const char* name) const { return dir + "/" + name; }
+};
+
+}  // namespace korvanel

@@ -1,0 +1,68 @@
+// The five log buffers. Producers append under a buffer's lock; the logger thread (four
+// times a second) and any producer that finds its buffer past the threshold flush it to
+// the log's pane and file, as the log's mode says.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+#include "app/front_end.h"
+#include "platform/named_locks.h"
+#include "settings/settings.h"
+
+namespace korvanel {
+
+enum class LogId { kIp, kAccess, kSendHeaders, kRecvHeaders, kHeaderPairs };
+inline constexpr int kLogCount = 5;
+
+struct LogBuffer {
+    LogBuffer(LogId id, std::size_t capacity, std::size_t flush_threshold, std::size_t pane_limit,
+              Pane pane, LogMode Settings::*mode, const char* file_name, Lock& lock)
+        : id(id),
+          capacity(capacity),
+          flush_threshold(flush_threshold),
+          pane_limit(pane_limit),
+          pane(pane),
+          mode(mode),
+          file_name(file_name),
+          lock(lock),
+          text(new char[capacity]) {
+        text[0] = '\0';
+    }
+
+    const LogId id;
+    const std::size_t capacity;         // bytes, with the terminating NUL
+    const std::size_t flush_threshold;  // a producer flushes when the text is longer
+    const std::size_t pane_limit;       // characters; 0 for the IP log (no pane)
+    const Pane pane;
+    LogMode Settings::*const mode;  // null for the IP log: always the file
+    const char* const file_name;
+    Lock& lock;
+
+    std::unique_ptr<char[]> text;  // NUL-terminated, guarded by `lock`
+    std::size_t length = 0;
+
+    std::string_view view() const { return {text.get(), length}; }
+};
+
+struct LogQueue {
+    explicit LogQueue(NamedLocks& locks)
+        : ip(LogId::kIp, 8096, 4048, 0, Pane::kStatus, nullptr, "ip_log", locks.ip_log),
+          access(LogId::kAccess, 150000, 75000, 51200, Pane::kAccess, &Settings::access_log,
+                 "access_log", locks.access_log),
+          send_headers(LogId::kSendHeaders, 68400, 34200, 30720, Pane::kSendHeaders,
+                       &Settings::send_header_log, "send_log", locks.send_header_log),
+          recv_headers(LogId::kRecvHeaders, 68400, 34200, 30720, Pane::kRecvHeaders,
+                       &Settings::recv_header_log, "recv_log", locks.recv_header_log),
+          header_pairs(LogId::kHeaderPairs, 137000, 68500, 51200, Pane::kHeaderPairs,
+                       &Settings::send_recv_header_log, "send_recv_log", locks.header_pair_log) {}
+
+    LogBuffer ip;
+    LogBuffer access;
+    LogBuffer send_headers;
+    LogBuffer recv_headers;
+    LogBuffer header_pairs;
+};
+
+}  // namespace korvanel

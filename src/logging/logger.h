@@ -1,0 +1,26 @@
+// Flushing and the logger thread.
+#pragma once
+
+#include <thread>
+
+#include "logging/log_queue.h"
+
+namespace korvanel {
+
+struct Runtime;
+
+inline constexpr int kLoggerCycleMs = 250;
+
+// Empties one buffer into its pane and, by its mode, its file (rotating it when full).
+// Returns 1, or -1 when the file could not be opened (the buffer keeps its text).
+int FlushLog(Runtime& rt, LogBuffer& buffer);
+
+// Starts the logger thread and returns once it has signalled its start. False when the
+// thread could not be started.
+bool StartLogger(Runtime& rt, std::thread& logger);
+
+// The logger stop: a short thread that sets the stop flag under the server lock; the
+// caller waits for it through the front end. False when it could not be started.
+bool StopLogger(Runtime& rt);
+
+}  // namespace korvanel

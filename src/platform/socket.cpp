@@ -1,0 +1,297 @@
+#include "platform/socket.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace korvanel {
+
+// ---- registry ----
+
+void SocketRegistry::CleanUp() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    cleaned_up_ = true;
+    for (Entry& entry : fds_) {
+        if (!entry.revoked) {
+            ::shutdown(entry.fd, SHUT_RDWR);
+            entry.revoked = true;
+        }
+    }
+}
+
+void SocketRegistry::Reset() {
+    std::lock_guard<std::mutex> hold(mutex_);
+    cleaned_up_ = false;
+}
+
+bool SocketRegistry::Revoke(int fd) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    for (Entry& entry : fds_) {
+        if (entry.fd == fd) {
+            ::shutdown(fd, SHUT_RDWR);
+            entry.revoked = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool SocketRegistry::IsRevoked(int fd) const {
+    std::lock_guard<std::mutex> hold(mutex_);
+    for (const Entry& entry : fds_) {
+        if (entry.fd == fd) return entry.revoked;
+    }
+    return true;
+}
+
+std::size_t SocketRegistry::Count() const {
+    std::lock_guard<std::mutex> hold(mutex_);
+    return fds_.size();
+}
+
+void SocketRegistry::Add(int fd) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    if (cleaned_up_) ::shutdown(fd, SHUT_RDWR);
+    fds_.push_back(Entry{fd, cleaned_up_});
+}
+
+void SocketRegistry::Remove(int fd) {
+    std::lock_guard<std::mutex> hold(mutex_);
+    auto it = std::find_if(fds_.begin(), fds_.end(), [fd](const Entry& e) { return e.fd == fd; });
+    if (it != fds_.end()) {
+        *it = fds_.back();
+        fds_.pop_back();
+    }
+}
+
+// ---- socket ----
+
+Socket::Socket(int fd, SocketRegistry* registry) : fd_(fd), registry_(registry) {
+    if (fd_ >= 0 && registry_) registry_->Add(fd_);
+}
+
+Socket::Socket(Socket&& other) noexcept : fd_(other.fd_), registry_(other.registry_) {
+    other.fd_ = -1;
+    other.registry_ = nullptr;
+}
+
+Socket& Socket::operator=(Socket&& other) noexcept {
+    if (this != &other) {
+        Close();
+        fd_ = other.fd_;
+        registry_ = other.registry_;
+        other.fd_ = -1;
+        other.registry_ = nullptr;
+    }
+    return *this;
+}
+
+Socket Socket::OpenTcp(SocketRegistry& registry) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+    if (fd < 0) return Socket();
+    return Socket(fd, &registry);
+}
+
+void Socket::Close() {
+    if (fd_ < 0) return;
+    // Unregister first: from here on a clean-up cannot touch this descriptor number.
+    if (registry_) registry_->Remove(fd_);
+    ::close(fd_);
+    fd_ = -1;
+    registry_ = nullptr;
+}
+
+bool Socket::Revoked() const {
+    if (fd_ < 0) return true;
+    return registry_ ? registry_->IsRevoked(fd_) : false;
+}
+
+bool Socket::SetNoDelay() {
+    int on = 1;
+    return ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0;
+}
+
+bool Socket::SetReuseAddress() {
+    int on = 1;
+    return ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0;
+}
+
+namespace {
+
+IoResult Failure(const Socket& socket, int error) {
+    if (error == EAGAIN || error == EWOULDBLOCK) return {0, IoStatus::kWouldBlock, error};
+    if (error == EBADF || error == ENOTSOCK || socket.Revoked()) {
+        return {0, IoStatus::kRevoked, error};
+    }
+    return {0, IoStatus::kError, error};
+}
+
+PollResult WaitFor(int fd, short events, int timeout_ms) {
+    if (fd < 0) return PollResult::kError;
+    pollfd entry{fd, events, 0};
+    for (;;) {
+        int n = ::poll(&entry, 1, timeout_ms < 0 ? -1 : timeout_ms);
+        if (n > 0) {
+            if (entry.revents & POLLNVAL) return PollResult::kError;
+            return PollResult::kReady;  // readiness, hang-up and error all wake the caller
+        }
+        if (n == 0) return PollResult::kTimeout;
+        if (errno != EINTR) return PollResult::kError;
+    }
+}
+
+}  // namespace
+
+IoResult Socket::Receive(char* buffer, std::size_t length) {
+    if (fd_ < 0) return {0, IoStatus::kRevoked, EBADF};
+    for (;;) {
+        ssize_t n = ::recv(fd_, buffer, length, 0);
+        if (n > 0) return {static_cast<long>(n), IoStatus::kOk, 0};
+        if (n == 0) {
+            if (length == 0) return {0, IoStatus::kOk, 0};
+            // A shut-down socket reads as end of stream; tell the two apart.
+            if (Revoked()) return {0, IoStatus::kRevoked, 0};
+            return {0, IoStatus::kPeerClosed, 0};
+        }
+        if (errno == EINTR) continue;
+        return Failure(*this, errno);
+    }
+}
+
+IoResult Socket::Send(const char* data, std::size_t length) {
+    if (fd_ < 0) return {0, IoStatus::kRevoked, EBADF};
+    for (;;) {
+        ssize_t n = ::send(fd_, data, length, MSG_NOSIGNAL);
+        if (n >= 0) return {static_cast<long>(n), IoStatus::kOk, 0};
+        if (errno == EINTR) continue;
+        return Failure(*this, errno);
+    }
+}
+
+PollResult Socket::WaitReadable(int timeout_ms) { return WaitFor(fd_, POLLIN, timeout_ms); }
+PollResult Socket::WaitWritable(int timeout_ms) { return WaitFor(fd_, POLLOUT, timeout_ms); }
+
+namespace {
+sockaddr_in ToSockaddr(const Ipv4Endpoint& endpoint) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(endpoint.address);
+    address.sin_port = htons(endpoint.port);
+    return address;
+}
+}  // namespace
+
+Socket::ConnectStart Socket::StartConnect(const Ipv4Endpoint& target) {
+    sockaddr_in address = ToSockaddr(target);
+    for (;;) {
+        if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+            return ConnectStart::kConnected;
+        }
+        if (errno == EINTR) continue;
+        return errno == EINPROGRESS ? ConnectStart::kInProgress : ConnectStart::kFailed;
+    }
+}
+
+int Socket::ConnectError() {
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length) != 0) return errno;
+    return error;
+}
+
+bool Socket::Bind(const Ipv4Endpoint& local) {
+    sockaddr_in address = ToSockaddr(local);
+    return ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+}
+
+bool Socket::Listen(int backlog) { return ::listen(fd_, backlog) == 0; }
+
+IoResult Socket::Accept(Socket& client, int& peer_family) {
+    if (fd_ < 0) return {0, IoStatus::kRevoked, EBADF};
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    for (;;) {
+        int fd = ::accept4(fd_, reinterpret_cast<sockaddr*>(&peer), &length,
+                           SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd >= 0) {
+            peer_family = peer.ss_family;
+            client = Socket(fd, registry_);
+            return {1, IoStatus::kOk, 0};
+        }
+        if (errno == EINTR) continue;
+        // A listening socket that was shut down reports EINVAL.
+        if (errno == EINVAL && Revoked()) return {0, IoStatus::kRevoked, errno};
+        return Failure(*this, errno);
+    }
+}
+
+bool Socket::LocalEndpoint(Ipv4Endpoint& out) const {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) return false;
+    if (address.sin_family != AF_INET) return false;
+    out.address = ntohl(address.sin_addr.s_addr);
+    out.port = ntohs(address.sin_port);
+    return true;
+}
+
+bool Socket::PeerEndpoint(Ipv4Endpoint& out) const {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (::getpeername(fd_, reinterpret_cast<sockaddr*>(&address), &length) != 0) return false;
+    if (address.sin_family != AF_INET) return false;
+    out.address = ntohl(address.sin_addr.s_addr);
+    out.port = ntohs(address.sin_port);
+    return true;
+}
+
+// ---- addresses ----
+
+bool ResolveIpv4(const char* host, const char* service, bool passive, Ipv4Endpoint& out) {
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = passive ? AI_PASSIVE : 0;
+    addrinfo* results = nullptr;
+    const char* node = (host && *host) ? host : nullptr;
+    if (::getaddrinfo(node, service, &hints, &results) != 0 || !results) return false;
+    bool found = false;
+    for (addrinfo* r = results; r; r = r->ai_next) {
+        if (r->ai_family == AF_INET) {
+            auto* address = reinterpret_cast<sockaddr_in*>(r->ai_addr);
+            out.address = ntohl(address->sin_addr.s_addr);
+            out.port = ntohs(address->sin_port);
+            found = true;
+            break;
+        }
+    }
+    ::freeaddrinfo(results);
+    return found;
+}
+
+bool ParseIpv4(const char* text, uint32_t& host_order) {
+    in_addr address{};
+    if (::inet_pton(AF_INET, text, &address) != 1) return false;
+    host_order = ntohl(address.s_addr);
+    return true;
+}
+
+void FormatIpv4(uint32_t host_order, char* out, std::size_t capacity) {
+    std::snprintf(out, capacity, "%u.%u.%u.%u", (host_order >> 24) & 255u,
+                  (host_order >> 16) & 255u, (host_order >> 8) & 255u, host_order & 255u);
+}
+
+int Ipv6Family() { return AF_INET6; }
+int Ipv4Family() { return AF_INET; }
+
+}  // namespace korvanel

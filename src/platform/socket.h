@@ -1,0 +1,140 @@
+// Non-blocking IPv4 TCP sockets driven by poll, and the socket registry.
+//
+// Ownership: a Socket owns its descriptor and closes it exactly once (Close() or the
+// destructor). No other thread ever closes it: descriptor numbers are reused at once on
+// Linux, so a close by a stranger could hit somebody else's new socket.
+//
+// The registry is how a stop reaches blocked threads. Every socket the engine opens is
+// registered; CleanUp() shuts down every registered socket (both directions) and marks it
+// revoked, which wakes every poll that waits on it. A socket registered after a clean-up is
+// revoked at once, until Reset(). An owner that sees an I/O failure on a revoked socket
+// reports "no longer a socket" (-9 in the engine's terms).
+//
+// Nothing above src/platform/ includes a system socket header: addresses travel as
+// Ipv4Endpoint (host byte order).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <vector>
+
+namespace korvanel {
+
+struct Ipv4Endpoint {
+    uint32_t address = 0;  // host byte order
+    uint16_t port = 0;
+};
+
+enum class IoStatus {
+    kOk,          // bytes moved (bytes > 0)
+    kWouldBlock,  // nothing now; poll and try again
+    kPeerClosed,  // orderly end of stream from the peer (receive only)
+    kRevoked,     // the registry cleaned this socket up, or it is not open
+    kError,       // any other failure; `error` holds errno
+};
+
+struct IoResult {
+    long bytes = 0;
+    IoStatus status = IoStatus::kOk;
+    int error = 0;
+};
+
+enum class PollResult { kReady, kTimeout, kError };
+
+class SocketRegistry {
+public:
+    SocketRegistry() { fds_.reserve(256); }
+
+    // Shuts down every registered socket and marks it revoked; sockets added from now on
+    // until Reset() are revoked as they are added.
+    void CleanUp();
+    // Ends the cleaned-up state (a new server start).
+    void Reset();
+    // Shuts down one registered socket and marks it revoked (waking its owner's waits).
+    // Returns false when `fd` is not registered: then it is left alone.
+    bool Revoke(int fd);
+
+    bool IsRevoked(int fd) const;
+    std::size_t Count() const;
+
+private:
+    friend class Socket;
+    struct Entry {
+        int fd;
+        bool revoked;
+    };
+    void Add(int fd);
+    void Remove(int fd);
+
+    mutable std::mutex mutex_;
+    std::vector<Entry> fds_;
+    bool cleaned_up_ = false;
+};
+
+class Socket {
+public:
+    Socket() = default;
+    ~Socket() { Close(); }
+    Socket(const Socket&) = delete;
+    Socket& operator=(const Socket&) = delete;
+    Socket(Socket&& other) noexcept;
+    Socket& operator=(Socket&& other) noexcept;
+
+    // A new non-blocking IPv4 stream socket, registered. Invalid on failure.
+    static Socket OpenTcp(SocketRegistry& registry);
+
+    bool valid() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
+    // Unregisters and closes the descriptor; a no-op on an invalid socket.
+    void Close();
+    // True when the registry revoked the socket, or when it is not open.
+    bool Revoked() const;
+
+    bool SetNoDelay();
+    bool SetReuseAddress();
+
+    // One non-blocking receive / send. Send never raises SIGPIPE.
+    IoResult Receive(char* buffer, std::size_t length);
+    IoResult Send(const char* data, std::size_t length);
+
+    // Waits until the socket can be read (or has reached end of stream or an error) /
+    // written. timeout_ms < 0 waits without limit.
+    PollResult WaitReadable(int timeout_ms);
+    PollResult WaitWritable(int timeout_ms);
+
+    // Connect: Start, then WaitWritable, then ConnectError() (0 when connected).
+    enum class ConnectStart { kConnected, kInProgress, kFailed };
+    ConnectStart StartConnect(const Ipv4Endpoint& target);
+    int ConnectError();
+
+    // Listening socket helpers.
+    bool Bind(const Ipv4Endpoint& local);
+    bool Listen(int backlog);
+    // Accepts one pending connection. Returns kOk with `client` set (registered,
+    // non-blocking), kWouldBlock, kRevoked, or kError (errno in `error`). `peer_family`
+    // receives the peer's address family number.
+    IoResult Accept(Socket& client, int& peer_family);
+    bool LocalEndpoint(Ipv4Endpoint& out) const;
+    bool PeerEndpoint(Ipv4Endpoint& out) const;
+
+private:
+    Socket(int fd, SocketRegistry* registry);
+
+    int fd_ = -1;
+    SocketRegistry* registry_ = nullptr;
+};
+
+// getaddrinfo for IPv4 stream sockets. `host` null or empty resolves the local address:
+// loopback, or with `passive` the wildcard address. Returns false when nothing resolves.
+bool ResolveIpv4(const char* host, const char* service, bool passive, Ipv4Endpoint& out);
+// Dotted-quad text to a host-order address; false when it does not convert.
+bool ParseIpv4(const char* text, uint32_t& host_order);
+// "a.b.c.d" into `out` (at least 16 bytes).
+void FormatIpv4(uint32_t host_order, char* out, std::size_t capacity);
+
+// The address family number for IPv6 as the peer record carries it.
+int Ipv6Family();
+int Ipv4Family();
+
+}  // namespace korvanel

@@ -1,0 +1,84 @@
+// The one settings record and its five lists. Guarded as a whole by the settings lock:
+// readers copy what they need under it and release it before any network I/O.
+#pragma once
+
+#include <array>
+#include <string_view>
+
+#include "platform/fixed_text.h"
+#include "settings/list_rows.h"
+
+namespace korvanel {
+
+inline constexpr int kTagSwitchCount = 56;
+inline constexpr int kTagRowsPerGroup = 4;
+inline constexpr int kUserAgentCapacity = 200;
+inline constexpr int kProxyCapacity = 200;
+inline constexpr int kHeaderRuleCapacity = 100;
+inline constexpr int kEnabledHeaderRuleLimit = 15;
+
+// One digit as text: where a log goes.
+namespace log_mode {
+inline constexpr std::string_view kPaneOnly = "0";
+inline constexpr std::string_view kFileOnly = "1";
+inline constexpr std::string_view kPaneAndFile = "2";
+inline constexpr std::string_view kOff = "3";
+}  // namespace log_mode
+
+using LogMode = FixedText<4>;
+
+// The tag of each of the 56 rows, in their fixed order, four rows to a tag kind.
+extern const std::array<std::string_view, kTagSwitchCount> kTagSwitchTags;
+// The names of the 14 tag groups, in row order ("LINK", ..., "ALL").
+extern const std::array<std::string_view, kTagSwitchCount / kTagRowsPerGroup> kTagGroupNames;
+
+// Placeholder address of the checker CGI: replace the host with the one that hosts
+// tools/korvanel-checker.cgi.
+inline constexpr std::string_view kDefaultCheckAddress = "http://checker.example.net/dizu8d.cgi";
+
+struct Settings {
+    std::array<TagSwitch, kTagSwitchCount> tag_switches;
+    FixedText<66> localorpassive;
+    FixedText<48> allow_user;
+    FixedText<5> http_version;
+    LogMode access_log;
+    LogMode send_header_log;
+    LogMode recv_header_log;
+    LogMode send_recv_header_log;
+    FixedText<8> port;
+    FixedText<222> proxy;
+    FixedText<4> cookie;
+    FixedText<4> setcookie;
+    FixedText<255> agent;
+    FixedText<4> auto_start;
+    FixedText<16> color;
+    FixedText<256> checkproxyaddress;
+    int window_width = 0;
+    int window_height = 0;
+    int split_pos = 300;
+    int window_x = 0;
+    int window_y = 0;
+
+    RowList<UserAgentEntry> user_agents;
+    RowList<ProxyEntry> proxies;
+    HeaderRuleList send_headers;
+    HeaderRuleList recv_headers;
+
+    // Derived: 1 when a row with value "1" has a tag other than "dummy".
+    int tag_filter_active = 0;
+
+    // The values before any file is read.
+    Settings();
+};
+
+// The state a newly created `data` file gives.
+void ApplyNewFileDefaults(Settings& settings);
+
+// 1 when some tag row is on and is not a "dummy" row, else 0 (the caller holds the lock).
+int ComputeTagFilterActive(const Settings& settings);
+
+// Position of the first row with in_use 1, or -1.
+int FindProxyInUse(const Settings& settings);
+int FindUserAgentInUse(const Settings& settings);
+
+}  // namespace korvanel
