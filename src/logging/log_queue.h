@@ -17,17 +17,18 @@ enum class LogId { kIp, kAccess, kSendHeaders, kRecvHeaders, kHeaderPairs };
 inline constexpr int kLogCount = 5;
 
 struct LogBuffer {
-    LogBuffer(LogId id, std::size_t capacity, std::size_t flush_threshold, std::size_t pane_limit,
-              Pane pane, LogMode Settings::*mode, const char* file_name, Lock& lock)
-        : id(id),
-          capacity(capacity),
-          flush_threshold(flush_threshold),
-          pane_limit(pane_limit),
-          pane(pane),
-          mode(mode),
-          file_name(file_name),
-          lock(lock),
-          text(new char[capacity]) {
+    LogBuffer(LogId log_id, std::size_t capacity_bytes, std::size_t threshold,
+              std::size_t pane_characters, Pane log_pane, LogMode Settings::*log_mode,
+              const char* log_file_name, Lock& buffer_lock)
+        : id(log_id),
+          capacity(capacity_bytes),
+          flush_threshold(threshold),
+          pane_limit(pane_characters),
+          pane(log_pane),
+          mode(log_mode),
+          file_name(log_file_name),
+          lock(buffer_lock),
+          text(new char[capacity_bytes]) {
         text[0] = '\0';
     }
 
