@@ -36,6 +36,12 @@ inline constexpr const char kOutOfMemoryText[] = "メモリを確保できませ
 // ---- proxy checker ----
 
 // ---- browser integration ----
+// The menus that start the browser commands, and their items.
+inline constexpr const char kBrowserSetMenu[] = "ﾌﾞﾗｳｻﾞにｾｯﾄ(&S)";
+inline constexpr const char kBrowserResetMenu[] = "ﾌﾞﾗｳｻﾞﾘｾｯﾄ(&R)";
+inline constexpr const char kBrowserFirefoxItem[] = "Firefox (&M)";
+inline constexpr const char kBrowserOperaItem[] = "Opera (&O)";
+inline constexpr const char kBrowserOperaX64Item[] = "Opera x64 (&S)";
 
 // ---- headless program ----
 inline constexpr const char kHeadlessCannotStart[] =
