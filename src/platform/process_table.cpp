@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -95,13 +96,23 @@ void CloseDescriptorsExcept(int keep) {
 // Runs in the grandchild; only async-signal-safe calls. Never returns.
 [[noreturn]] void ExecDetached(const char* path, const char* name, int report_fd) {
     ResetSignals();
+    // The report end must survive the redirection of descriptors 0 to 2.
+    if (report_fd < 3) {
+        int moved = fcntl(report_fd, F_DUPFD_CLOEXEC, 3);
+        if (moved < 0) {
+            int error = errno;
+            ssize_t ignored = write(report_fd, &error, sizeof error);
+            (void)ignored;
+            _exit(127);
+        }
+        report_fd = moved;
+    }
     int null_fd = open("/dev/null", O_RDWR);
     if (null_fd >= 0) {
         dup2(null_fd, 0);
         dup2(null_fd, 1);
         dup2(null_fd, 2);
     }
-    if (report_fd < 3) _exit(127);
     CloseDescriptorsExcept(report_fd);
     char* const argv[] = {const_cast<char*>(name), nullptr};
     execv(path, argv);

@@ -50,7 +50,15 @@ TEST(FirefoxProfile, NoneWithoutHomeOrProfilesIni) {
         ScopedEnv env("HOME", home.path());
         EXPECT_EQ(FindFirefoxProfile(), "");
     }
-    ScopedEnv env("HOME", "");
+    {
+        ScopedEnv env("HOME", "");
+        EXPECT_EQ(FindFirefoxProfile(), "");
+    }
+    // A HOME too long to keep is not cut down to some other folder.
+    std::string long_home = home.path() + "/" + std::string(130, 'h') + "/" + std::string(130, 'h');
+    std::filesystem::create_directories(long_home + "/.mozilla/firefox");
+    WriteFile(long_home + "/.mozilla/firefox/profiles.ini", "Path=p\n");
+    ScopedEnv env("HOME", long_home);
     EXPECT_EQ(FindFirefoxProfile(), "");
 }
 
