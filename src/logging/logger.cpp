@@ -85,7 +85,11 @@ void RunLogger(Runtime& rt, const std::shared_ptr<AutoResetEvent>& started) {
     for (;;) {
         RefreshCounters(rt, shown);
         FlushAll(rt);
-        if (StopRequested(rt)) return;
+        if (StopRequested(rt)) {
+            // Entries made between this cycle's flush and the stop would otherwise be lost.
+            FlushAll(rt);
+            return;
+        }
         std::this_thread::sleep_for(std::chrono::milliseconds(kLoggerCycleMs));
     }
 }
