@@ -46,23 +46,6 @@ TEST_F(LogTest, TwoRotationsInTheSameSecondKeepBothFiles) {
     EXPECT_EQ(ReadFile(path + ".2026_1_2_3_4_5"), first);
 }
 
-TEST_F(LogTest, RotatedNamesHaveNoLeadingZeros) {
-    EXPECT_EQ(RotatedLogName("d/ip_log", LocalTime{2026, 12, 31, 23, 59, 58}, 0),
-              "d/ip_log.2026_12_31_23_59_58");
-    EXPECT_EQ(RotatedLogName("ip_log", LocalTime{2026, 1, 2, 0, 4, 0}, 3),
-              "ip_log.2026_1_2_0_4_0_3");
-}
-
-TEST_F(LogTest, FlushRotatesThroughTheLogsFileName) {
-    rt.clock.local_now = [] { return LocalTime{2026, 3, 4, 5, 6, 7}; };
-    WriteFile(dir.file("ip_log"), std::string(kLogFileRotateBytes, 'x'));
-    LogIp(rt, "10.0.0.1", "切断します");
-    EXPECT_EQ(FlushLog(rt, rt.logs.ip), 1);
-    EXPECT_FALSE(FileExists(dir.file("ip_log")));
-    std::string rotated = ReadFile(dir.file("ip_log.2026_3_4_5_6_7"));
-    EXPECT_EQ(rotated.substr(kLogFileRotateBytes), "10.0.0.1切断します\r\n");
-}
-
 TEST(LogFlush, AFileThatCannotBeOpenedKeepsTheTextWithoutShowingItTwice) {
     TempDir dir;
     RecordingFrontEnd front;
