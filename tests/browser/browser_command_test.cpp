@@ -175,6 +175,20 @@ TEST_F(BrowserCommandTest, OperaClosesOnlyTheProcessesOfItsEdition) {
     EXPECT_EQ(fakes.Starts(3).size(), 3u);
 }
 
+TEST_F(BrowserCommandTest, ACommandWaitsForTheBrowserLock) {
+    std::string folder = MakeOperaFolder(".opera", "[Proxy]\r\nHTTP server\r\n");
+    std::thread command;
+    {
+        Hold held(rt.locks.browser);
+        command = std::thread([&] { Run(BrowserCommand::kSetOpera, 32); });
+        std::this_thread::sleep_for(milliseconds(200));
+        EXPECT_EQ(ReadFile(folder + "opera6.ini"), "[Proxy]\r\nHTTP server\r\n");
+    }
+    command.join();
+    EXPECT_EQ(ReadFile(folder + "opera6.ini"),
+              "[Proxy]\r\nHTTP server=127.0.0.1:8123\r\nUse HTTP=1\r\n");
+}
+
 TEST(BrowserHost, TheSystemUsesTheNamedWaits) {
     BrowserHost host = SystemBrowserHost();
     EXPECT_TRUE(host.scope.exe_folder.empty());
