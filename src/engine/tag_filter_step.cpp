@@ -23,12 +23,14 @@ bool FilterOutputText(FilterOutput& output, const TagSwitches& tags) {
 
 int TakeCompleteTags(std::string_view piece, FilterOutput& output, FilterCarry& carry) {
     std::size_t last = piece.rfind('>');
-    std::string_view complete = last == std::string_view::npos ? "" : piece.substr(0, last + 1);
-    std::string_view rest = last == std::string_view::npos ? piece : piece.substr(last + 1);
-    std::size_t joined = carry.size() + (last == std::string_view::npos ? piece.size() : last + 1);
+    bool found = last != std::string_view::npos;
+    std::size_t cut = found ? last + 1 : 0;
+    std::string_view complete = piece.substr(0, cut);
+    std::string_view rest = piece.substr(cut);
+    std::size_t joined = carry.size() + (found ? complete.size() : rest.size());
     if (joined > kFilterCarryLimit || rest.size() > FilterCarry::kMaxLength) return 0;
     output.clear();
-    if (last == std::string_view::npos) {
+    if (!found) {
         carry.append(rest);
         return 1;
     }
