@@ -170,5 +170,23 @@ TEST_F(ConfigFileTest, WriteFailureLeavesThePreviousFile) {
     EXPECT_EQ(ReadFile(DataPath()), before);
 }
 
+TEST_F(ConfigFileTest, SaveCommandWritesOnAWorkerThread) {
+    ApplyNewFileDefaults(rt.settings);
+    rt.settings.port = "9090";
+    ASSERT_EQ(SaveConfiguration(rt), 1);
+    EXPECT_NE(ReadFile(DataPath()).find(":KORV_PORT\r\n9090\r\n"), std::string::npos);
+}
+
+TEST_F(ConfigFileTest, DataThatCannotBeReadIsNotReplacedByTheDefault) {
+    // A directory named data opens but cannot be read: it is not a missing file.
+    std::filesystem::create_directory(DataPath());
+    EXPECT_EQ(ReadConfiguration(rt), -1);
+    EXPECT_TRUE(std::filesystem::is_directory(DataPath()));
+
+    RecordingFrontEnd other_front;
+    Runtime nowhere{other_front, dir.file("no-such-directory")};
+    EXPECT_EQ(ReadConfiguration(nowhere), -1);
+}
+
 }  // namespace
 }  // namespace korvanel
