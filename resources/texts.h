@@ -35,6 +35,8 @@ inline constexpr const char kStatusBarNoProxy[] = "プロクシサーバ： 無�
 inline constexpr const char kStatusBarNoUserAgent[] = "User-Agentの書き換え： 無し";
 
 // ---- logging ----
+inline constexpr const char kCounterLabelFormat[] = "%d";
+inline constexpr const char kByteTotalLabelFormat[] = "%lld Byte";
 
 // ---- proxy checker ----
 
