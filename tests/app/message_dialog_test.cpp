@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "app/runtime.h"
 #include "support/recording_front_end.h"
@@ -28,22 +26,6 @@ TEST(MessageDialogTest, CutsTitleAndTextToTheirCharacterLimits) {
     EXPECT_EQ(messages[1].second.size(), 4999u * 3);  // whole characters only
     EXPECT_EQ(ShowMessageDialog(rt, std::string(1999, 't'), ""), 0);
     EXPECT_EQ(front.messages()[2].first.size(), 1999u);
-}
-
-TEST(MessageDialogTest, CallsFromSeveralThreadsKeepTheirOwnTexts) {
-    RecordingFrontEnd front;
-    Runtime rt(front);
-    std::vector<std::thread> threads;
-    for (int i = 0; i < 8; ++i) {
-        threads.emplace_back([&rt, i] {
-            std::string id = std::to_string(i);
-            for (int n = 0; n < 50; ++n) ShowMessageDialog(rt, "title " + id, "text " + id);
-        });
-    }
-    for (std::thread& thread : threads) thread.join();
-    auto messages = front.messages();
-    ASSERT_EQ(messages.size(), 400u);
-    for (const auto& [title, text] : messages) EXPECT_EQ(title.substr(6), text.substr(5));
 }
 
 }  // namespace
