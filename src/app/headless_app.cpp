@@ -48,6 +48,7 @@ void StopHeadless(Runtime& rt, std::thread& logger) {
 int RunHeadlessProgram() {
     // Before any thread starts, so that only the waiting thread below takes the signals.
     BlockTerminationSignals();
+    IgnoreBrokenPipe();
 
     HeadlessFrontEnd front;
     Runtime rt(front, ".");
