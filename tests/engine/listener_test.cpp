@@ -10,6 +10,7 @@
 #include "app/runtime.h"
 #include "engine/listener_test_support.h"
 #include "engine/server_control.h"
+#include "logging/logger.h"
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"
 
@@ -89,6 +90,22 @@ TEST_F(Listener, StartsServesAndStops) {
     EXPECT_EQ(zero.served + zero.active + zero.keep_alive_active + zero.blocked, 0);
     EXPECT_EQ(rt.server.bytes_sent + rt.server.bytes_received, 0u);
     EXPECT_TRUE(front.messages().empty());
+}
+
+TEST_F(Listener, AdmittedClientReachesTheIpLogFileWithinASecond) {
+    std::thread logger;
+    ASSERT_TRUE(StartLogger(rt, logger));
+    ASSERT_EQ(Start(), 1);
+    HoldClients(1);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return testing::ReadFile(rt.PathOf("ip_log")).find("127.0.0.1を許可\r\n") !=
+                   std::string::npos;
+        },
+        1000));
+    StopServer(rt);
+    StopLogger(rt);
+    logger.join();
 }
 
 TEST_F(Listener, StartWhileListeningOnlyShowsTheMessage) {
