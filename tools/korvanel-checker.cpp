@@ -1,0 +1,109 @@
+// The proxy checker CGI that ships with KORVANEL. Install it as a CGI program on any web
+// server with CGI support (for example as /dizu8d.cgi) and point the checkproxyaddress
+// setting at it.
+//
+// It answers every request with a small HTML page that says it is a KORVANEL checker
+// ("checker_type: korvanel" header and the banner line) and shows everything that reached
+// it that could reveal a client: the requesting address and host name, and the forwarding
+// headers that proxies add. The proxy checker calls a proxy anonymous only when this page
+// holds none of the client's addresses and names.
+//
+// The body always stays between 82 and 2000 bytes, the range the proxy checker accepts:
+// values are HTML-escaped and cut, and entries that would overflow are left out.
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+namespace {
+
+constexpr std::string_view kBanner = "This is KORVANEL Proxy Checker.";
+constexpr std::size_t kBodyLimit = 2000;
+constexpr std::size_t kValueLimit = 255;
+
+// The CGI variables that can carry a client's address or name, in the order shown.
+constexpr const char* kRevealing[] = {
+    "REMOTE_ADDR",
+    "REMOTE_HOST",
+    "HTTP_X_FORWARDED_FOR",
+    "HTTP_X_FORWARDED",
+    "HTTP_X_FORWARDED_HOST",
+    "HTTP_FORWARDED_FOR",
+    "HTTP_FORWARDED",
+    "HTTP_VIA",
+    "HTTP_CLIENT_IP",
+    "HTTP_X_CLIENT_IP",
+    "HTTP_X_REAL_IP",
+    "HTTP_X_CLUSTER_CLIENT_IP",
+    "HTTP_X_ORIGINATING_IP",
+    "HTTP_X_REMOTE_ADDR",
+    "HTTP_X_REMOTE_IP",
+    "HTTP_TRUE_CLIENT_IP",
+    "HTTP_X_PROXY_ID",
+    "HTTP_PROXY_CONNECTION",
+    "HTTP_XROXY_CONNECTION",
+    "HTTP_SP_HOST",
+    "HTTP_FROM",
+};
+
+constexpr std::string_view kHead =
+    "<html><head><title>KORVANEL Proxy Checker</title></head><body>\n<p>";
+constexpr std::string_view kListStart = "</p>\n<dl>\n";
+constexpr std::string_view kTail = "</dl>\n</body></html>\n";
+
+std::string Escape(std::string_view value) {
+    std::string out;
+    for (char c : value.substr(0, kValueLimit)) {
+        switch (c) {
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '&':
+                out += "&amp;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            case '\r':
+            case '\n':
+                out += ' ';
+                break;
+            default:
+                out += c;
+        }
+    }
+    return out;
+}
+
+std::string BuildBody() {
+    std::string body;
+    body.append(kHead).append(kBanner).append(kListStart);
+    for (const char* name : kRevealing) {
+        const char* value = std::getenv(name);
+        if (value == nullptr || value[0] == '\0') continue;
+        std::string entry = "<dt>" + std::string(name) + "</dt><dd>" + Escape(value) + "</dd>\n";
+        if (body.size() + entry.size() + kTail.size() > kBodyLimit) continue;
+        body += entry;
+    }
+    body.append(kTail);
+    return body;
+}
+
+}  // namespace
+
+int main() {
+    std::string body = BuildBody();
+    std::printf("Content-Type: text/html\r\n");
+    std::printf("checker_type: korvanel\r\n");
+    std::printf("Content-Length: %zu\r\n", body.size());
+    std::printf("Cache-Control: no-cache\r\n");
+    std::printf("\r\n");
+    const char* method = std::getenv("REQUEST_METHOD");
+    if (method == nullptr || std::string_view(method) != "HEAD") {
+        std::fwrite(body.data(), 1, body.size(), stdout);
+    }
+    return 0;
+}
