@@ -8,8 +8,10 @@
 // headers that proxies add. The proxy checker calls a proxy anonymous only when this page
 // holds none of the client's addresses and names.
 //
-// The body always stays between 82 and 2000 bytes, the range the proxy checker accepts:
-// values are HTML-escaped and cut, and entries that would overflow are left out.
+// The body always stays between 82 and 1500 bytes. The proxy checker accepts at most 2000
+// bytes of head data (status line, headers and whatever body came with them) and web
+// servers send head and body together, so 500 bytes are left for the server's headers.
+// Values are HTML-escaped and cut, and entries that would overflow are left out.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -18,7 +20,7 @@
 namespace {
 
 constexpr std::string_view kBanner = "This is KORVANEL Proxy Checker.";
-constexpr std::size_t kBodyLimit = 2000;
+constexpr std::size_t kBodyLimit = 1500;
 constexpr std::size_t kValueLimit = 255;
 
 // The CGI variables that can carry a client's address or name, in the order shown.

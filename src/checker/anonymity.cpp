@@ -12,7 +12,9 @@ bool Holds(std::string_view body, std::string_view text) {
     return body.find(text) != std::string_view::npos;
 }
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
 
 // Three non-empty parts ended by ".", then a non-empty word (leading white space skipped).
 bool SplitFourParts(std::string_view address, std::string_view (&parts)[4]) {

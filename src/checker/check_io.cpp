@@ -14,7 +14,9 @@ bool CheckStopRequested(Runtime& rt) {
     return rt.check_stopped == 1;
 }
 
-void YieldProcessor() { std::this_thread::yield(); }
+void YieldProcessor() {
+    std::this_thread::yield();
+}
 
 namespace {
 
@@ -49,34 +51,37 @@ int CheckConnect(CheckContext& context, const char* host, const char* port, Sock
                  NumericHost& numeric_host) {
     // An entry without ":" has an empty host; it must not resolve to this machine.
     if (host == nullptr || host[0] == '\0' || port == nullptr || port[0] == '\0') {
-        return kConnectFailed;
+        return kCheckConnectFailed;
     }
     Ipv4Endpoint target;
-    if (!ResolveIpv4(host, port, false, target)) return kConnectFailed;
+    if (!ResolveIpv4(host, port, false, target)) return kCheckConnectFailed;
     socket = Socket::OpenTcp(context.sockets);
-    if (!socket.valid()) return kConnectFailed;
+    if (!socket.valid()) return kCheckConnectFailed;
     char text[kNumericHostCapacity];
     FormatIpv4(target.address, text, sizeof text);
     numeric_host = text;
 
     switch (socket.StartConnect(target)) {
-        case Socket::ConnectStart::kConnected: return kConnected;
-        case Socket::ConnectStart::kFailed: return FailConnect(socket, kConnectFailed);
-        case Socket::ConnectStart::kInProgress: break;
+        case Socket::ConnectStart::kConnected:
+            return kConnected;
+        case Socket::ConnectStart::kFailed:
+            return FailConnect(socket, kCheckConnectFailed);
+        case Socket::ConnectStart::kInProgress:
+            break;
     }
     for (int empty_cycles = 0;;) {
-        if (Stopped(context)) return FailConnect(socket, kConnectFailed);
+        if (Stopped(context)) return FailConnect(socket, kCheckConnectFailed);
         ConnectWait waited = WaitConnectCycle(context, socket);
-        if (waited == ConnectWait::kFailed) return FailConnect(socket, kConnectFailed);
+        if (waited == ConnectWait::kFailed) return FailConnect(socket, kCheckConnectFailed);
         if (waited == ConnectWait::kReady) break;
         if (++empty_cycles >= context.limits.connect_cycles) {
-            return FailConnect(socket, kConnectFailed);
+            return FailConnect(socket, kCheckConnectFailed);
         }
     }
     // The completion's error is examined, so a refused connection fails here at once.
     int error = socket.ConnectError();
     if (error == 0) return kConnected;
-    return FailConnect(socket, error == ECONNRESET ? kConnectClosed : kConnectFailed);
+    return FailConnect(socket, error == ECONNRESET ? kCheckConnectClosed : kCheckConnectFailed);
 }
 
 long CheckSendAll(CheckContext& context, Socket& socket, const char* data, std::size_t length) {
@@ -137,14 +142,15 @@ long CheckReceiveHead(CheckContext& context, Socket& socket, CheckHead& head) {
     for (;;) {
         if (static_cast<std::size_t>(head.length) >= kCheckHeadBufferSize) return kCheckTimedOut;
         if (Stopped(context)) return kCheckStopped;
-        IoResult result = socket.Receive(head.data + head.length,
-                                         kCheckHeadBufferSize - static_cast<std::size_t>(head.length));
+        IoResult result = socket.Receive(
+            head.data + head.length, kCheckHeadBufferSize - static_cast<std::size_t>(head.length));
         if (result.status == IoStatus::kOk) {
             head.length += result.bytes;
             head.data[head.length] = '\0';
             std::string_view text(head.data, static_cast<std::size_t>(head.length));
             if (FindEmptyLine(text, head.terminator)) return head.length;
-            if (text.size() > kNoLineEndLimit && text.find_first_of("\r\n") == std::string_view::npos) {
+            if (text.size() > kNoLineEndLimit &&
+                text.find_first_of("\r\n") == std::string_view::npos) {
                 return kCheckFailed;
             }
             continue;
@@ -154,10 +160,14 @@ long CheckReceiveHead(CheckContext& context, Socket& socket, CheckHead& head) {
         }
         if (result.status == IoStatus::kRevoked) return kCheckTimedOut;
         switch (WaitReadableInSlices(context, socket, context.limits.receive_slices)) {
-            case SliceWait::kReady: break;
-            case SliceWait::kTimedOut: return kCheckTimedOut;
-            case SliceWait::kStopped: return kCheckStopped;
-            case SliceWait::kFailed: return 0;
+            case SliceWait::kReady:
+                break;
+            case SliceWait::kTimedOut:
+                return kCheckTimedOut;
+            case SliceWait::kStopped:
+                return kCheckStopped;
+            case SliceWait::kFailed:
+                return 0;
         }
     }
 }
@@ -169,8 +179,8 @@ long CheckReceiveBody(CheckContext& context, Socket& socket, char* destination, 
     destination[0] = '\0';
     while (received < wanted) {
         if (Stopped(context)) return kCheckStopped;
-        IoResult result = socket.Receive(destination + received,
-                                         static_cast<std::size_t>(wanted - received));
+        IoResult result =
+            socket.Receive(destination + received, static_cast<std::size_t>(wanted - received));
         if (result.status == IoStatus::kOk) {
             received += result.bytes;
             destination[received] = '\0';
@@ -183,10 +193,15 @@ long CheckReceiveBody(CheckContext& context, Socket& socket, char* destination, 
         if (result.status == IoStatus::kRevoked) return kCheckTimedOut;
         if (result.status == IoStatus::kError) return kCheckFailed;
         switch (WaitReadableInSlices(context, socket, context.limits.receive_slices)) {
-            case SliceWait::kReady: break;
-            case SliceWait::kTimedOut: return kCheckTimedOut;
-            case SliceWait::kStopped: return kCheckStopped;
-            case SliceWait::kFailed: connection_ended = true; return received;
+            case SliceWait::kReady:
+                break;
+            case SliceWait::kTimedOut:
+                return kCheckTimedOut;
+            case SliceWait::kStopped:
+                return kCheckStopped;
+            case SliceWait::kFailed:
+                connection_ended = true;
+                return received;
         }
     }
     return received;

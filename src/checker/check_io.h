@@ -29,8 +29,8 @@ inline constexpr long kCheckStopped = -9;
 
 // CheckConnect results.
 inline constexpr int kConnected = 1;
-inline constexpr int kConnectFailed = -1;
-inline constexpr int kConnectClosed = -2;  // the peer closed while connecting
+inline constexpr int kCheckConnectFailed = -1;
+inline constexpr int kCheckConnectClosed = -2;  // the peer closed while connecting
 
 // True when the run's stop flag is set; takes the settings lock, then the checker lock.
 bool CheckStopRequested(Runtime& rt);

@@ -15,7 +15,9 @@ constexpr const char kRequestWithoutPort[] = "GET http://%s%s HTTP/1.0\r\n";
 // Room the header lines and the rest of the template may take.
 constexpr std::size_t kHeaderAllowance = 256;
 
-bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v'; }
+bool IsSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
+}
 
 }  // namespace
 

@@ -33,7 +33,9 @@ std::string CutLine(std::string line) {
     return line;
 }
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 void SetStopped(Runtime& rt) {
     Hold settings(rt.locks.settings);
@@ -150,13 +152,26 @@ void FindOwnAddresses(RunShared& run) {
 bool ReportAttributes(Runtime& rt, CgiAttributeResult result) {
     const char* detail = nullptr;
     switch (result) {
-        case CgiAttributeResult::kDedicated: detail = text::kCheckCgiDedicated; break;
-        case CgiAttributeResult::kConnectFailed: detail = text::kCheckCgiConnectFailed; break;
-        case CgiAttributeResult::kExchangeFailed: detail = text::kCheckCgiExchangeFailed; break;
-        case CgiAttributeResult::kUnsupportedAnswer: detail = text::kCheckCgiUnsupported; break;
-        case CgiAttributeResult::kNotSuccess: detail = text::kCheckCgiNotSuccess; break;
-        case CgiAttributeResult::kNotDedicated: detail = text::kCheckCgiNotDedicated; break;
-        case CgiAttributeResult::kStopped: return false;
+        case CgiAttributeResult::kDedicated:
+            detail = text::kCheckCgiDedicated;
+            break;
+        case CgiAttributeResult::kConnectFailed:
+            detail = text::kCheckCgiConnectFailed;
+            break;
+        case CgiAttributeResult::kExchangeFailed:
+            detail = text::kCheckCgiExchangeFailed;
+            break;
+        case CgiAttributeResult::kUnsupportedAnswer:
+            detail = text::kCheckCgiUnsupported;
+            break;
+        case CgiAttributeResult::kNotSuccess:
+            detail = text::kCheckCgiNotSuccess;
+            break;
+        case CgiAttributeResult::kNotDedicated:
+            detail = text::kCheckCgiNotDedicated;
+            break;
+        case CgiAttributeResult::kStopped:
+            return false;
     }
     bool go_on = result == CgiAttributeResult::kDedicated;
     rt.front.SetCheckLine(3, std::string(text::kCheckAttributes) + detail);
@@ -259,7 +274,9 @@ void RunProxyCheck(Runtime& rt, const CheckLimits& limits) {
     Dispatch(*run, head);
 }
 
-void RequestCheckStop(Runtime& rt) { SetStopped(rt); }
+void RequestCheckStop(Runtime& rt) {
+    SetStopped(rt);
+}
 
 void OpenCheckDialog(Runtime& rt, int proxy_rows) {
     std::string address;

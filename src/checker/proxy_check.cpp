@@ -85,14 +85,18 @@ Verdict CheckThroughProxy(CheckJob& job, const CheckRequest& request, const char
 
 std::string_view KindOf(Verdict verdict, const CheckJob& job, std::string_view body) {
     switch (verdict) {
-        case Verdict::kDead: return proxy_kind::kDead;
-        case Verdict::kUnsupported: return proxy_kind::kUnsupported;
-        case Verdict::kUnchecked: return proxy_kind::kUnchecked;
-        case Verdict::kAnswered: break;
+        case Verdict::kDead:
+            return proxy_kind::kDead;
+        case Verdict::kUnsupported:
+            return proxy_kind::kUnsupported;
+        case Verdict::kUnchecked:
+            return proxy_kind::kUnchecked;
+        case Verdict::kAnswered:
+            break;
     }
-    bool revealed = (!job.external_address.empty() &&
-                     RevealsExternalAddress(body, job.external_address)) ||
-                    (job.local_identity != nullptr && RevealsLocalIdentity(body, *job.local_identity));
+    bool revealed =
+        (!job.external_address.empty() && RevealsExternalAddress(body, job.external_address)) ||
+        (job.local_identity != nullptr && RevealsLocalIdentity(body, *job.local_identity));
     return revealed ? proxy_kind::kNotAnonymous : proxy_kind::kAnonymous;
 }
 

@@ -28,8 +28,8 @@ struct CheckJob {
         : context{rt, sockets, limits} {}
 
     CheckContext context;
-    int total = 0;             // rows in the proxy list when the job was made
-    int* progress = nullptr;   // the run's progress counter (under both locks)
+    int total = 0;            // rows in the proxy list when the job was made
+    int* progress = nullptr;  // the run's progress counter (under both locks)
     CheckRequest request;
     FixedText<kJobHostCapacity> host;  // the row's address before its first ":"
     FixedText<kJobPortCapacity> port;  // and after it
