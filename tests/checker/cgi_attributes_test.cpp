@@ -56,7 +56,9 @@ TEST_F(CgiAttributes, EachAnswerGivesItsResult) {
          Result::kExchangeFailed},
         {"81 bytes", Page("HTTP/1.0 200 OK", kDedicatedHeader, kBanner, 81),
          Result::kUnsupportedAnswer},
-        {"length 2001", Page("HTTP/1.0 200 OK", kDedicatedHeader, kBanner, 2001),
+        {"length 2001",
+         "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n" + kDedicatedHeader +
+             "Content-Length: 2001\r\n\r\n" + kBanner,
          Result::kUnsupportedAnswer},
         {"unreadable length",
          "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nContent-Length: x\r\n\r\n" + kBanner,

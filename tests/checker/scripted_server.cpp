@@ -117,6 +117,17 @@ ScriptedServer::Script AnswerAfter(int ms, std::string bytes) {
     };
 }
 
+ScriptedServer::Script HoldUntilClosed(int max_ms) {
+    return [max_ms](int fd, const std::string&) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(max_ms);
+        char byte;
+        while (std::chrono::steady_clock::now() < deadline) {
+            pollfd entry{fd, POLLIN, 0};
+            if (::poll(&entry, 1, 20) > 0 && ::recv(fd, &byte, 1, 0) <= 0) return;
+        }
+    };
+}
+
 int ClosedPort() {
     int port = 0;
     int fd = Listen(port);

@@ -57,6 +57,9 @@ ScriptedServer::Script Answer(std::string bytes);
 // A script that waits `ms`, then answers with `bytes`.
 ScriptedServer::Script AnswerAfter(int ms, std::string bytes);
 
+// A script that says nothing until the peer closes (or `max_ms` have passed).
+ScriptedServer::Script HoldUntilClosed(int max_ms);
+
 // A port on 127.0.0.1 on which nothing listens (refused at once).
 int ClosedPort();
 
