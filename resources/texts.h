@@ -20,6 +20,14 @@ inline constexpr const char kIpDisconnecting[] = "切断します";
 inline constexpr const char kZeroBytes[] = "0 Byte";
 
 // ---- proxy engine: connection handler, heads, upstream, error page ----
+// The HTML tag filter could not take a piece (it ends the relay).
+inline constexpr const char kTagFilterError[] = "KORVANEL Error";
+// The error page: head, page opening, (the reason), page end.
+inline constexpr const char kErrorPageHead[] =
+    "HTTP/1.0 500 InternalServerError\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n";
+inline constexpr const char kErrorPageOpen[] =
+    "<html><head><title>Proxy Error</title></head>\r\n<body>";
+inline constexpr const char kErrorPageClose[] = "</body></html>";
 
 // ---- settings: configuration file and worker commands ----
 inline constexpr const char kThreadErrorTitle[] = "thread error";
@@ -32,6 +40,8 @@ inline constexpr const char kOutOfMemoryTitle[] = "エラー";
 inline constexpr const char kOutOfMemoryText[] = "メモリを確保できませんでした";
 
 // ---- logging ----
+inline constexpr const char kCounterLabelFormat[] = "%d";
+inline constexpr const char kByteTotalLabelFormat[] = "%lld Byte";
 
 // ---- proxy checker ----
 inline constexpr const char kCheckGettingIdentity[] = "IPアドレス、ホスト名を取得....";
@@ -58,6 +68,12 @@ inline constexpr const char kCheckDialogLine1[] = "%sに";
 inline constexpr const char kCheckDialogLine2[] = "ｱｸｾｽします。";
 
 // ---- browser integration ----
+// The menus that start the browser commands, and their items.
+inline constexpr const char kBrowserSetMenu[] = "ﾌﾞﾗｳｻﾞにｾｯﾄ(&S)";
+inline constexpr const char kBrowserResetMenu[] = "ﾌﾞﾗｳｻﾞﾘｾｯﾄ(&R)";
+inline constexpr const char kBrowserFirefoxItem[] = "Firefox (&M)";
+inline constexpr const char kBrowserOperaItem[] = "Opera (&O)";
+inline constexpr const char kBrowserOperaX64Item[] = "Opera x64 (&S)";
 
 // ---- headless program ----
 inline constexpr const char kHeadlessCannotStart[] =
