@@ -38,6 +38,9 @@ inline constexpr const char kReadErrorText[] =
     "dataの読み込みに失敗しました\r\ndataファイル削除して再起動してください。";
 inline constexpr const char kOutOfMemoryTitle[] = "エラー";
 inline constexpr const char kOutOfMemoryText[] = "メモリを確保できませんでした";
+// Status bar parts 0 and 1 after the row in use was deleted.
+inline constexpr const char kStatusBarNoProxy[] = "プロクシサーバ： 無し";
+inline constexpr const char kStatusBarNoUserAgent[] = "User-Agentの書き換え： 無し";
 
 // ---- logging ----
 inline constexpr const char kCounterLabelFormat[] = "%d";
