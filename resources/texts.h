@@ -69,6 +69,14 @@ inline constexpr const char kCheckDialogDefaultLine2[] =
     "ｱｸｾｽします。ｱﾄﾞﾚｽは独自に変更する事ができます。";
 inline constexpr const char kCheckDialogLine1[] = "%sに";
 inline constexpr const char kCheckDialogLine2[] = "ｱｸｾｽします。";
+// The command-line check program (korvanel-check).
+inline constexpr const char kCheckProgramLine[] = "%d: %s\n";
+inline constexpr const char kCheckProgramMessage[] = "korvanel-check: %s: %s\n";
+inline constexpr const char kCheckProgramReadFailed[] =
+    "korvanel-check: data could not be read; nothing was checked\n";
+inline constexpr const char kCheckProgramWriteFailed[] =
+    "korvanel-check: the verdicts could not be written to data\n";
+inline constexpr const char kCheckProgramStopping[] = "korvanel-check: stopping the check...\n";
 
 // ---- browser integration ----
 // The menus that start the browser commands, and their items.

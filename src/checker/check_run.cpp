@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 
+#include "app/message_dialog.h"
 #include "app/runtime.h"
 #include "checker/cgi_attributes.h"
 #include "checker/check_io.h"
@@ -105,34 +106,38 @@ struct RunShared {
     int progress = 0;
 };
 
-void EndA(Runtime& rt, const char* text) {
+CheckRunEnd EndA(Runtime& rt, const char* text) {
     {
         Hold checker(rt.locks.checker);
         rt.check_stopped = 1;
     }
     rt.front.SetCheckButtons(true, true);
     rt.front.SetCheckLine(5, text);
+    return CheckRunEnd::kA;
 }
 
-void EndB(Runtime& rt) {
+CheckRunEnd EndB(Runtime& rt) {
     SleepMs(1);
     SetStopped(rt);
     rt.front.CloseCheckDialog(1);
+    return CheckRunEnd::kB;
 }
 
-void EndC(Runtime& rt, WorkerPool& pool) {
+CheckRunEnd EndC(Runtime& rt, WorkerPool& pool) {
     pool.JoinAll();
     SleepMs(1);
     SetStopped(rt);
     rt.front.SetCheckLine(5, text::kCheckFinished);
     rt.front.CloseCheckDialog(1);
+    return CheckRunEnd::kC;
 }
 
-void EndD(Runtime& rt, WorkerPool& pool) {
+CheckRunEnd EndD(Runtime& rt, WorkerPool& pool) {
     pool.JoinAll();
     SleepMs(1);
     SetStopped(rt);  // already 1: the stop was requested
     rt.front.CloseCheckDialog(1);
+    return CheckRunEnd::kD;
 }
 
 void FindOwnAddresses(RunShared& run) {
@@ -213,13 +218,13 @@ Handed HandOut(RunShared& run, WorkerPool& pool, std::unique_ptr<CheckJob> job) 
     }
     if (CheckStopRequested(rt)) return Handed::kStopped;
     if (!pool.Start(slot, std::move(job))) {
-        rt.front.ShowMessage(text::kThreadErrorTitle, text::kThreadErrorText);
+        ShowMessageDialog(rt, text::kThreadErrorTitle, text::kThreadErrorText);
         return Handed::kDropped;
     }
     return Handed::kStarted;
 }
 
-void Dispatch(RunShared& run, ProxyIterator at) {
+CheckRunEnd Dispatch(RunShared& run, ProxyIterator at) {
     Runtime& rt = run.rt;
     WorkerPool pool;
     for (;;) {
@@ -238,19 +243,19 @@ void Dispatch(RunShared& run, ProxyIterator at) {
         Handed handed = HandOut(run, pool, std::move(job));
         if (handed == Handed::kStopped) return EndD(rt, pool);
         if (handed == Handed::kStartFailed) {
-            rt.front.ShowMessage(text::kThreadErrorTitle, text::kThreadErrorText);
+            ShowMessageDialog(rt, text::kThreadErrorTitle, text::kThreadErrorText);
             return EndC(rt, pool);
         }
         Hold settings(rt.locks.settings);
         Hold checker(rt.locks.checker);
         if (++at == rt.settings.proxies.rows.end()) break;
     }
-    EndC(rt, pool);
+    return EndC(rt, pool);
 }
 
 }  // namespace
 
-void RunProxyCheck(Runtime& rt, const CheckLimits& limits) {
+CheckRunEnd RunProxyCheck(Runtime& rt, const CheckLimits& limits) {
     auto run = std::make_unique<RunShared>(rt, limits);
     FindOwnAddresses(*run);
 
@@ -271,7 +276,7 @@ void RunProxyCheck(Runtime& rt, const CheckLimits& limits) {
     if (!ReportAttributes(rt, QueryCgiAttributes(context, target, run->request))) {
         return EndB(rt);
     }
-    Dispatch(*run, head);
+    return Dispatch(*run, head);
 }
 
 void RequestCheckStop(Runtime& rt) {
@@ -299,13 +304,18 @@ void OpenCheckDialog(Runtime& rt, int proxy_rows) {
     rt.front.SetCheckButtons(true, true);
 }
 
-bool StartProxyCheck(Runtime& rt, std::thread& driver, const CheckLimits& limits) {
+bool StartProxyCheck(Runtime& rt, std::thread& driver, const CheckLimits& limits,
+                     CheckRunEnd* end) {
     {
         Hold checker(rt.locks.checker);
         rt.check_stopped = 0;
     }
     rt.front.SetCheckButtons(false, true);
-    if (StartThread(driver, [&rt, limits] { RunProxyCheck(rt, limits); })) return true;
+    if (StartThread(driver, [&rt, limits, end] {
+            CheckRunEnd how = RunProxyCheck(rt, limits);
+            if (end != nullptr) *end = how;
+        }))
+        return true;
     // No run is active after all: leave the flag idle so that close and the listener's
     // automatic restart behave as without a run.
     {
@@ -313,7 +323,7 @@ bool StartProxyCheck(Runtime& rt, std::thread& driver, const CheckLimits& limits
         rt.check_stopped = 1;
     }
     rt.front.SetCheckButtons(true, true);
-    rt.front.ShowMessage(text::kThreadErrorTitle, text::kThreadErrorText);
+    ShowMessageDialog(rt, text::kThreadErrorTitle, text::kThreadErrorText);
     return false;
 }
 
@@ -326,7 +336,7 @@ bool CloseCheckDialogRequested(Runtime& rt) {
     if (stopped == 1) return true;
     std::thread stopper;
     if (!StartThread(stopper, [&rt] { RequestCheckStop(rt); })) {
-        rt.front.ShowMessage(text::kThreadErrorTitle, text::kThreadErrorText);
+        ShowMessageDialog(rt, text::kThreadErrorTitle, text::kThreadErrorText);
         return false;
     }
     rt.front.WaitFor(stopper);

@@ -19,7 +19,8 @@ struct Runtime;
 //   C  every proxy handed out (or a worker could not be started): all workers waited for,
 //      "finished" on line 5, the dialog is closed;
 //   D  a stop was noticed while handing out: all workers waited for, the dialog is closed.
-void RunProxyCheck(Runtime& rt, const CheckLimits& limits = kCheckLimits);
+enum class CheckRunEnd { kA, kB, kC, kD };
+CheckRunEnd RunProxyCheck(Runtime& rt, const CheckLimits& limits = kCheckLimits);
 
 // The stop request's thread body: sets check_stopped to 1 under both locks.
 void RequestCheckStop(Runtime& rt);
@@ -30,7 +31,9 @@ void OpenCheckDialog(Runtime& rt, int proxy_rows);
 
 // OK: marks a run active, disables OK and starts RunProxyCheck on `driver`. False (after
 // the thread-error message) when the thread cannot be started; no run is active then.
-bool StartProxyCheck(Runtime& rt, std::thread& driver, const CheckLimits& limits = kCheckLimits);
+// `end`, when given, receives how the run ended (it must outlive the driver thread).
+bool StartProxyCheck(Runtime& rt, std::thread& driver, const CheckLimits& limits = kCheckLimits,
+                     CheckRunEnd* end = nullptr);
 
 // Close: with a run active, asks it to stop and waits for the request (the run closes the
 // dialog once its workers have ended) and gives false; idle, gives true: close at once.
