@@ -3,7 +3,6 @@
 #include <array>
 #include <chrono>
 #include <condition_variable>
-#include <list>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -22,8 +21,6 @@
 namespace korvanel {
 
 namespace {
-
-using ProxyIterator = std::list<ProxyEntry>::iterator;
 
 // Dialog lines 1 and 2 are cut to 99 bytes, never inside a character.
 std::string CutLine(std::string line) {
@@ -184,17 +181,17 @@ bool ReportAttributes(Runtime& rt, CgiAttributeResult result) {
     return go_on;
 }
 
-// Makes the job for the row at `at` (the caller holds both locks). Null when out of memory.
-std::unique_ptr<CheckJob> MakeJob(RunShared& run, ProxyIterator at) {
+// Makes the job for `row` (the caller holds both locks). Null when out of memory.
+std::unique_ptr<CheckJob> MakeJob(RunShared& run, ProxyEntry* row) {
     std::unique_ptr<CheckJob> job(new (std::nothrow) CheckJob(run.rt, run.sockets, run.limits));
     if (!job) return job;
     job->total = run.rt.settings.proxies.size();
     job->progress = &run.progress;
     job->request = run.request;
-    SplitProxyAddress(at->address.view(), *job);
+    SplitProxyAddress(row->address.view(), *job);
     job->external_address = run.external;
     job->local_identity = &run.identity;
-    job->entry = &*at;
+    job->entry = row;
     return job;
 }
 
@@ -224,16 +221,21 @@ Handed HandOut(RunShared& run, WorkerPool& pool, std::unique_ptr<CheckJob> job) 
     return Handed::kStarted;
 }
 
-CheckRunEnd Dispatch(RunShared& run, ProxyIterator at) {
+// Hands out the rows in list order. The next row is found by its position each time, not
+// kept as an iterator: the list may be edited (from the settings dialog) while the run
+// waits for a worker, and a removed row must not leave the driver holding a dangling one.
+CheckRunEnd Dispatch(RunShared& run) {
     Runtime& rt = run.rt;
     WorkerPool pool;
-    for (;;) {
+    for (int position = 0;; ++position) {
         std::unique_ptr<CheckJob> job;
         bool stopped = false;
         {
             Hold settings(rt.locks.settings);
             Hold checker(rt.locks.checker);
-            job = MakeJob(run, at);
+            ProxyEntry* row = rt.settings.proxies.at(position);
+            if (row == nullptr) break;
+            job = MakeJob(run, row);
             stopped = rt.check_stopped == 1;
         }
         // A job that cannot be made ends the run like the end of the list does.
@@ -246,9 +248,6 @@ CheckRunEnd Dispatch(RunShared& run, ProxyIterator at) {
             ShowMessageDialog(rt, text::kThreadErrorTitle, text::kThreadErrorText);
             return EndC(rt, pool);
         }
-        Hold settings(rt.locks.settings);
-        Hold checker(rt.locks.checker);
-        if (++at == rt.settings.proxies.rows.end()) break;
     }
     return EndC(rt, pool);
 }
@@ -259,12 +258,10 @@ CheckRunEnd RunProxyCheck(Runtime& rt, const CheckLimits& limits) {
     auto run = std::make_unique<RunShared>(rt, limits);
     FindOwnAddresses(*run);
 
-    ProxyIterator head;
     std::string address;
     {
         Hold settings(rt.locks.settings);
         if (rt.settings.proxies.empty()) return EndA(rt, text::kCheckNoProxy);
-        head = rt.settings.proxies.rows.begin();
         address = rt.settings.checkproxyaddress.str();
     }
     CheckTarget target;
@@ -276,7 +273,7 @@ CheckRunEnd RunProxyCheck(Runtime& rt, const CheckLimits& limits) {
     if (!ReportAttributes(rt, QueryCgiAttributes(context, target, run->request))) {
         return EndB(rt);
     }
-    return Dispatch(*run, head);
+    return Dispatch(*run);
 }
 
 void RequestCheckStop(Runtime& rt) {

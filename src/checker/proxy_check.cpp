@@ -100,6 +100,14 @@ std::string_view KindOf(Verdict verdict, const CheckJob& job, std::string_view b
     return revealed ? proxy_kind::kNotAnonymous : proxy_kind::kAnonymous;
 }
 
+// `entry` when it is still a row of the proxy list (the caller holds the settings lock).
+ProxyEntry* FindRow(Runtime& rt, ProxyEntry* entry) {
+    for (ProxyEntry& row : rt.settings.proxies.rows) {
+        if (&row == entry) return entry;
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 void SplitProxyAddress(std::string_view address, CheckJob& job) {
@@ -134,16 +142,19 @@ void CheckOneProxy(std::unique_ptr<CheckJob> job) {
     {
         Hold settings(rt.locks.settings);
         Hold checker(rt.locks.checker);
-        std::string_view kind = KindOf(verdict, *job, body);
-        if (verdict == Verdict::kAnswered) {
-            char speed[32];
-            std::snprintf(speed, sizeof speed, "%ld",
-                          static_cast<long>(rt.clock.monotonic_ms() - start));
-            job->entry->speed = speed;
-        } else {
-            job->entry->speed = "0";
+        // A row removed from the list while it was checked gets nothing written.
+        if (ProxyEntry* row = FindRow(rt, job->entry)) {
+            std::string_view kind = KindOf(verdict, *job, body);
+            if (verdict == Verdict::kAnswered) {
+                char speed[32];
+                std::snprintf(speed, sizeof speed, "%ld",
+                              static_cast<long>(rt.clock.monotonic_ms() - start));
+                row->speed = speed;
+            } else {
+                row->speed = "0";
+            }
+            row->kind = kind;
         }
-        job->entry->kind = kind;
         int done = ++*job->progress;
         std::snprintf(progress_text, sizeof progress_text, text::kCheckProgress, done, job->total);
     }

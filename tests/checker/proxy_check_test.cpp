@@ -28,8 +28,11 @@ class ProxyCheck : public testing::CheckerTest {
     }
 
     // Checks `address` with a fresh row that holds old verdict marks.
-    ProxyEntry Check(const std::string& address, const std::string& external = "") {
-        ProxyEntry entry;
+    ProxyEntry Check(const std::string& address, const std::string& external = "",
+                     bool remove_row = false) {
+        rt.settings.proxies.rows.clear();
+        rt.settings.proxies.rows.emplace_back();
+        ProxyEntry& entry = rt.settings.proxies.rows.back();
         entry.kind = "X";
         entry.speed = "old";
         auto job = std::make_unique<CheckJob>(rt, sockets, limits);
@@ -40,6 +43,13 @@ class ProxyCheck : public testing::CheckerTest {
         job->external_address = external;
         job->local_identity = &identity;
         job->entry = &entry;
+        if (remove_row) {
+            // The row goes (the settings dialog deleted it): only its copy is kept.
+            ProxyEntry copy = entry;
+            rt.settings.proxies.rows.clear();
+            CheckOneProxy(std::move(job));
+            return copy;
+        }
         CheckOneProxy(std::move(job));
         return entry;
     }
@@ -143,6 +153,13 @@ TEST_F(ProxyCheck, AStopWhileWaitingLeavesTheProxyUnchecked) {
     stopper.join();
     EXPECT_EQ(entry.kind.view(), proxy_kind::kUnchecked);
     EXPECT_EQ(entry.speed.view(), "0");
+}
+
+TEST_F(ProxyCheck, ARowRemovedDuringTheCheckIsNotWritten) {
+    ScriptedServer proxy(Answer(Page("HTTP/1.0 200 OK", "", kBanner, 100)));
+    ProxyEntry removed = Check(proxy.address(), "", true);
+    EXPECT_EQ(removed.kind.view(), "X");
+    EXPECT_EQ(progress, 1);  // still counted
 }
 
 TEST_F(ProxyCheck, EveryOutcomeCountsAndReportsProgress) {
