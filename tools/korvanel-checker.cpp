@@ -12,6 +12,8 @@
 // bytes of head data (status line, headers and whatever body came with them) and web
 // servers send head and body together, so 500 bytes are left for the server's headers.
 // Values are HTML-escaped and cut, and entries that would overflow are left out.
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -48,6 +50,25 @@ constexpr const char* kRevealing[] = {
     "HTTP_FROM",
 };
 
+// Request headers every browser sends, which say nothing about where the request came
+// from; every other HTTP_ variable is shown too, as a proxy may add any header.
+constexpr std::string_view kOrdinary[] = {
+    "HTTP_HOST",
+    "HTTP_USER_AGENT",
+    "HTTP_ACCEPT",
+    "HTTP_ACCEPT_LANGUAGE",
+    "HTTP_ACCEPT_ENCODING",
+    "HTTP_ACCEPT_CHARSET",
+    "HTTP_REFERER",
+    "HTTP_CONNECTION",
+    "HTTP_CACHE_CONTROL",
+    "HTTP_PRAGMA",
+    "HTTP_COOKIE",
+    "HTTP_TE",
+    "HTTP_UPGRADE_INSECURE_REQUESTS",
+    "HTTP_KEEP_ALIVE",
+};
+
 constexpr std::string_view kHead =
     "<html><head><title>KORVANEL Proxy Checker</title></head><body>\n<p>";
 constexpr std::string_view kListStart = "</p>\n<dl>\n";
@@ -80,15 +101,34 @@ std::string Escape(std::string_view value) {
     return out;
 }
 
+bool IsListed(std::string_view name) {
+    for (const char* revealing : kRevealing) {
+        if (name == revealing) return true;
+    }
+    for (std::string_view ordinary : kOrdinary) {
+        if (name == ordinary) return true;
+    }
+    return false;
+}
+
+void AddEntry(std::string& body, std::string_view name, const char* value) {
+    if (value == nullptr || value[0] == '\0') return;
+    std::string entry = "<dt>" + Escape(name) + "</dt><dd>" + Escape(value) + "</dd>\n";
+    if (body.size() + entry.size() + kTail.size() > kBodyLimit) return;
+    body += entry;
+}
+
 std::string BuildBody() {
     std::string body;
     body.append(kHead).append(kBanner).append(kListStart);
-    for (const char* name : kRevealing) {
-        const char* value = std::getenv(name);
-        if (value == nullptr || value[0] == '\0') continue;
-        std::string entry = "<dt>" + std::string(name) + "</dt><dd>" + Escape(value) + "</dd>\n";
-        if (body.size() + entry.size() + kTail.size() > kBodyLimit) continue;
-        body += entry;
+    for (const char* name : kRevealing) AddEntry(body, name, std::getenv(name));
+    for (char** variable = environ; *variable != nullptr; ++variable) {
+        std::string_view text(*variable);
+        std::size_t equals = text.find('=');
+        if (equals == std::string_view::npos || !text.starts_with("HTTP_")) continue;
+        std::string_view name = text.substr(0, equals);
+        if (IsListed(name)) continue;
+        AddEntry(body, name, *variable + equals + 1);
     }
     body.append(kTail);
     return body;
