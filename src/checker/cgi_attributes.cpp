@@ -1,6 +1,8 @@
 #include "checker/cgi_attributes.h"
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "checker/check_answer.h"
 #include "checker/check_answer_storage.h"
@@ -27,8 +29,10 @@ struct Buffers {
     char body[kCheckBodyLimit + 1];
 };
 
-Result ReadAnswer(CheckContext& context, Socket& socket, Buffers& buffers, std::string& body,
-                  CheckAnswer& answer) {
+// Reads the answer head and body into `body`; a failure gives its result, a complete
+// answer nothing.
+std::optional<Result> ReadAnswer(CheckContext& context, Socket& socket, Buffers& buffers,
+                                 std::string& body, CheckAnswer& answer) {
     long received = CheckReceiveHead(context, socket, buffers.head);
     if (received == kCheckStopped) return Result::kStopped;
     if (received == kCheckTimedOut) return Result::kExchangeFailed;
@@ -63,7 +67,7 @@ Result ReadAnswer(CheckContext& context, Socket& socket, Buffers& buffers, std::
         if (!ended && got != remainder) return Result::kExchangeFailed;
         body.append(buffers.body, static_cast<std::size_t>(got));
     }
-    return Result::kDedicated;
+    return std::nullopt;
 }
 
 }  // namespace
@@ -83,8 +87,10 @@ CgiAttributeResult QueryCgiAttributes(CheckContext& context, const CheckTarget& 
     auto buffers = std::make_unique<Buffers>();
     std::string body;
     CheckAnswer answer;
-    Result read = ReadAnswer(context, connection.socket, *buffers, body, answer);
-    if (read != Result::kDedicated) return read;
+    if (std::optional<Result> failed =
+            ReadAnswer(context, connection.socket, *buffers, body, answer)) {
+        return *failed;
+    }
     ShutdownBoth(connection.socket);
     connection.socket.Close();
 

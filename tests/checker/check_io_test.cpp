@@ -46,6 +46,22 @@ TEST_F(CheckIo, FindsTheEmptyLineOfEachKind) {
     }
 }
 
+TEST_F(CheckIo, FindsTheEmptyLineAcrossReadsOfOneByte) {
+    const std::string answer = "HTTP/1.0 200 OK\r\nA: b\r\n\r\n";
+    auto head = std::make_unique<CheckHead>();
+    EXPECT_EQ(ReceiveHead(
+                  [&](int fd, const std::string&) {
+                      for (char c : answer) {
+                          testing::WriteAll(fd, std::string(1, c));
+                          std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                      }
+                      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                  },
+                  *head),
+              static_cast<long>(answer.size()));
+    EXPECT_EQ(head->terminator.view(), "\r\n\r\n");
+}
+
 TEST_F(CheckIo, RefusesHeadsItCannotRead) {
     auto head = std::make_unique<CheckHead>();
     // Closed before the empty line.
