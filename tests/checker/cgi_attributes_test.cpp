@@ -85,14 +85,6 @@ TEST_F(CgiAttributes, EachAnswerGivesItsResult) {
     }
 }
 
-TEST_F(CgiAttributes, SendsTheRequestWithTheAbsoluteUrl) {
-    ScriptedServer server(Answer(Page("HTTP/1.0 200 OK", kDedicatedHeader, kBanner, 82)));
-    ASSERT_EQ(Query("http://" + server.address() + "/x.cgi"), Result::kDedicated);
-    EXPECT_EQ(
-        server.last_request().rfind("GET http://" + server.address() + "/x.cgi HTTP/1.0\r\n", 0),
-        0u);
-}
-
 TEST_F(CgiAttributes, ConnectionFailuresTimeOutsAndStops) {
     EXPECT_EQ(Query("http://127.0.0.1:" + std::to_string(testing::ClosedPort()) + "/x"),
               Result::kConnectFailed);
