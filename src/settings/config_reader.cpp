@@ -61,13 +61,11 @@ bool ReadValueSection(Reader& r, const ValueSection& section) {
 }
 
 // Rows (or value lines) up to the line that begins with `end`, which is left in r.line.
-// `at_least_one`: a section without rows is damaged.
-bool ReadRowsUntil(Reader& r, const Section& end, RowStore store, bool at_least_one) {
-    int rows = 0;
+// A section without rows leaves its list or field as it was.
+bool ReadRowsUntil(Reader& r, const Section& end, RowStore store) {
     while (r.Next()) {
-        if (r.LineIs(end)) return rows > 0 || !at_least_one;
+        if (r.LineIs(end)) return true;
         if (!store(r.settings, r.line)) return false;
-        ++rows;
     }
     return false;
 }
@@ -121,7 +119,7 @@ bool ReadSettingSections(Reader& r) {
 bool ReadListAndTailSections(Reader& r) {
     if (!r.NextIs(kListSections[0].start)) return false;
     for (const ListSection& list : kListSections) {
-        if (!ReadRowsUntil(r, list.end, list.store, list.at_least_one)) return false;
+        if (!ReadRowsUntil(r, list.end, list.store)) return false;
     }
     return true;
 }

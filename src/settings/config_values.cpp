@@ -226,14 +226,14 @@ const ValueSection kRequiredSections[4] = {
 };
 
 const ListSection kListSections[8] = {
-    {{":USER_AGENT_LIST", 15}, {":PROXY_LIST", 10}, StoreUserAgentRow, false},
-    {{":PROXY_LIST", 10}, {":SEND_HEADER_LIST", 16}, StoreProxyRow, false},
-    {{":SEND_HEADER_LIST", 16}, {":RECV_HEADER_LIST", 16}, StoreSendRow, false},
-    {{":RECV_HEADER_LIST", 16}, {":AUTO_START", 3}, StoreRecvRow, false},
-    {{":AUTO_START", 3}, {":KORVANEL_COLOR", 14}, StoreAutoStart, true},
-    {{":KORVANEL_COLOR", 14}, {":CHECK_PROXY_ADDRESS", 20}, StoreColor, true},
-    {{":CHECK_PROXY_ADDRESS", 20}, {":WINDOW_INFO", 3}, StoreCheckAddress, true},
-    {{":WINDOW_INFO", 3}, {":END", 3}, StoreGeometry, false},
+    {{":USER_AGENT_LIST", 15}, {":PROXY_LIST", 10}, StoreUserAgentRow},
+    {{":PROXY_LIST", 10}, {":SEND_HEADER_LIST", 16}, StoreProxyRow},
+    {{":SEND_HEADER_LIST", 16}, {":RECV_HEADER_LIST", 16}, StoreSendRow},
+    {{":RECV_HEADER_LIST", 16}, {":AUTO_START", 3}, StoreRecvRow},
+    {{":AUTO_START", 3}, {":KORVANEL_COLOR", 14}, StoreAutoStart},
+    {{":KORVANEL_COLOR", 14}, {":CHECK_PROXY_ADDRESS", 20}, StoreColor},
+    {{":CHECK_PROXY_ADDRESS", 20}, {":WINDOW_INFO", 3}, StoreCheckAddress},
+    {{":WINDOW_INFO", 3}, {":END", 3}, StoreGeometry},
 };
 
 }  // namespace korvanel

@@ -27,7 +27,6 @@ struct ListSection {
     Section start;
     Section end;
     RowStore store;
-    bool at_least_one;  // a section that needs a value line
 };
 
 // Thrown by a row store when the row cannot be allocated.

@@ -20,6 +20,13 @@ void AppendSection(std::string& out, std::string_view header, std::string_view v
     AppendLine(out, value);
 }
 
+// A section whose value line the reader takes as optional: an empty value is written as no
+// value line at all, since the reader refuses a value line without a value.
+void AppendOptionalSection(std::string& out, std::string_view header, std::string_view value) {
+    AppendLine(out, header);
+    if (!value.empty()) AppendLine(out, value);
+}
+
 void AppendListSections(std::string& out, const Settings& s) {
     char line[600];
     AppendLine(out, ":USER_AGENT_LIST");
@@ -69,9 +76,9 @@ std::string FormatConfiguration(const Settings& s) {
     AppendSection(out, ":SET_COOKIE", s.setcookie);
     AppendSection(out, ":USER_AGENT", s.agent);
     AppendListSections(out, s);
-    AppendSection(out, ":AUTO_START", s.auto_start);
-    AppendSection(out, ":KORVANEL_COLOR", s.color);
-    AppendSection(out, ":CHECK_PROXY_ADDRESS", s.checkproxyaddress);
+    AppendOptionalSection(out, ":AUTO_START", s.auto_start);
+    AppendOptionalSection(out, ":KORVANEL_COLOR", s.color);
+    AppendOptionalSection(out, ":CHECK_PROXY_ADDRESS", s.checkproxyaddress);
     char geometry[80];
     std::snprintf(geometry, sizeof geometry, "%d:%d:%d:%d:%d", s.window_width, s.window_height,
                   s.split_pos, s.window_x, s.window_y);

@@ -137,7 +137,19 @@ const Case kCases[] = {
     {"two auto start lines, the last wins",
      Swap(":AUTO_START\r\n2\r\n", ":AUTO_START\r\n2\r\n0\r\n"), 1,
      [](const Settings& s) { EXPECT_EQ(s.auto_start.view(), "0"); }},
-    {"auto start without a value line", Swap(":AUTO_START\r\n2\r\n", ":AUTO_START\r\n"), -1},
+    // An empty section leaves the field empty, and is written back without a value line.
+    {"auto start without a value line", Swap(":AUTO_START\r\n2\r\n", ":AUTO_START\r\n"), 1,
+     [](const Settings& s) { EXPECT_TRUE(s.auto_start.empty()); }},
+    {"theme and check address without value lines",
+     [](std::string t) {
+         t = Swap("\r\nBLUE\r\n", "\r\n")(t);
+         return Swap("\r\nhttp://c.example/x.cgi\r\n", "\r\n")(t);
+     },
+     1,
+     [](const Settings& s) {
+         EXPECT_TRUE(s.color.empty());
+         EXPECT_TRUE(s.checkproxyaddress.empty());
+     }},
     {"theme name too long for its field",
      Swap("\r\nBLUE\r\n", "\r\n" + std::string(16, 'B') + "\r\n"), -1},
     {"negative window numbers", Swap("800:600:200:5:6", "-1:-2:-3:-4:-5"), 1,

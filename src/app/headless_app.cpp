@@ -1,0 +1,71 @@
+#include "app/headless_app.h"
+
+#include <chrono>
+#include <cstdio>
+
+#include "app/headless_front_end.h"
+#include "app/message_dialog.h"
+#include "app/runtime.h"
+#include "engine/listener.h"
+#include "logging/logger.h"
+#include "platform/termination_signals.h"
+#include "settings/config_file.h"
+#include "texts.h"
+
+namespace korvanel {
+
+namespace {
+
+void StopLogging(Runtime& rt, std::thread& logger) {
+    StopLogger(rt);
+    std::this_thread::sleep_for(std::chrono::milliseconds(kShutdownPauseMs));
+    if (logger.joinable()) rt.front.WaitFor(logger);
+}
+
+}  // namespace
+
+bool StartHeadless(Runtime& rt, std::thread& logger) {
+    if (!StartLogger(rt, logger)) {
+        rt.front.ShowMessage(text::kThreadErrorTitle, text::kThreadErrorText);
+        return false;
+    }
+    if (StartServer(rt) == 1) return true;
+
+    FixedText<8> port;
+    {
+        Hold hold(rt.locks.settings);
+        port = rt.settings.port;
+    }
+    std::fprintf(stderr, text::kHeadlessCannotStart, port.c_str());
+    StopLogging(rt, logger);
+    return false;
+}
+
+void StopHeadless(Runtime& rt, std::thread& logger) {
+    SaveConfiguration(rt);
+    StopServer(rt);
+    StopLogging(rt, logger);
+}
+
+int RunHeadlessProgram() {
+    // Before any thread starts, so that only the waiting thread below takes the signals.
+    BlockTerminationSignals();
+    IgnoreBrokenPipe();
+
+    HeadlessFrontEnd front;
+    Runtime rt(front, ".");
+    if (ReadConfiguration(rt) != 1) {
+        ShowMessageDialog(rt, text::kReadErrorTitle, text::kReadErrorText);
+        return kExitBadConfiguration;
+    }
+    // Every status line saves `data`; without a window the save runs on the caller's thread.
+    front.SetSaveHandler([&rt] { WriteConfiguration(rt); });
+
+    std::thread logger;
+    if (!StartHeadless(rt, logger)) return kExitCannotStart;
+    WaitForTerminationSignal();
+    StopHeadless(rt, logger);
+    return kExitOk;
+}
+
+}  // namespace korvanel
