@@ -71,7 +71,6 @@ inline constexpr const char kCheckDialogLine1[] = "%sに";
 inline constexpr const char kCheckDialogLine2[] = "ｱｸｾｽします。";
 // The command-line check program (korvanel-check).
 inline constexpr const char kCheckProgramLine[] = "%d: %s\n";
-inline constexpr const char kCheckProgramMessage[] = "korvanel-check: %s: %s\n";
 inline constexpr const char kCheckProgramReadFailed[] =
     "korvanel-check: data could not be read; nothing was checked\n";
 inline constexpr const char kCheckProgramWriteFailed[] =

@@ -15,6 +15,8 @@
 #include <mutex>
 #include <thread>
 
+#include "app/headless_front_end.h"
+#include "app/message_dialog.h"
 #include "app/runtime.h"
 #include "checker/check_run.h"
 #include "settings/config_file.h"
@@ -23,22 +25,10 @@
 namespace korvanel {
 namespace {
 
-// The dialog on a terminal: every change of a line is printed, messages go to standard
-// error and are answered at once.
-class ConsoleCheckFrontEnd : public FrontEnd {
+// The dialog on a terminal: every change of a line is printed as "N: text"; messages and
+// the rest behave as in the headless program.
+class ConsoleCheckFrontEnd : public HeadlessFrontEnd {
   public:
-    void SetLabel(Label, std::string_view) override {}
-    void AppendToPane(Pane, std::string_view, std::size_t) override {}
-    void SetStatusBar(int, std::string_view) override {}
-    void ShowMessage(std::string_view title, std::string_view text) override {
-        std::lock_guard<std::mutex> hold(mutex_);
-        std::fprintf(stderr, text::kCheckProgramMessage, std::string(title).c_str(),
-                     std::string(text).c_str());
-    }
-    void RequestSave() override {}
-    void WaitFor(std::thread& thread) override {
-        if (thread.joinable()) thread.join();
-    }
     void SetCheckLine(int line, std::string_view text) override {
         if (text.empty()) return;
         std::lock_guard<std::mutex> hold(mutex_);
@@ -74,6 +64,7 @@ int RunCheckProgram() {
     ConsoleCheckFrontEnd front;
     Runtime rt(front, ".");
     if (ReadConfiguration(rt) != 1) {
+        ShowMessageDialog(rt, text::kReadErrorTitle, text::kReadErrorText);
         std::fputs(text::kCheckProgramReadFailed, stderr);
         return 1;
     }
