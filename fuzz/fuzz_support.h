@@ -20,7 +20,9 @@ inline void Use(std::string_view text) {
     sink = sink + sum;
 }
 
-inline void Use(std::int64_t number) { sink = sink + static_cast<std::uint64_t>(number); }
+inline void Use(std::int64_t number) {
+    sink = sink + static_cast<std::uint64_t>(number);
+}
 
 // Aborts with `what` when `condition` does not hold.
 inline void Require(bool condition, const char* what) {

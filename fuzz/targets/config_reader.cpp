@@ -21,7 +21,7 @@ using namespace korvanel;
 namespace {
 
 class SilentFrontEnd : public FrontEnd {
-public:
+  public:
     void SetLabel(Label, std::string_view) override {}
     void AppendToPane(Pane, std::string_view, std::size_t) override {}
     void SetStatusBar(int, std::string_view) override {}
@@ -33,7 +33,8 @@ public:
 };
 
 std::string MakeRunDirectory() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "korvanel-fuzz-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "korvanel-fuzz-XXXXXX").string();
     fuzz::Require(::mkdtemp(pattern.data()) != nullptr, "a temporary directory can be made");
     return pattern;
 }
@@ -45,8 +46,8 @@ struct Run {
 };
 
 void WriteData(const Run& run, std::string_view text) {
-    int fd = ::open(run.rt.PathOf(kConfigFileName).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
-                    0600);
+    int fd = ::open(run.rt.PathOf(kConfigFileName).c_str(),
+                    O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
     fuzz::Require(fd >= 0, "data can be written");
     std::size_t done = 0;
     while (done < text.size()) {

@@ -1,12 +1,13 @@
 // SplitHead and SplitBody over any head: the parts they give must put the head back
 // together, and the body count must be exact.
+#include "engine/head_split.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "engine/head_split.h"
 #include "fuzz_support.h"
 
 using namespace korvanel;
@@ -31,8 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::Require(start_line->view().ends_with(line_end), "start line keeps its line end");
         fuzz::Require(head.starts_with(start_line->view()), "start line is the head's first line");
         std::string_view rest = head.substr(start_line->size());
-        std::string expected_block =
-            rest.starts_with(line_end) ? std::string(line_end) + std::string(rest) : std::string(rest);
+        std::string expected_block = rest.starts_with(line_end)
+                                         ? std::string(line_end) + std::string(rest)
+                                         : std::string(rest);
         fuzz::Require(block->view() == expected_block, "header block is the rest of the head");
     }
 

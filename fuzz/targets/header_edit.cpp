@@ -1,5 +1,7 @@
 // EditHeader, DeleteAllHeaders, ReplaceHeader and the rule and request edits built on them,
 // over any header block and any header name a rule may carry.
+#include "engine/header_edit.h"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <array>
@@ -9,7 +11,6 @@
 #include <string>
 #include <string_view>
 
-#include "engine/header_edit.h"
 #include "engine/header_rules.h"
 #include "fuzz_support.h"
 #include "settings/header_name_forms.h"
@@ -23,7 +24,8 @@ namespace {
 // A block as SplitBody leaves it: a single line end, or lines ending in the one terminator.
 bool IsWellFormed(std::string_view block, std::string_view terminator) {
     if (block == LineEndOf(terminator)) return true;
-    return block.ends_with(terminator) && block.find(terminator) == block.size() - terminator.size();
+    return block.ends_with(terminator) &&
+           block.find(terminator) == block.size() - terminator.size();
 }
 
 bool HasLineEndByte(std::string_view text) {

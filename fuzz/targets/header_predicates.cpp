@@ -1,10 +1,11 @@
 // The header block questions over any block: each answers within its stated results.
+#include "engine/header_predicates.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
 #include "engine/header_edit.h"
-#include "engine/header_predicates.h"
 #include "fuzz_support.h"
 
 using namespace korvanel;

@@ -1,12 +1,13 @@
 // The request line rewrites over any line: NormaliseRequestLine, EffectiveVersion,
 // ForceHttp10 and ToOriginForm, on the raw line and on the normalised one.
+#include "engine/request_line.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "engine/request_line.h"
 #include "fuzz_support.h"
 
 using namespace korvanel;

@@ -1,5 +1,7 @@
 // The row validators over any fields, with lists empty, partly filled or full. A row they
 // accept must be one the lists can store and the header rules can use.
+#include "settings/row_validation.h"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
@@ -12,7 +14,6 @@
 #include "fuzz_support.h"
 #include "settings/header_name_forms.h"
 #include "settings/row_makers.h"
-#include "settings/row_validation.h"
 
 using namespace korvanel;
 
@@ -56,8 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (proxy == kRowValid) {
         Settings one;
         AppendProxyRow(one, fields[1], fields[2], fields[0] == "1", last);
-        fuzz::Require(one.proxies.at(0)->address.view() == last, "an accepted address is kept whole");
-        fuzz::Require(one.proxies.at(0)->speed.view() == fields[1], "an accepted speed is kept whole");
+        fuzz::Require(one.proxies.at(0)->address.view() == last,
+                      "an accepted address is kept whole");
+        fuzz::Require(one.proxies.at(0)->speed.view() == fields[1],
+                      "an accepted speed is kept whole");
     }
 
     HeaderRuleList rules;

@@ -1,12 +1,13 @@
 // NormaliseStatusLine over any line: a rewritten line is well formed and rewriting it
 // again changes nothing.
+#include "engine/status_line.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 
-#include "engine/status_line.h"
 #include "fuzz_support.h"
 
 using namespace korvanel;

@@ -1,4 +1,6 @@
 // MarkTags, ExpandMarks and FilterText over any text and any choice of tag rows.
+#include "engine/tag_filter.h"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
@@ -8,7 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/tag_filter.h"
 #include "fuzz_support.h"
 #include "tag_support.h"
 
@@ -39,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int expand = ExpandMarks(*output);
     fuzz::Use(output->view());
     if (expand == 1) {
-        fuzz::Require(fits && output->view() == fuzz::Expanded(text), "ExpandMarks writes each mark");
+        fuzz::Require(fits && output->view() == fuzz::Expanded(text),
+                      "ExpandMarks writes each mark");
     } else {
         fuzz::Require(expand == -1 && fuzz::Expanded(text).size() > FilterOutput::kMaxLength,
                       "ExpandMarks refuses only what does not fit");

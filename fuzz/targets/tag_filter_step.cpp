@@ -1,6 +1,8 @@
 // The streaming tag filter over a body cut into pieces at points the input chooses, driven
 // the way a filtering relay drives it: FilterStep per piece, FilterFlushCarry when the
 // carry asks for it and once at the end. Whatever the cuts, nothing may be lost.
+#include "engine/tag_filter_step.h"
+
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
@@ -9,7 +11,6 @@
 #include <string>
 #include <string_view>
 
-#include "engine/tag_filter_step.h"
 #include "fuzz_support.h"
 #include "tag_support.h"
 
@@ -72,8 +73,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         int step = FilterStep(piece, buffers->output, buffers->carry, tags, buffers->error);
         fuzz::Use(buffers->output.view());
         if (step == -1) {
-            fuzz::Require(piece.size() > FilterCarry::kMaxLength, "FilterStep fails only on a piece "
-                                                                  "longer than the carry");
+            fuzz::Require(piece.size() > FilterCarry::kMaxLength,
+                          "FilterStep fails only on a piece "
+                          "longer than the carry");
             fuzz::Require(buffers->error.view().ends_with("\n"), "a failure has its error text");
             return 0;
         }
@@ -86,10 +88,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             sent += buffers->output.view();
         }
     }
-    if (FilterFlushCarry(buffers->carry, buffers->output, tags) == 1) sent += buffers->output.view();
+    if (FilterFlushCarry(buffers->carry, buffers->output, tags) == 1)
+        sent += buffers->output.view();
     fuzz::Use(sent);
     fuzz::Require(buffers->carry.empty(), "the last flush empties the carry");
     fuzz::Require(fuzz::KeepsEverything(body, sent), "the filtered body loses nothing");
-    if (bits == 0) fuzz::Require(sent == fuzz::Expanded(body), "no tag on: the body passes as it is");
+    if (bits == 0)
+        fuzz::Require(sent == fuzz::Expanded(body), "no tag on: the body passes as it is");
     return 0;
 }
