@@ -58,6 +58,17 @@ void WriteData(const Run& run, std::string_view text) {
     ::close(fd);
 }
 
+std::string ReadData(const Run& run) {
+    int fd = ::open(run.rt.PathOf(kConfigFileName).c_str(), O_RDONLY | O_CLOEXEC);
+    fuzz::Require(fd >= 0, "data can be read");
+    std::string text;
+    char buffer[4096];
+    ssize_t got;
+    while ((got = ::read(fd, buffer, sizeof buffer)) > 0) text.append(buffer, got);
+    ::close(fd);
+    return text;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -69,12 +80,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)cleanup;
 
     std::string_view text(reinterpret_cast<const char*>(data), size);
+    std::string before = FormatConfiguration(run->rt.settings);
     WriteData(*run, text);
     int result = ReadConfiguration(run->rt);
     fuzz::Require(result == 1 || result == -1, "ReadConfiguration gives 1 or -1");
     std::string first = FormatConfiguration(run->rt.settings);
     fuzz::Use(first);
-    if (result != 1) return 0;
+    if (result != 1) {
+        fuzz::Require(first == before, "a rejected file leaves the settings as they were");
+        fuzz::Require(ReadData(*run) == text, "a rejected file is left as it was");
+        return 0;
+    }
 
     WriteData(*run, first);
     fuzz::Require(ReadConfiguration(run->rt) == 1, "the reader takes what the writer wrote");
