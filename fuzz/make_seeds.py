@@ -17,7 +17,8 @@ class Provider:
         self.back = []
 
     def integral(self, value, size=1):
-        for i in range(size):
+        # Read from the back, most significant byte first.
+        for i in reversed(range(size)):
             self.back.append((value >> (8 * i)) & 0xFF)
         return self
 
