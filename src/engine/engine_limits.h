@@ -1,0 +1,34 @@
+// Every time-out and size limit of the proxy's data path, in one place.
+//
+// The values a running proxy uses are the constants; EngineLimits carries them into the
+// engine so that a test can shorten the long waits on its own Runtime.
+#pragma once
+
+namespace korvanel {
+
+// Head reader: the first request of a connection, a later request on a kept-alive client
+// connection, and every answer head from the server.
+inline constexpr int kFirstRequestHeadTimeoutMs = 20000;
+inline constexpr int kKeptRequestHeadTimeoutMs = 180000;
+inline constexpr int kAnswerHeadTimeoutMs = 20000;
+
+// A send that cannot go on is polled in steps; the step after kSendPatientSteps timed-out
+// steps gives up (about 18 s). Each step also tests for a stop request.
+inline constexpr int kSendStepMs = 200;
+inline constexpr int kSendPatientSteps = 90;
+
+// A connect is awaited in steps with a stop test each; about 40 s in all.
+inline constexpr int kConnectStepMs = 200;
+inline constexpr int kConnectSteps = 200;
+
+struct EngineLimits {
+    int first_request_head_timeout_ms = kFirstRequestHeadTimeoutMs;
+    int kept_request_head_timeout_ms = kKeptRequestHeadTimeoutMs;
+    int answer_head_timeout_ms = kAnswerHeadTimeoutMs;
+    int send_step_ms = kSendStepMs;
+    int send_patient_steps = kSendPatientSteps;
+    int connect_step_ms = kConnectStepMs;
+    int connect_steps = kConnectSteps;
+};
+
+}  // namespace korvanel
