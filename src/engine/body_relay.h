@@ -1,0 +1,61 @@
+// The body relays: one for the request body, six for the answer body by its framing
+// (length, chunked, until close) and by whether it passes the HTML tag filter.
+//
+// Relays read with ReceiveSome and write with SendAll in pieces of at most 4094 bytes
+// (4096 for the relay until close). Chunked bodies are decoded and sent on as chunks of
+// the proxy's own, at most 4094 bytes each with lower-case hexadecimal sizes. Every byte
+// received from the server is added to the received total as it arrives.
+//
+// Answer relay results: 1 body complete; 0 the server closed after a piece was forwarded
+// (the connection then ends normally); -1 failure with the reason in `error`; -9 a
+// socket is no longer a socket. The answer head has already gone to the client, so the
+// reason only marks the access-log line.
+#pragma once
+
+#include <cstddef>
+
+#include "engine/error_text.h"
+#include "engine/head_scan.h"
+
+namespace korvanel {
+
+struct Runtime;
+class Socket;
+
+inline constexpr long kRelayPiece = 4094;
+inline constexpr long kUntilClosePiece = 4096;
+// The handler's relay buffers (head buffer, head-body buffer) are this large.
+inline constexpr std::size_t kRelayBufferSize = 15000;
+// A chunk-size line longer than this is refused.
+inline constexpr std::size_t kMaxChunkSizeLine = 100;
+
+// Relays `remaining` more request-body bytes from the client to the server, counting
+// down `remaining` in place. 1 when all arrived and went on; -1 ("Clientから受信の際に
+// エラー" when the client closed early, "ソケットエラー" when the server did not take
+// them); -9.
+int RelayRequestBody(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
+                     long long& remaining, ErrorText& error);
+
+// The first `head_body_count` bytes of `buffer` came with the head; then `remaining`
+// more bytes are relayed from the server (counted down in place).
+int RelayLength(Runtime& rt, Socket& client, Socket& upstream, char* buffer, long head_body_count,
+                long long& remaining, ErrorText& error);
+
+// The first `head_body_count` bytes of `buffer` came with the head; then everything until
+// the server closes. 1 when the server closed at a piece boundary, 0 when within a piece.
+int RelayUntilClose(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
+                    long head_body_count, ErrorText& error);
+
+// Decodes the chunked body whose first `head_body_count` bytes are in `buffer` and sends
+// it on re-chunked, ending with "0" and the answer's terminator. The chunk lines use the
+// line end of `terminator`. A trailer after the last chunk is not read.
+int RelayChunked(Runtime& rt, Socket& upstream, Socket& client, char* buffer, long head_body_count,
+                 const Terminator& terminator, ErrorText& error);
+
+// The size on a chunk-size line (the line without its line end): the first token
+// (tokens are separated by blanks, '[', CR and LF) read as hexadecimal, optionally
+// followed by a chunk extension (";name=value"). -1 when the token is missing, not
+// hexadecimal or too large.
+long long ParseChunkSize(std::string_view line);
+
+}  // namespace korvanel
