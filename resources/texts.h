@@ -49,6 +49,8 @@ inline constexpr const char kOutOfMemoryTitle[] = "エラー";
 inline constexpr const char kOutOfMemoryText[] = "メモリを確保できませんでした";
 
 // ---- logging ----
+inline constexpr const char kCounterLabelFormat[] = "%d";
+inline constexpr const char kByteTotalLabelFormat[] = "%lld Byte";
 
 // ---- proxy checker ----
 

@@ -13,6 +13,8 @@
 
 namespace korvanel {
 
+struct Runtime;
+
 enum class LogId { kIp, kAccess, kSendHeaders, kRecvHeaders, kHeaderPairs };
 inline constexpr int kLogCount = 5;
 
@@ -43,6 +45,9 @@ struct LogBuffer {
 
     std::unique_ptr<char[]> text;  // NUL-terminated, guarded by `lock`
     std::size_t length = 0;
+    // How much of `text` the pane already shows: a flush whose file write failed keeps
+    // the text for the next try, which must not show it in the pane a second time.
+    std::size_t shown = 0;
 
     std::string_view view() const { return {text.get(), length}; }
 };
@@ -65,5 +70,8 @@ struct LogQueue {
     LogBuffer recv_headers;
     LogBuffer header_pairs;
 };
+
+// The buffer's mode, copied under the settings lock; "1" (file only) for the IP log.
+LogMode ReadLogMode(Runtime& rt, const LogBuffer& buffer);
 
 }  // namespace korvanel

@@ -1,0 +1,72 @@
+#include "logging/log_file.h"
+
+#include <filesystem>
+#include <string>
+
+#include "logging/log_fixture.h"
+#include "logging/log_producers.h"
+#include "logging/logger.h"
+
+namespace korvanel::testing {
+namespace {
+
+TEST_F(LogTest, AFileIsRotatedOnlyWhenAWriteTakesItPastOneMebibyte) {
+    std::string path = dir.file("access_log");
+    std::string rotated = path + ".2026_1_2_3_4_5";
+    WriteFile(path, std::string(kLogFileRotateBytes - 10, 'a'));
+    ASSERT_EQ(AppendToLogFile(path, std::string(10, 'b'), rt.clock), 1);
+    EXPECT_EQ(std::filesystem::file_size(path), 1048576u);
+    EXPECT_FALSE(FileExists(rotated));
+
+    ASSERT_EQ(AppendToLogFile(path, "c", rt.clock), 1);
+    EXPECT_FALSE(FileExists(path)) << "the plain name is free until the next write";
+    ASSERT_TRUE(FileExists(rotated));
+    EXPECT_EQ(std::filesystem::file_size(rotated), 1048577u);
+
+    ASSERT_EQ(AppendToLogFile(path, "next", rt.clock), 1);
+    EXPECT_EQ(ReadFile(path), "next");
+}
+
+TEST_F(LogTest, TwoRotationsInTheSameSecondKeepBothFiles) {
+    std::string path = dir.file("recv_log");
+    std::string first(kLogFileRotateBytes + 1, '1');
+    std::string second(kLogFileRotateBytes + 1, '2');
+    ASSERT_EQ(AppendToLogFile(path, first, rt.clock), 1);
+    ASSERT_EQ(AppendToLogFile(path, second, rt.clock), 1);
+    EXPECT_EQ(ReadFile(path + ".2026_1_2_3_4_5"), first);
+    EXPECT_EQ(ReadFile(path + ".2026_1_2_3_4_5_1"), second);
+    EXPECT_FALSE(FileExists(path));
+
+    // With every rotated name taken, the full file stays where it is.
+    for (int attempt = 2; attempt < kRotatedNameAttempts; ++attempt) {
+        WriteFile(RotatedLogName(path, kFixedTime, attempt), "taken");
+    }
+    ASSERT_EQ(AppendToLogFile(path, second, rt.clock), 1);
+    EXPECT_EQ(ReadFile(path), second);
+    EXPECT_EQ(ReadFile(path + ".2026_1_2_3_4_5"), first);
+}
+
+TEST(LogFlush, AFileThatCannotBeOpenedKeepsTheTextWithoutShowingItTwice) {
+    TempDir dir;
+    RecordingFrontEnd front;
+    Runtime rt(front, dir.file("not-yet"));  // the directory is missing
+    rt.settings.access_log = "2";
+    LogAccess(rt, "c", "h", "n", "80", "first", "s", "\r\n\r\n");
+    EXPECT_EQ(FlushLog(rt, rt.logs.access), -1);
+    std::string kept(rt.logs.access.view());
+    EXPECT_EQ(front.pane(Pane::kAccess), kept) << "the pane part is done";
+
+    LogAccess(rt, "c", "h", "n", "80", "second", "s", "\r\n\r\n");
+    std::string all(rt.logs.access.view());
+    EXPECT_EQ(all.substr(0, kept.size()), kept);
+    EXPECT_EQ(FlushLog(rt, rt.logs.access), -1);
+
+    std::filesystem::create_directory(rt.dir);
+    EXPECT_EQ(FlushLog(rt, rt.logs.access), 1);
+    EXPECT_EQ(ReadFile(rt.PathOf("access_log")), all);
+    EXPECT_EQ(front.pane(Pane::kAccess), all) << "each entry shown once";
+    EXPECT_EQ(rt.logs.access.length, 0u);
+}
+
+}  // namespace
+}  // namespace korvanel::testing
