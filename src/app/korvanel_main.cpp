@@ -1,2 +1,6 @@
-// The program entry; the headless program comes with the listener.
-int main() { return 0; }
+// The program entry. Without a window the program runs headless.
+#include "app/headless_app.h"
+
+int main() {
+    return korvanel::RunHeadlessProgram();
+}

@@ -1,0 +1,29 @@
+// Start-up and shutdown of the program without a window: the same order as with one, but
+// the server starts at once and SIGINT or SIGTERM asks for the orderly stop.
+#pragma once
+
+#include <thread>
+
+namespace korvanel {
+
+struct Runtime;
+
+// Pause after the logger was told to stop, before the program ends.
+inline constexpr int kShutdownPauseMs = 1000;
+
+// Exit statuses.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitCannotStart = 1;
+
+// Starts the logger and the server. On failure says so on standard error, naming the port,
+// stops what was started and returns false.
+bool StartHeadless(Runtime& rt, std::thread& logger);
+
+// The orderly stop: server, logger, then the pause.
+void StopHeadless(Runtime& rt, std::thread& logger);
+
+// The whole program: blocks the termination signals, starts, waits for SIGINT or SIGTERM,
+// stops. Returns the exit status.
+int RunHeadlessProgram();
+
+}  // namespace korvanel

@@ -1,0 +1,120 @@
+#include "engine/access_control.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "app/runtime.h"
+#include "logging/log_producers.h"
+#include "platform/socket.h"
+#include "texts.h"
+
+namespace korvanel {
+
+namespace {
+
+// Each end of the range text keeps at most 29 characters.
+using RangeEndText = FixedText<30>;
+
+// Shortest text a dotted IPv4 address can have ("0.0.0.0").
+constexpr std::size_t kShortestAddressText = 7;
+
+uint32_t ToAddressOrZero(std::string_view text) {
+    RangeEndText end(text);
+    uint32_t address = 0;
+    if (!ParseIpv4(end.c_str(), address)) return 0;
+    return address;
+}
+
+void LogVerdict(Runtime& rt, std::string_view address, std::string_view verdict) {
+    Hold hold(rt.locks.message);
+    LogIp(rt, address, verdict);
+}
+
+bool InAllowedRange(Runtime& rt, uint32_t address) {
+    Hold hold(rt.locks.settings);
+    uint32_t low = std::min(rt.server.allowed_low, rt.server.allowed_high);
+    uint32_t high = std::max(rt.server.allowed_low, rt.server.allowed_high);
+    return address >= low && address <= high;
+}
+
+// One decimal number as "%d" reads it: optional blanks and sign, then digits. Returns false
+// when no digit is there; `value` saturates instead of overflowing.
+bool ReadNumber(const char*& cursor, long& value) {
+    char* end = nullptr;
+    value = std::strtol(cursor, &end, 10);
+    if (end == cursor) return false;
+    cursor = end;
+    return true;
+}
+
+}  // namespace
+
+int CheckClient(Runtime& rt, Socket& socket, int peer_family, ClientAddressText& address) {
+    if (peer_family == Ipv6Family()) {
+        LogVerdict(rt, address, text::kIpDisconnecting);
+        return kClientRefused;
+    }
+    if (peer_family != Ipv4Family()) return kClientRefused;
+
+    Ipv4Endpoint peer;
+    if (!socket.PeerEndpoint(peer)) return kClientPeerUnknown;
+    FormatIpv4(peer.address, address.data(), address.kCapacity);
+    address.sync_length();
+    if (address.size() < kShortestAddressText) {
+        LogVerdict(rt, address, text::kIpDisconnecting);
+        return kClientRefused;
+    }
+
+    bool admitted = StartsWithN(address, "127.0.0.1", 9) || StartsWithN(address, "0.0.0.0", 7);
+    if (!admitted) admitted = InAllowedRange(rt, ToAddressOrZero(address));
+
+    if (admitted) {
+        LogVerdict(rt, address, text::kIpPermitted);
+        return kClientAdmitted;
+    }
+    LogVerdict(rt, address, text::kIpBlocked);
+    {
+        Hold hold(rt.locks.counter);
+        ++rt.server.counters.blocked;
+    }
+    return kClientRefused;
+}
+
+int ParseDottedQuad(std::string_view text) {
+    FixedText<64> copy(text);
+    const char* cursor = copy.c_str();
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) {
+            if (*cursor != '.') return -1;
+            ++cursor;
+        }
+        long number = 0;
+        if (!ReadNumber(cursor, number)) return -1;
+        // A negative part is not an address either.
+        if (number < 0 || number > 255) return -1;
+    }
+    return 1;
+}
+
+int AnyTagFilterOn(Runtime& rt) {
+    Hold hold(rt.locks.settings);
+    return ComputeTagFilterActive(rt.settings);
+}
+
+AllowedRange ParseAllowedRange(std::string_view text) {
+    std::size_t to = text.find("to");
+    if (to == std::string_view::npos) {
+        uint32_t only = ToAddressOrZero(text);
+        return {only, only};
+    }
+    return {ToAddressOrZero(text.substr(0, to)), ToAddressOrZero(text.substr(to + 2))};
+}
+
+void LoadAllowedRange(Runtime& rt) {
+    Hold hold(rt.locks.settings);
+    AllowedRange range = ParseAllowedRange(rt.settings.allow_user);
+    rt.server.allowed_low = range.low;
+    rt.server.allowed_high = range.high;
+}
+
+}  // namespace korvanel

@@ -1,0 +1,133 @@
+// The built program, run headless in a fresh directory.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "platform/socket.h"
+#include "support/temp_dir.h"
+
+namespace korvanel {
+namespace {
+
+using testing::ReadFile;
+using testing::TempDir;
+
+constexpr uint32_t kLoopback = 0x7F000001;
+constexpr uint16_t kDefaultPort = 8080;
+
+// True when nothing listens on 127.0.0.1:8080.
+bool DefaultPortFree() {
+    SocketRegistry registry;
+    Socket probe = Socket::OpenTcp(registry);
+    probe.SetReuseAddress();
+    return probe.Bind(Ipv4Endpoint{kLoopback, kDefaultPort});
+}
+
+class Program {
+  public:
+    explicit Program(const TempDir& dir) : dir_(dir) {
+        pid_ = fork();
+        if (pid_ == 0) {
+            if (chdir(dir.path().c_str()) != 0) _exit(127);
+            FILE* out = freopen("stdout.txt", "w", stdout);
+            FILE* err = freopen("stderr.txt", "w", stderr);
+            if (!out || !err) _exit(127);
+            execl(KORVANEL_BINARY_DIR "/korvanel", "korvanel", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    ~Program() {
+        if (pid_ > 0 && !exited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    std::string out() const { return ReadFile(dir_.file("stdout.txt")); }
+    std::string err() const { return ReadFile(dir_.file("stderr.txt")); }
+
+    // Exit status, or -1 when the program has not ended within `timeout_ms`.
+    int WaitExit(int timeout_ms) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        while (std::chrono::steady_clock::now() < deadline) {
+            int status = 0;
+            if (waitpid(pid_, &status, WNOHANG) == pid_) {
+                exited_ = true;
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return -1;
+    }
+
+    bool WaitOutput(const std::string& text, int timeout_ms) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+        while (out().find(text) == std::string::npos) {
+            if (std::chrono::steady_clock::now() >= deadline) return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return true;
+    }
+
+    void Signal(int number) { kill(pid_, number); }
+
+  private:
+    const TempDir& dir_;
+    pid_t pid_ = -1;
+    bool exited_ = false;
+};
+
+TEST(HeadlessProgram, ServesOnTheDefaultPortAndStopsOnSigint) {
+    if (!DefaultPortFree()) GTEST_SKIP() << "127.0.0.1:8080 is in use";
+    TempDir dir;
+    Program program(dir);
+    ASSERT_TRUE(program.WaitOutput("サーバを開始しました PORT::8080", 3000)) << program.err();
+
+    SocketRegistry registry;
+    Socket client = Socket::OpenTcp(registry);
+    if (client.StartConnect(Ipv4Endpoint{kLoopback, kDefaultPort}) ==
+        Socket::ConnectStart::kInProgress) {
+        ASSERT_EQ(client.WaitWritable(1000), PollResult::kReady);
+    }
+    ASSERT_EQ(client.ConnectError(), 0);
+    auto begin = std::chrono::steady_clock::now();
+    while (ReadFile(dir.file("ip_log")).find("127.0.0.1を許可") == std::string::npos) {
+        ASSERT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(1));
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
+    program.Signal(SIGINT);
+    EXPECT_EQ(program.WaitExit(2000), 0);
+    EXPECT_NE(program.out().find("サーバを停止しました:."), std::string::npos);
+}
+
+TEST(HeadlessProgram, SigtermStopsToo) {
+    if (!DefaultPortFree()) GTEST_SKIP() << "127.0.0.1:8080 is in use";
+    TempDir dir;
+    Program program(dir);
+    ASSERT_TRUE(program.WaitOutput("PORT::8080", 3000)) << program.err();
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.WaitExit(2000), 0);
+}
+
+TEST(HeadlessProgram, PortInUseExitsOneNamingThePort) {
+    SocketRegistry registry;
+    Socket taken = Socket::OpenTcp(registry);
+    taken.SetReuseAddress();  // a connection of an earlier test may linger in TIME_WAIT
+    if (!taken.Bind(Ipv4Endpoint{kLoopback, kDefaultPort}) || !taken.Listen(1)) {
+        // Something else holds the port already, which serves the test as well.
+        taken.Close();
+    }
+    TempDir dir;
+    Program program(dir);
+    EXPECT_EQ(program.WaitExit(3000), 1);
+    EXPECT_NE(program.err().find("8080"), std::string::npos) << program.err();
+}
+
+}  // namespace
+}  // namespace korvanel
