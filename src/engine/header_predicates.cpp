@@ -1,0 +1,119 @@
+#include "engine/header_predicates.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+#include "engine/header_edit.h"
+#include "engine/message_buffers.h"
+
+namespace korvanel {
+namespace {
+
+constexpr std::size_t kContentLengthMinBlock = 14;
+constexpr std::size_t kHtmlMinBlock = 23;
+constexpr std::size_t kChunkedMinBlock = 26;
+constexpr std::size_t kCloseMinBlock = 11;
+constexpr std::size_t kKeepAliveMinBlock = 22;
+constexpr std::size_t kProxyKeepAliveMinBlock = 28;
+
+constexpr std::array<std::string_view, 4> kContentLengthTexts = {
+    "Content-Length: ", "Content-length: ", "content-length: ", "CONTENT-LENGTH: "};
+constexpr std::array<std::string_view, 4> kHtmlTexts = {
+    "Content-Type: text/html", "Content-type: text/html", "content-type: text/html",
+    "CONTENT-TYPE: text/html"};
+constexpr std::array<std::string_view, 4> kTransferEncodingTexts = {
+    "Transfer-encoding: ", "Transfer-Encoding: ", "transfer-encoding: ", "TRANSFER-ENCODING: "};
+constexpr std::array<std::string_view, 3> kChunkedValues = {"chunked", "Chunked", "CHUNKED"};
+constexpr std::array<std::string_view, 8> kCloseTexts = {
+    "Connection: close", "Connection: Close", "connection: close", "CONNECTION: close",
+    "nnCoection: close", "Cneonction: close", "Coection: close",   "nncoection: close"};
+constexpr std::array<std::string_view, 3> kConnectionTexts = {
+    "Connection: ", "connection: ", "CONNECTION: "};
+constexpr std::array<std::string_view, 4> kProxyConnectionTexts = {
+    "Proxy-Connection: ", "Proxy-connection: ", "proxy-connection: ", "PROXY-CONNECTION: "};
+constexpr std::array<std::string_view, 4> kKeepAliveValues = {"Keep-Alive", "Keep-alive",
+                                                              "keep-alive", "KEEP-ALIVE"};
+
+constexpr std::size_t kNotFound = std::string_view::npos;
+
+// The text after the first of `texts` found at a line start (in list order), or npos.
+std::size_t FindValue(std::string_view block, std::span<const std::string_view> texts,
+                      std::string_view terminator) {
+    for (std::string_view text : texts) {
+        std::size_t at = FindAtLineStart(block, text, terminator);
+        if (at != kNotFound) return at + text.size();
+    }
+    return kNotFound;
+}
+
+bool AnyAtLineStart(std::string_view block, std::span<const std::string_view> texts,
+                    std::string_view terminator) {
+    return FindValue(block, texts, terminator) != kNotFound;
+}
+
+// 1 when the value found for `names` begins with one of `values` (all of one length).
+int FirstValueIs(std::string_view block, std::span<const std::string_view> names,
+                 std::span<const std::string_view> values, std::string_view terminator) {
+    std::size_t at = FindValue(block, names, terminator);
+    if (at == kNotFound) return -1;
+    std::string_view value = block.substr(at);
+    for (std::string_view wanted : values) {
+        if (value.starts_with(wanted)) return 1;
+    }
+    return -1;
+}
+
+// Leading blanks, an optional "+", then decimal digits; -2 without digits or on overflow.
+std::int64_t ReadLength(std::string_view text) {
+    std::size_t at = 0;
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+    if (at < text.size() && text[at] == '+') ++at;
+    std::int64_t length = 0;
+    std::size_t digits = 0;
+    for (; at < text.size() && text[at] >= '0' && text[at] <= '9'; ++at, ++digits) {
+        int digit = text[at] - '0';
+        if (length > (INT64_MAX - digit) / 10) return -2;
+        length = length * 10 + digit;
+    }
+    return digits == 0 ? -2 : length;
+}
+
+}  // namespace
+
+std::int64_t ContentLength(std::string_view block, std::string_view terminator) {
+    if (block.size() < kContentLengthMinBlock) return -2;
+    std::size_t at = FindValue(block, kContentLengthTexts, terminator);
+    if (at == kNotFound) return -1;
+    std::string_view line_end = LineEndOf(terminator);
+    std::size_t end = line_end.empty() ? kNotFound : block.find(line_end, at);
+    if (end == kNotFound) return -2;
+    return ReadLength(block.substr(at, end - at));
+}
+
+int IsHtml(std::string_view block, std::string_view terminator) {
+    if (block.size() < kHtmlMinBlock) return 0;
+    return AnyAtLineStart(block, kHtmlTexts, terminator) ? 1 : 0;
+}
+
+int IsChunked(std::string_view block, std::string_view terminator) {
+    if (block.size() < kChunkedMinBlock) return -1;
+    return FirstValueIs(block, kTransferEncodingTexts, kChunkedValues, terminator);
+}
+
+int HasConnectionClose(std::string_view block, std::string_view terminator) {
+    if (block.size() < kCloseMinBlock) return 0;
+    return AnyAtLineStart(block, kCloseTexts, terminator) ? 1 : 0;
+}
+
+int HasConnectionKeepAlive(std::string_view block, std::string_view terminator) {
+    if (block.size() < kKeepAliveMinBlock) return -1;
+    return FirstValueIs(block, kConnectionTexts, kKeepAliveValues, terminator);
+}
+
+int HasProxyKeepAlive(std::string_view block, std::string_view terminator) {
+    if (block.size() < kProxyKeepAliveMinBlock) return -1;
+    return FirstValueIs(block, kProxyConnectionTexts, kKeepAliveValues, terminator);
+}
+
+}  // namespace korvanel

@@ -1,0 +1,32 @@
+// Questions the connection handler asks of a header block. Every header is looked for in
+// a fixed list of spellings, at line starts only (see FindAtLineStart).
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+namespace korvanel {
+
+// The Content-Length value; -1 when the block has none; -2 when it cannot be read: the
+// block is shorter than 14 characters (a head without header lines), the line has no line
+// end, or the value does not begin with a decimal number that fits 63 bits.
+std::int64_t ContentLength(std::string_view block, std::string_view terminator);
+
+// 1 when "Content-Type: text/html" begins a line (parameters may follow), else 0.
+int IsHtml(std::string_view block, std::string_view terminator);
+
+// 1 when the first Transfer-Encoding line found has the value "chunked" (as its first 7
+// characters, in three spellings), else -1. "gzip, chunked" is not chunked.
+int IsChunked(std::string_view block, std::string_view terminator);
+
+// 1 when the answer announces "Connection: close", also under the misspelled names some
+// servers use, else 0.
+int HasConnectionClose(std::string_view block, std::string_view terminator);
+
+// 1 when the first Connection line found has the value Keep-Alive, else -1.
+int HasConnectionKeepAlive(std::string_view block, std::string_view terminator);
+
+// 1 when the first Proxy-Connection line found has the value Keep-Alive, else -1.
+int HasProxyKeepAlive(std::string_view block, std::string_view terminator);
+
+}  // namespace korvanel

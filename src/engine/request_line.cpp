@@ -1,0 +1,133 @@
+#include "engine/request_line.h"
+
+#include "engine/text_fields.h"
+
+namespace korvanel {
+namespace {
+
+constexpr std::string_view kHttpScheme = "http://";
+constexpr std::string_view kVersionPrefix = "HTTP/";
+constexpr std::string_view kHttp10 = "HTTP/1.0";
+
+struct RequestFields {
+    std::string_view method;
+    std::string_view url;
+    std::string_view version;
+};
+
+// Reads three fields; false when fewer are present.
+bool ReadFields(std::string_view line, RequestFields& fields) {
+    std::size_t at = 0;
+    fields.method = NextField(line, at);
+    fields.url = NextField(line, at);
+    fields.version = NextField(line, at);
+    return !fields.version.empty();
+}
+
+bool IsAllowedMethod(std::string_view method) {
+    return StartsWithN(method, "GET", 3) || StartsWithN(method, "HEAD", 4) || method == "PUT" ||
+           StartsWithN(method, "DELETE", 4) || StartsWithN(method, "POST", 4);
+}
+
+// Splits "http://authority/path" (the path begins with its "/"). False when either part
+// is missing.
+bool SplitUrl(std::string_view url, std::string_view& authority, std::string_view& path) {
+    if (!url.starts_with(kHttpScheme)) return false;
+    std::string_view rest = url.substr(kHttpScheme.size());
+    std::size_t slash = rest.find('/');
+    if (slash == std::string_view::npos || slash == 0) return false;
+    authority = rest.substr(0, slash);
+    path = rest.substr(slash);
+    return true;
+}
+
+void WriteLine(StartLine& line, std::string_view a, std::string_view b, std::string_view c,
+               std::string_view d, std::string_view line_end) {
+    // The parts may point into `line` itself: build behind the current text, then move.
+    FixedText<StartLine::kCapacity> built;
+    built.assign(a);
+    built.append(" ");
+    built.append(b);
+    built.append(c);
+    built.append(" ");
+    built.append(d);
+    built.append(line_end);
+    line.assign(built.view());
+}
+
+}  // namespace
+
+int NormaliseRequestLine(std::string_view terminator, StartLine& request_line) {
+    if (request_line.size() > kMaxHeadLength) return -1;
+    RequestFields fields;
+    if (!ReadFields(request_line.view(), fields)) return -1;
+    if (fields.method.size() > kMaxMethodLength || fields.url.size() > kMaxUrlLength ||
+        fields.version.size() > kMaxVersionLength) {
+        return -1;
+    }
+    if (!fields.url.starts_with(kHttpScheme)) return -1;
+    bool has_path = fields.url.find('/', kHttpScheme.size()) != std::string_view::npos;
+    std::string_view added_slash = has_path ? "" : "/";
+    std::string_view authority;
+    std::string_view path;
+    if (has_path) {
+        if (!SplitUrl(fields.url, authority, path)) return -1;
+    } else {
+        authority = fields.url.substr(kHttpScheme.size());
+        path = added_slash;
+    }
+    // Longer parts would have to be cut, which would ask for another resource: refused.
+    if (authority.empty() || authority.size() > kMaxAuthorityLength ||
+        path.size() > kMaxPathLength) {
+        return -1;
+    }
+    if (!fields.version.starts_with(kVersionPrefix)) return -1;
+    if (!IsAllowedMethod(fields.method)) return -1;
+    WriteLine(request_line, fields.method, fields.url, added_slash, fields.version,
+              LineEndOf(terminator));
+    return 1;
+}
+
+std::string_view EffectiveVersion(const StartLine& request_line, std::string_view terminator,
+                                  std::string_view configured_version) {
+    std::string_view line = WithoutLineEnd(request_line.view(), LineEndOf(terminator));
+    if (line.ends_with(kHttp10)) return "1.0";
+    if (configured_version.starts_with("1.0")) return "1.0";
+    return "1.1";
+}
+
+int ForceHttp10(std::string_view terminator, StartLine& request_line) {
+    std::string_view line_end = LineEndOf(terminator);
+    std::string_view line = WithoutLineEnd(request_line.view(), line_end);
+    if (line.empty()) return 1;
+    request_line.set_length(line.size());
+    request_line.data()[line.size() - 1] = '0';
+    request_line.append(line_end);
+    return 1;
+}
+
+int ToOriginForm(StartLine& request_line, TargetHost& host, TargetPort& port,
+                 std::string_view terminator) {
+    std::string_view line_end = LineEndOf(terminator);
+    RequestFields fields;
+    if (!ReadFields(WithoutLineEnd(request_line.view(), line_end), fields)) return -1;
+    std::string_view authority;
+    std::string_view path;
+    if (!SplitUrl(fields.url, authority, path)) return -1;
+    std::size_t colon = authority.find(':');
+    if (colon != std::string_view::npos && colon + 1 < authority.size()) {
+        std::string_view port_text = authority.substr(colon + 1);
+        if (port_text.size() > kMaxPortLength) return -1;
+        host.assign(authority.substr(0, colon));
+        port.assign(port_text);
+    } else {
+        // "host:" names the default port like "host" does.
+        host.assign(authority.substr(0, colon));
+        port.assign("80");
+    }
+    if (host.empty()) return -1;
+    WriteLine(request_line, fields.method, path, "", fields.version, line_end);
+    return 1;
+}
+
+}  // namespace korvanel

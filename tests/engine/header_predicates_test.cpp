@@ -1,0 +1,81 @@
+#include "engine/header_predicates.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "engine/tail_buffer.h"
+
+namespace korvanel {
+namespace {
+
+struct LengthCase {
+    const char* name;
+    std::string block;
+    std::int64_t expected;
+};
+
+class ContentLengthTest : public ::testing::TestWithParam<LengthCase> {};
+
+TEST_P(ContentLengthTest, ReadsLength) {
+    test::TailBuffer block(GetParam().block);
+    EXPECT_EQ(ContentLength(block.view(), "\r\n\r\n"), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, ContentLengthTest,
+    ::testing::Values(LengthCase{"Plain", "Host: a\r\nContent-Length: 1234\r\n\r\n", 1234},
+                      LengthCase{"LowerSpelling", "content-length: 7\r\n\r\n", 7},
+                      LengthCase{"Large", "Content-Length: 104857600000\r\n\r\n", 104857600000},
+                      LengthCase{"LeadingDigitsOnly", "Content-Length: 12abc\r\n\r\n", 12},
+                      LengthCase{"Absent", "Host: a.example\r\n\r\n", -1},
+                      LengthCase{"MidLineIsNotHeader", "X-Content-Length: 5\r\n\r\n", -1},
+                      LengthCase{"ShortBlock", "A: b\r\n\r\n", -2},
+                      LengthCase{"NoLineEnd", "Host: a\r\nContent-Length: 12", -2},
+                      LengthCase{"NotANumber", "Content-Length: abc\r\n\r\n", -2},
+                      LengthCase{"Negative", "Content-Length: -5\r\n\r\n", -2},
+                      LengthCase{"Overflow", "Content-Length: 99999999999999999999\r\n\r\n", -2}),
+    [](const auto& row) { return row.param.name; });
+
+struct FlagCase {
+    const char* name;
+    int (*predicate)(std::string_view, std::string_view);
+    std::string block;
+    int expected;
+};
+
+class FlagTest : public ::testing::TestWithParam<FlagCase> {};
+
+TEST_P(FlagTest, Answers) {
+    // Placed at the very end of its own heap block, so a read past the end shows.
+    test::TailBuffer block(GetParam().block);
+    EXPECT_EQ(GetParam().predicate(block.view(), "\n\n"), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, FlagTest,
+    ::testing::Values(
+        FlagCase{"HtmlWithCharset", IsHtml, "Content-Type: text/html; charset=UTF-8\n\n", 1},
+        FlagCase{"HtmlUpper", IsHtml, "A: b\nCONTENT-TYPE: text/html\n\n", 1},
+        FlagCase{"NotHtml", IsHtml, "Content-Type: text/plain\n\n", 0},
+        FlagCase{"HtmlShortBlock", IsHtml, "Content-Type: text/htm", 0},
+        FlagCase{"Chunked", IsChunked, "Transfer-Encoding: chunked\n\n", 1},
+        FlagCase{"ChunkedUpperValue", IsChunked, "transfer-encoding: CHUNKED\n\n", 1},
+        FlagCase{"GzipChunkedIsNot", IsChunked, "Transfer-Encoding: gzip, chunked\n\n", -1},
+        FlagCase{"ChunkedCutShort", IsChunked, "A: bbbbbbb\nTransfer-Encoding: chunk", -1},
+        FlagCase{"FirstSpellingDecides", IsChunked,
+                 "Transfer-Encoding: chunked\nTransfer-encoding: gzip\n\n", -1},
+        FlagCase{"Close", HasConnectionClose, "Connection: close\n\n", 1},
+        FlagCase{"CloseMisspelled", HasConnectionClose, "A: b\nCneonction: close\n\n", 1},
+        FlagCase{"KeepAliveIsNotClose", HasConnectionClose, "Connection: keep-alive\n\n", 0},
+        FlagCase{"KeepAlive", HasConnectionKeepAlive, "Connection: Keep-Alive\n\n", 1},
+        FlagCase{"KeepAliveCutShort", HasConnectionKeepAlive, "AAAAAAAA\nConnection: Keep", -1},
+        FlagCase{"KeepAliveOtherValue", HasConnectionKeepAlive, "Connection: close, x\n\n", -1},
+        FlagCase{"ProxyKeepAlive", HasProxyKeepAlive, "Proxy-Connection: keep-alive\n\n", 1},
+        FlagCase{"ProxyKeepAliveAbsent", HasProxyKeepAlive, "Connection: keep-alive\nA: b\n\n",
+                 -1}),
+    [](const auto& row) { return row.param.name; });
+
+}  // namespace
+}  // namespace korvanel
