@@ -2,13 +2,11 @@
 // error page carries to the client and that decides how the access log marks the request.
 #pragma once
 
-#include "platform/fixed_text.h"
+#include "engine/message_buffers.h"
 
 namespace korvanel {
 
 struct Runtime;
-
-using ErrorText = FixedText<358>;
 
 // printf-formats into `out` (truncating) under the message lock, which guards the shared
 // message texts.

@@ -6,18 +6,14 @@
 #include <cstddef>
 #include <string_view>
 
-#include "platform/fixed_text.h"
+#include "engine/message_buffers.h"
 
 namespace korvanel {
-
-// The blank-line sequence that ended a head: "\r\n\r\n", "\n\n" or "\r\r". Its second half
-// is the line end of every line the proxy writes into that message.
-using Terminator = FixedText<11>;
 
 // The head reader accepts at most this many bytes, so that a NUL always fits after them
 // in the 15000-byte head buffer.
 inline constexpr std::size_t kHeadBufferSize = 15000;
-inline constexpr std::size_t kHeadLimit = 9994;
+inline constexpr std::size_t kHeadLimit = kMaxHeadLength;
 // A head longer than this whose first received piece holds no line end is refused.
 inline constexpr std::size_t kFirstPieceWithoutLineEndLimit = 3000;
 // The start test applies once more than this many bytes have arrived.

@@ -4,15 +4,13 @@
 
 #include <string_view>
 
-#include "platform/fixed_text.h"
+#include "engine/message_buffers.h"
 
 namespace korvanel {
 
 struct Runtime;
 class Socket;
 
-using TargetHost = FixedText<5000>;
-using TargetPort = FixedText<10>;
 using NumericAddress = FixedText<132>;
 
 // ConnectUpstream results.

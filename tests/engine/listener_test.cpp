@@ -8,6 +8,7 @@
 
 #include "app/runtime.h"
 #include "engine/listener_test_support.h"
+#include "engine/server_control.h"
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"
 
