@@ -37,6 +37,14 @@ inline constexpr const char kSocketError[] = "ソケットエラー";
 inline constexpr const char kChunkedError[] = "chunked error\n";
 inline constexpr const char kChunkError[] = "chunk error\n";
 inline constexpr const char kRefusedClient[] = "dummy";
+// The HTML tag filter could not take a piece (it ends the relay).
+inline constexpr const char kTagFilterError[] = "KORVANEL Error";
+// The error page: head, page opening, (the reason), page end.
+inline constexpr const char kErrorPageHead[] =
+    "HTTP/1.0 500 InternalServerError\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n";
+inline constexpr const char kErrorPageOpen[] =
+    "<html><head><title>Proxy Error</title></head>\r\n<body>";
+inline constexpr const char kErrorPageClose[] = "</body></html>";
 
 // ---- settings: configuration file and worker commands ----
 inline constexpr const char kThreadErrorTitle[] = "thread error";

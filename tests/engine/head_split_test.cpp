@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "engine/request_line.h"
 #include "engine/tail_buffer.h"
 
 namespace korvanel {
@@ -69,6 +70,20 @@ TEST(SplitBody, RefusesBlockWithoutTerminatorAndAcceptsLoneLineEnd) {
     EXPECT_EQ(SplitBody("\n\n", block, body), 1);
     EXPECT_TRUE(body.empty());
     EXPECT_EQ(block.view(), "\n");
+}
+
+// The request line grows when it is normalised; the body bytes that came with the head
+// must not change with it.
+TEST(SplitBody, BodyStaysExactWhenStartLineIsRewritten) {
+    std::string_view head = "POST  http://a HTTP/1.1\r\nContent-Length: 4\r\n\r\nabcd";
+    StartLine line;
+    HeaderBlock block;
+    HeadBody body;
+    ASSERT_EQ(SplitHead(head, "\r\n\r\n", line, block), 1);
+    ASSERT_EQ(NormaliseRequestLine("\r\n\r\n", line), 1);
+    ASSERT_EQ(SplitBody("\r\n\r\n", block, body), 1);
+    EXPECT_EQ(line.view(), "POST http://a/ HTTP/1.1\r\n");
+    EXPECT_EQ(body.view(), "abcd");
 }
 
 }  // namespace
