@@ -16,6 +16,7 @@
 
 #include "engine/error_text.h"
 #include "engine/head_scan.h"
+#include "engine/tag_filter_step.h"
 
 namespace korvanel {
 
@@ -51,6 +52,32 @@ int RelayUntilClose(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
 // line end of `terminator`. A trailer after the last chunk is not read.
 int RelayChunked(Runtime& rt, Socket& upstream, Socket& client, char* buffer, long head_body_count,
                  const Terminator& terminator, ErrorText& error);
+
+// The filtering relays' own buffers: the text held back until its last tag is complete,
+// and the filtered text to send.
+struct FilterBuffers {
+    FilterCarry carry;
+    FilterOutput output;
+};
+
+// An HTML answer whose whole body came with the head: filtered and sent. 1 (also for an
+// empty body), or -1 with "クライアントに送信の際にエラー" or the filter's own text.
+int FilterWholeBody(Runtime& rt, Socket& client, std::string_view head_body, FilterBuffers& filter,
+                    ErrorText& error);
+
+// An HTML answer, not chunked, with `remaining` more bytes to come, or without a length
+// (`remaining` -1: until the server closes). The first `head_body_count` bytes of `buffer`
+// came with the head. 1 when the length was reached; -1 when the server closed at a piece
+// boundary (the normal end without a length; no text is set) or on a failure (text set);
+// 0 when it closed inside a piece. Text held back for a tag is always sent before the
+// relay ends.
+int RelayFiltered(Runtime& rt, Socket& client, Socket& upstream, char* buffer, long head_body_count,
+                  long long& remaining, FilterBuffers& filter, ErrorText& error);
+
+// A chunked HTML answer: decoded, filtered, and sent on re-chunked like RelayChunked.
+int RelayChunkedFiltered(Runtime& rt, Socket& upstream, Socket& client, char* buffer,
+                         long head_body_count, const Terminator& terminator, FilterBuffers& filter,
+                         ErrorText& error);
 
 // The size on a chunk-size line (the line without its line end): the first token
 // (tokens are separated by blanks, '[', CR and LF) read as hexadecimal, optionally
