@@ -18,13 +18,18 @@ bool NoBodyWithoutLength(std::string_view code) {
     return code.starts_with("10") || code == "204" || code.starts_with("30");
 }
 
-std::string_view StatusCode(std::string_view status_line) {
+}  // namespace
+
+std::string_view StatusCodeOf(std::string_view status_line) {
     std::size_t at = 0;
     NextField(status_line, at);
     return NextField(status_line, at);
 }
 
-}  // namespace
+bool IsInterimAnswer(std::string_view status_line) {
+    std::string_view code = StatusCodeOf(status_line);
+    return code.starts_with("1") && code != "101";
+}
 
 BodyMode ChooseBodyMode(const AnswerFacts& a, bool filter_active, bool head_request,
                         std::string_view status_code) {
@@ -50,7 +55,7 @@ Ending RelayAnswerBody(Runtime& rt, HandlerState& s) {
     AnswerFacts& a = s.answer;
     const bool head_request = s.request_line.starts_with("HEAD ");
     const BodyMode mode = ChooseBodyMode(a, s.settings.tag_filter_active != 0, head_request,
-                                         StatusCode(s.status_line));
+                                         StatusCodeOf(s.status_line));
     char* buffer = s.head_body.data();
     long head_count = static_cast<long>(s.head_body.size());
     // Bytes past the announced length came with the head but are not part of this body.

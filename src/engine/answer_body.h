@@ -20,6 +20,15 @@ enum class BodyMode {
     kFiltered,         // through the tag filter, by length or until close
 };
 
+// The status code field of a status line.
+std::string_view StatusCodeOf(std::string_view status_line);
+
+// True for an interim answer (1xx other than 101): the final answer follows it on the
+// same connection.
+bool IsInterimAnswer(std::string_view status_line);
+// At most this many interim answers are passed over before one is taken as final.
+inline constexpr int kMaxInterimAnswers = 8;
+
 // The relay for an answer with these facts. `filter_active`: the tag filter is on.
 // `head_request`: the request was HEAD. `status_code`: the three digits of the status.
 // Answers that never carry a body (to HEAD, 1xx, 204, 304) get kNone whatever their

@@ -1,6 +1,7 @@
 #include "engine/connection_handler.h"
 
 #include <array>
+#include <cstring>
 #include <memory>
 #include <utility>
 
@@ -39,6 +40,8 @@ class Handler {
     Ending ReadAnswer();
     int ReadAnswerHead();
     Ending Resend();
+    int SplitAnswer();
+    Ending SkipInterimAnswers();
     Ending ParseAnswer();
     Ending SendAnswerHead();
 
@@ -249,14 +252,40 @@ Ending Handler::Resend() {
     return kGoOn;
 }
 
-Ending Handler::ParseAnswer() {
+int Handler::SplitAnswer() {
     const Terminator& terminator = s_.answer_terminator;
     std::string_view head(s_.head, static_cast<std::size_t>(s_.head_count));
     if (SplitHead(head, terminator, s_.status_line, s_.answer_headers) != 1 ||
         NormaliseStatusLine(terminator, s_.status_line) != 1 ||
         SplitBody(terminator, s_.answer_headers, s_.head_body) != 1) {
-        return Fail(text::kServerHeadUnsupported);
+        return -1;
     }
+    return 1;
+}
+
+// Passes over interim answers ("100 Continue" and the like): the client asked for the
+// final answer, which follows on the same connection. What came after an interim head is
+// the beginning of the next one.
+Ending Handler::SkipInterimAnswers() {
+    for (int skipped = 0; IsInterimAnswer(s_.status_line) && skipped < kMaxInterimAnswers;
+         ++skipped) {
+        long already = static_cast<long>(s_.head_body.size());
+        std::memcpy(s_.head, s_.head_body.data(), static_cast<std::size_t>(already));
+        int read = ReadHead(rt_, s_.upstream, s_.head, s_.head_count, s_.answer_terminator,
+                            s_.error, "server", rt_.limits.answer_head_timeout_ms, already);
+        if (read == kIoNotSocket) return Ending::kQuiet;
+        if (read != kIoDone) return Ending::kError;
+        AddBytesReceived(rt_, s_.head_count - already);
+        if (SplitAnswer() != 1) return Fail(text::kServerHeadUnsupported);
+    }
+    return kGoOn;
+}
+
+Ending Handler::ParseAnswer() {
+    const Terminator& terminator = s_.answer_terminator;
+    if (SplitAnswer() != 1) return Fail(text::kServerHeadUnsupported);
+    Ending skipped = SkipInterimAnswers();
+    if (skipped != kGoOn) return skipped;
     {
         Hold hold(rt_.locks.settings);
         ApplyHeaderRules(s_.answer_headers, rt_.settings.recv_headers, terminator);

@@ -40,11 +40,16 @@ long HeadVerdict(HeadScan scan, long total) {
 
 }  // namespace
 
-long ReadHeadBytes(Socket& socket, char* buffer, Terminator& terminator, int timeout_ms) {
+long ReadHeadBytes(Socket& socket, char* buffer, Terminator& terminator, int timeout_ms,
+                   long already) {
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeout_ms);
     HeadScanState state;
-    long total = 0;
-    buffer[0] = '\0';
+    long total = already;
+    buffer[total] = '\0';
+    if (total > 0) {
+        HeadScan scan = ScanHead({buffer, static_cast<std::size_t>(total)}, state, terminator);
+        if (scan != HeadScan::kMore) return HeadVerdict(scan, total);
+    }
     for (;;) {
         IoResult got = socket.Receive(buffer + total, kHeadLimit - total);
         if (got.status == IoStatus::kWouldBlock) {
@@ -66,8 +71,8 @@ long ReadHeadBytes(Socket& socket, char* buffer, Terminator& terminator, int tim
 }
 
 int ReadHead(Runtime& rt, Socket& socket, char* buffer, long& count, Terminator& terminator,
-             ErrorText& error, std::string_view side, int timeout_ms) {
-    long result = ReadHeadBytes(socket, buffer, terminator, timeout_ms);
+             ErrorText& error, std::string_view side, int timeout_ms, long already) {
+    long result = ReadHeadBytes(socket, buffer, terminator, timeout_ms, already);
     const bool client = StartsWithN(side, "client", 6);
     switch (result) {
         case kIoNotSocket:

@@ -33,13 +33,15 @@ bool IsDisconnect(const StatusText& status);
 // Reads one head into `buffer` (kHeadBufferSize bytes). Returns a byte count (> 0) with
 // `terminator` set, 0 on time-out, -1 when the peer closed or failed first, -2 when the
 // head is too long or not HTTP, -9 when the socket is no longer a socket.
-long ReadHeadBytes(Socket& socket, char* buffer, Terminator& terminator, int timeout_ms);
+// The first `already` bytes of `buffer` were received before (they are judged first).
+long ReadHeadBytes(Socket& socket, char* buffer, Terminator& terminator, int timeout_ms,
+                   long already = 0);
 
 // The head reader as the connection handler calls it: 1 with `count` set; -1 with the
 // reason in `error` ("Client..." texts when `side` is "client", else the server's); -9
 // without a text. A head that does not complete within `timeout_ms` fails with "タイムアウト".
 int ReadHead(Runtime& rt, Socket& socket, char* buffer, long& count, Terminator& terminator,
-             ErrorText& error, std::string_view side, int timeout_ms);
+             ErrorText& error, std::string_view side, int timeout_ms, long already = 0);
 
 // Receives until `wanted` bytes have arrived or the peer has closed, so that a short count
 // always means the peer is gone. `buffer` must hold wanted + 1 bytes; the data is
