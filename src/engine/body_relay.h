@@ -79,6 +79,12 @@ int RelayChunkedFiltered(Runtime& rt, Socket& upstream, Socket& client, char* bu
                          long head_body_count, const Terminator& terminator, FilterBuffers& filter,
                          ErrorText& error);
 
+// A chunked request body from the client, re-chunked to the server like RelayChunked. The
+// first `head_body_count` bytes of `buffer` came with the request head. Results as the
+// answer relays' (0: the client left inside a chunk).
+int RelayChunkedRequestBody(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
+                            long head_body_count, const Terminator& terminator, ErrorText& error);
+
 // The size on a chunk-size line (the line without its line end): the first token
 // (tokens are separated by blanks, '[', CR and LF) read as hexadecimal, optionally
 // followed by a chunk extension (";name=value"). -1 when the token is missing, not

@@ -22,15 +22,18 @@ class ChunkSink {
 
 struct ChunkDecoderInput {
     Runtime& rt;
-    Socket& upstream;
-    Socket& client;
-    char* buffer;  // kRelayBufferSize bytes; starts with the bytes that came with the head
+    Socket& upstream;  // the side the chunks come from
+    Socket& client;    // the side they go to
+    char* buffer;      // kRelayBufferSize bytes; starts with the bytes that came with the head
     long buffered;
     const Terminator& terminator;
     ErrorText& error;
     // Refuse a run of this many line-end characters where a size line is expected
     // ("chunk error"); 0 leaves such runs to the size-line rules.
     int line_end_run_limit = 0;
+    // Bytes read count toward the received total (an answer), or the sent total (a
+    // request body read from the client).
+    bool from_server = true;
 };
 
 // Runs the whole body through `sink`, then sends "0" and the terminator. Results as the

@@ -120,8 +120,10 @@ Ending Handler::ParseRequest() {
     }
     s_.request_length = ContentLength(s_.request_headers, terminator);
     if (s_.request_length == -2) return Fail(text::kUnsupportedHeader);
-    // Body bytes beyond the announced length are not part of this request.
-    s_.body_in_request_head = static_cast<long>(s_.head_body.size());
+    // Body bytes beyond the announced length are not part of this request. A chunked
+    // body goes through the chunked relay, the bytes that came with the head included.
+    s_.request_chunked = IsChunked(s_.request_headers, terminator) == 1;
+    s_.body_in_request_head = s_.request_chunked ? 0 : static_cast<long>(s_.head_body.size());
     if (s_.request_length >= 0 && s_.body_in_request_head > s_.request_length) {
         s_.body_in_request_head = static_cast<long>(s_.request_length);
     }
@@ -196,7 +198,14 @@ int Handler::ReadAnswerHead() {
 
 Ending Handler::ReadAnswer() {
     long long relayed = 0;
-    if (s_.request_length > s_.body_in_request_head) {
+    if (s_.request_chunked) {
+        int result = RelayChunkedRequestBody(rt_, s_.client, s_.upstream, s_.head_body.data(),
+                                             static_cast<long>(s_.head_body.size()),
+                                             s_.request_terminator, s_.error);
+        relayed = 1;  // the relay decoded in place: nothing is left to send again
+        if (result == kIoNotSocket) return Ending::kQuiet;
+        if (result != 1) return Ending::kError;
+    } else if (s_.request_length > s_.body_in_request_head) {
         long long remaining = s_.request_length - s_.body_in_request_head;
         const long long start = remaining;
         int result = RelayRequestBody(rt_, s_.client, s_.upstream, s_.head, remaining, s_.error);

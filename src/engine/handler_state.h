@@ -75,6 +75,7 @@ struct HandlerState {
 
     long body_in_request_head = 0;  // of those, the bytes that belong to this request
     long long request_length = -1;
+    int request_chunked = 0;  // the request body comes in chunks
     AnswerFacts answer;
 
     // The head last read decides the line end of the access-log line.
@@ -99,6 +100,7 @@ struct HandlerState {
         error.clear();
         body_in_request_head = 0;
         request_length = -1;
+        request_chunked = 0;
         answer = AnswerFacts();
         filter.carry.clear();
         filter.output.clear();

@@ -119,7 +119,7 @@ class Decoder {
             long got = ReceiveSome(in_.upstream, in_.buffer + length_, 1, status_);
             if (got == -9) return -9;
             if (got == 0) return Fail("%s\n", text::kServerReceiveError);
-            AddBytesReceived(in_.rt, got);
+            Count(got);
             length_ += got;
         }
     }
@@ -138,7 +138,7 @@ class Decoder {
             long got = ReceiveSome(in_.upstream, in_.buffer, want, status_);
             if (got == -9) return -9;
             if (got == 0) return Fail("%s\n", text::kClientSendError);
-            AddBytesReceived(in_.rt, got);
+            Count(got);
             int sent = sink_.Piece(in_.buffer, got);
             if (sent != 1) return sent;
             size -= got;
@@ -156,6 +156,14 @@ class Decoder {
         if (sent == -9) return -9;
         if (sent != 1) return Fail("%s\n", text::kClientSendError);
         return 1;
+    }
+
+    void Count(long got) {
+        if (in_.from_server) {
+            AddBytesReceived(in_.rt, got);
+        } else {
+            AddBytesSent(in_.rt, got);
+        }
     }
 
     ChunkDecoderInput& in_;
@@ -188,6 +196,14 @@ int RelayChunked(Runtime& rt, Socket& upstream, Socket& client, char* buffer, lo
                  const Terminator& terminator, ErrorText& error) {
     ChunkDecoderInput in{rt, upstream, client, buffer, head_body_count, terminator, error};
     PlainSink sink(in, terminator.view().substr(terminator.size() / 2));
+    return DecodeChunks(in, sink);
+}
+
+int RelayChunkedRequestBody(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
+                            long head_body_count, const Terminator& terminator, ErrorText& error) {
+    ChunkDecoderInput in{rt, client, upstream, buffer, head_body_count, terminator, error};
+    in.from_server = false;
+    PlainSink sink(in, LineEndOf(terminator));
     return DecodeChunks(in, sink);
 }
 

@@ -157,6 +157,52 @@ TEST_F(Handler, SendsARequestBodyWholeWhateverCameWithTheHead) {
     EXPECT_EQ(rt.server.bytes_sent, seen.At(0).size() + body.size());
 }
 
+// Decodes a chunked body the proxy sent: lower-case sizes of at most 4094 bytes.
+bool DecodeStrict(const std::string& wire, std::string& body) {
+    std::size_t at = 0;
+    for (;;) {
+        std::size_t end = wire.find("\r\n", at);
+        if (end == std::string::npos) return false;
+        std::string digits = wire.substr(at, end - at);
+        if (digits.empty() || digits.find_first_not_of("0123456789abcdef") != std::string::npos) {
+            return false;
+        }
+        std::size_t size = std::stoul(digits, nullptr, 16);
+        if (size > 4094) return false;
+        at = end + 2;
+        if (size == 0) return wire.substr(at) == "\r\n";
+        body += wire.substr(at, size);
+        at += size + 2;
+    }
+}
+
+TEST_F(Handler, RelaysAChunkedRequestBody) {
+    const std::string body = PatternBytes(300000, 31);
+    Origin([this](Socket& c, int) {
+        std::string got = ReadUntil(c, "\r\n0\r\n\r\n", 10000);
+        std::size_t end = got.find("\r\n\r\n") + 4;
+        seen.Add(got.substr(end));
+        WriteAll(c, "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    });
+    ASSERT_TRUE(Start());
+    std::string wire = "POST " + OriginUrl("/") +
+                       " HTTP/1.1\r\nHost: example.test\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (std::size_t at = 0; at < body.size(); at += 10000) {
+        char size[16];
+        std::snprintf(size, sizeof size, "%zX\r\n", std::min<std::size_t>(10000, body.size() - at));
+        wire += size + body.substr(at, 10000) + "\r\n";
+    }
+    wire += "0\r\n\r\n";
+    Socket client = Client();
+    std::thread writer([&] { WriteAll(client, wire); });
+    std::string answer = ReadToClose(client);
+    writer.join();
+    EXPECT_TRUE(answer.ends_with("\r\n\r\nok")) << answer.substr(0, 300);
+    std::string decoded;
+    EXPECT_TRUE(DecodeStrict(seen.At(0), decoded));
+    EXPECT_TRUE(decoded == body);
+}
+
 TEST_F(Handler, FailuresBeforeTheAnswerGetTheErrorPage) {
     AnswerWith("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
     uint16_t closed_port = testing::FreeLoopbackPort();
