@@ -101,7 +101,7 @@ TEST_F(ProxyRoad, TheTagFilterWorksOnChunkedAndOnWholePages) {
     }
     chunked += "0\r\n\r\n";
     const std::string small = "<html><script>x</script>tail</html>";
-    Origin([&](Socket& c, int index) {
+    Origin([chunked, small](Socket& c, int index) {
         ReadUntil(c, "\r\n\r\n");
         if (index == 0) {
             WriteAll(c, chunked);
@@ -153,7 +153,7 @@ int Shell(const std::string& command) {
 TEST_F(ProxyRoad, CurlGetsAndSendsBodiesByteForByte) {
     if (Shell("command -v curl >/dev/null 2>&1") != 0) GTEST_SKIP() << "curl is missing";
     const std::string body = PatternBytes(5 * 1024 * 1024, 17);
-    Origin([&](Socket& c, int index) {
+    Origin([body](Socket& c, int index) {
         std::string head = ReadUntil(c, "\r\n\r\n");
         std::size_t end = head.find("\r\n\r\n") + 4;
         if (index == 0) {  // GET: chunked answer
