@@ -55,6 +55,9 @@ inline constexpr const char kReadErrorText[] =
     "dataの読み込みに失敗しました\r\ndataファイル削除して再起動してください。";
 inline constexpr const char kOutOfMemoryTitle[] = "エラー";
 inline constexpr const char kOutOfMemoryText[] = "メモリを確保できませんでした";
+// Status bar parts 0 and 1 after the row in use was deleted.
+inline constexpr const char kStatusBarNoProxy[] = "プロクシサーバ： 無し";
+inline constexpr const char kStatusBarNoUserAgent[] = "User-Agentの書き換え： 無し";
 
 // ---- logging ----
 inline constexpr const char kCounterLabelFormat[] = "%d";
@@ -63,6 +66,12 @@ inline constexpr const char kByteTotalLabelFormat[] = "%lld Byte";
 // ---- proxy checker ----
 
 // ---- browser integration ----
+// The menus that start the browser commands, and their items.
+inline constexpr const char kBrowserSetMenu[] = "ﾌﾞﾗｳｻﾞにｾｯﾄ(&S)";
+inline constexpr const char kBrowserResetMenu[] = "ﾌﾞﾗｳｻﾞﾘｾｯﾄ(&R)";
+inline constexpr const char kBrowserFirefoxItem[] = "Firefox (&M)";
+inline constexpr const char kBrowserOperaItem[] = "Opera (&O)";
+inline constexpr const char kBrowserOperaX64Item[] = "Opera x64 (&S)";
 
 // ---- headless program ----
 inline constexpr const char kHeadlessCannotStart[] =

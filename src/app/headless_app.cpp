@@ -4,11 +4,12 @@
 #include <cstdio>
 
 #include "app/headless_front_end.h"
+#include "app/message_dialog.h"
 #include "app/runtime.h"
 #include "engine/listener.h"
 #include "logging/logger.h"
 #include "platform/termination_signals.h"
-#include "settings/settings.h"
+#include "settings/config_file.h"
 #include "texts.h"
 
 namespace korvanel {
@@ -41,6 +42,7 @@ bool StartHeadless(Runtime& rt, std::thread& logger) {
 }
 
 void StopHeadless(Runtime& rt, std::thread& logger) {
+    SaveConfiguration(rt);
     StopServer(rt);
     StopLogging(rt, logger);
 }
@@ -48,10 +50,16 @@ void StopHeadless(Runtime& rt, std::thread& logger) {
 int RunHeadlessProgram() {
     // Before any thread starts, so that only the waiting thread below takes the signals.
     BlockTerminationSignals();
+    IgnoreBrokenPipe();
 
     HeadlessFrontEnd front;
     Runtime rt(front, ".");
-    ApplyNewFileDefaults(rt.settings);
+    if (ReadConfiguration(rt) != 1) {
+        ShowMessageDialog(rt, text::kReadErrorTitle, text::kReadErrorText);
+        return kExitBadConfiguration;
+    }
+    // Every status line saves `data`; without a window the save runs on the caller's thread.
+    front.SetSaveHandler([&rt] { WriteConfiguration(rt); });
 
     std::thread logger;
     if (!StartHeadless(rt, logger)) return kExitCannotStart;

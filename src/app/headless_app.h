@@ -14,16 +14,18 @@ inline constexpr int kShutdownPauseMs = 1000;
 // Exit statuses.
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitCannotStart = 1;
+inline constexpr int kExitBadConfiguration = 1;
 
 // Starts the logger and the server. On failure says so on standard error, naming the port,
 // stops what was started and returns false.
 bool StartHeadless(Runtime& rt, std::thread& logger);
 
-// The orderly stop: server, logger, then the pause.
+// The orderly stop: save `data`, stop the server, stop the logger, then the pause.
 void StopHeadless(Runtime& rt, std::thread& logger);
 
-// The whole program: blocks the termination signals, starts, waits for SIGINT or SIGTERM,
-// stops. Returns the exit status.
+// The whole program: blocks the termination signals, reads `data` (creating it when missing;
+// a rejected file ends the program with the read-error message and status 1), starts, waits
+// for SIGINT or SIGTERM, stops. Returns the exit status.
 int RunHeadlessProgram();
 
 }  // namespace korvanel

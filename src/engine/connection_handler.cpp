@@ -174,7 +174,7 @@ Ending Handler::RewriteRequest() {
         ApplyHeaderRules(s_.request_headers, rt_.settings.send_headers, terminator);
     }
     RequestEdits edits{s_.settings.agent.view(), s_.settings.tag_filter_active != 0,
-                       s_.version == "1.0", s_.settings.cookie == "1"};
+                       s_.version == "1.0", s_.settings.cookie.view() == "1"};
     ApplyRequestEdits(s_.request_headers, edits, terminator);
     if (Stopping()) return Ending::kRefused;
     return kGoOn;
@@ -301,7 +301,7 @@ Ending Handler::ParseAnswer() {
     }
     AnswerFacts& a = s_.answer;
     a.keep_alive = HasConnectionKeepAlive(s_.answer_headers, terminator) == 1;
-    if (s_.settings.setcookie == "1") RemoveSetCookies(s_.answer_headers, terminator);
+    if (s_.settings.setcookie.view() == "1") RemoveSetCookies(s_.answer_headers, terminator);
     a.content_length = ContentLength(s_.answer_headers, terminator);
     if (a.content_length == -2) return Fail(text::kUnsupportedHeader);
     a.no_length = a.content_length == -1;

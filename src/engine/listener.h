@@ -22,8 +22,8 @@ inline constexpr int kHandlerWaitCount = 75;
 inline constexpr int kLogPaneCharacters = 65536;
 // The accept thread looks at the run flag at least this often even when no client comes.
 inline constexpr int kAcceptPollMs = 500;
-// Pause after a failed accept, so that a lasting failure (no descriptors left) does not
-// spin the accept thread.
+// Pause after an accept that failed for want of descriptors or memory, so that the
+// accept thread does not spin while the shortage lasts.
 inline constexpr int kAcceptErrorPauseMs = 50;
 
 // The waits of the accept thread when the handler table is full; tests shorten them.

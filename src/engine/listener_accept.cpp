@@ -1,5 +1,6 @@
 #include "engine/listener_accept.h"
 
+#include <cerrno>
 #include <chrono>
 #include <thread>
 #include <utility>
@@ -41,6 +42,11 @@ void PublishListeningSocket(Runtime& rt, int fd) {
     rt.server.listening_fd = fd;
 }
 
+// Failures that last until descriptors or memory are freed; a retry at once would spin.
+bool IsResourceShortage(int error) {
+    return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
+}
+
 bool TooManyActive(Runtime& rt) {
     Hold hold(rt.locks.counter);
     return rt.server.counters.active >= kMaxActiveFirstRequests;
@@ -73,7 +79,9 @@ void AcceptLoop(Runtime& rt, Socket& listening, HandlerTable& table, const Liste
         if (accepted.status == IoStatus::kRevoked) return;
         if (accepted.status == IoStatus::kError) {
             last_accept_error = accepted.error;
-            std::this_thread::sleep_for(std::chrono::milliseconds(kAcceptErrorPauseMs));
+            if (IsResourceShortage(accepted.error)) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(kAcceptErrorPauseMs));
+            }
             continue;
         }
         if (slot.peer_family == Ipv6Family()) continue;

@@ -68,7 +68,6 @@ public:
 
     friend bool operator==(const FixedText& a, const FixedText& b) { return a.view() == b.view(); }
     friend bool operator==(const FixedText& a, std::string_view b) { return a.view() == b; }
-    friend bool operator==(const FixedText& a, const char* b) { return a.view() == b; }
 
 private:
     std::size_t length_ = 0;

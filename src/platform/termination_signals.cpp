@@ -20,6 +20,10 @@ void BlockTerminationSignals() {
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
+void IgnoreBrokenPipe() {
+    signal(SIGPIPE, SIG_IGN);
+}
+
 int WaitForTerminationSignal() {
     sigset_t set = TerminationSet();
     int number = 0;

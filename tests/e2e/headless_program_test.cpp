@@ -9,13 +9,16 @@
 #include <thread>
 
 #include "platform/socket.h"
+#include "settings/config_file.h"
 #include "support/temp_dir.h"
+#include "texts.h"
 
 namespace korvanel {
 namespace {
 
 using testing::ReadFile;
 using testing::TempDir;
+using testing::WriteFile;
 
 constexpr uint32_t kLoopback = 0x7F000001;
 constexpr uint16_t kDefaultPort = 8080;
@@ -104,6 +107,50 @@ TEST(HeadlessProgram, ServesOnTheDefaultPortAndStopsOnSigint) {
     program.Signal(SIGINT);
     EXPECT_EQ(program.WaitExit(2000), 0);
     EXPECT_NE(program.out().find("サーバを停止しました:."), std::string::npos);
+    // The missing `data` was created, and the stop saved it in the writer's form.
+    std::string data = ReadFile(dir.file("data"));
+    EXPECT_EQ(data.rfind(":TUG_JOB\r\n", 0), 0u);
+    EXPECT_NE(data.find(":LOCAL_OR_PASSIVE\r\nlocal\r\n"), std::string::npos);
+    EXPECT_NE(data.find(":KORV_PORT\r\n8080\r\n"), std::string::npos);
+}
+
+// A port nobody listens on right now.
+uint16_t FreePort() {
+    SocketRegistry registry;
+    Socket probe = Socket::OpenTcp(registry);
+    Ipv4Endpoint bound;
+    if (!probe.Bind(Ipv4Endpoint{kLoopback, 0}) || !probe.LocalEndpoint(bound)) return 0;
+    return bound.port;
+}
+
+std::string WithPort(std::string data, uint16_t port) {
+    std::string from = ":KORV_PORT\r\n8080\r\n";
+    data.replace(data.find(from), from.size(), ":KORV_PORT\r\n" + std::to_string(port) + "\r\n");
+    return data;
+}
+
+TEST(HeadlessProgram, ListensOnThePortOfData) {
+    TempDir dir;
+    uint16_t port = FreePort();
+    ASSERT_NE(port, 0);
+    WriteFile(dir.file("data"), WithPort(DefaultConfigurationText(), port));
+    Program program(dir);
+    ASSERT_TRUE(program.WaitOutput("PORT::" + std::to_string(port), 3000)) << program.err();
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.WaitExit(3000), 0);
+    EXPECT_NE(ReadFile(dir.file("data")).find(":KORV_PORT\r\n" + std::to_string(port) + "\r\n"),
+              std::string::npos);
+}
+
+TEST(HeadlessProgram, RejectedDataEndsWithTheReadErrorAndIsLeftAlone) {
+    TempDir dir;
+    std::string damaged = WithPort(DefaultConfigurationText(), 1024);  // below the lowest port
+    WriteFile(dir.file("data"), damaged);
+    Program program(dir);
+    EXPECT_EQ(program.WaitExit(3000), 1);
+    EXPECT_NE(program.err().find(text::kReadErrorTitle), std::string::npos) << program.err();
+    EXPECT_NE(program.err().find("dataの読み込みに失敗しました"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir.file("data")), damaged);
 }
 
 TEST(HeadlessProgram, SigtermStopsToo) {

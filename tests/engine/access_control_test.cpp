@@ -92,11 +92,11 @@ class AccessControl : public ::testing::Test {
 TEST_F(AccessControl, DefaultRangeAdmitsOnlyLoopbackPrefixes) {
     SetRange("127.0.0.1to127.0.0.1");
     EXPECT_EQ(Check(kLoopback), kClientAdmitted);
-    EXPECT_EQ(address, "127.0.0.1");
+    EXPECT_EQ(address.view(), "127.0.0.1");
     EXPECT_EQ(testing::IpLogOf(rt), "127.0.0.1を許可\r\n");
 
     EXPECT_EQ(Check(kLoopback2), kClientRefused);
-    EXPECT_EQ(address, "127.0.0.2");
+    EXPECT_EQ(address.view(), "127.0.0.2");
     EXPECT_NE(testing::IpLogOf(rt).find("127.0.0.2をブロックし切断\r\n"), std::string::npos);
     EXPECT_EQ(testing::CountersOf(rt).blocked, 1);
 }

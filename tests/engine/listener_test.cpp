@@ -4,11 +4,13 @@
 
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/runtime.h"
 #include "engine/listener_test_support.h"
 #include "engine/server_control.h"
+#include "logging/logger.h"
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"
 
@@ -28,6 +30,17 @@ class Listener : public ::testing::Test {
     }
     ~Listener() override {
         if (rt.server.accept_thread.joinable()) StopServer(rt);
+    }
+
+    // Starts the server and waits until the accept thread has announced itself (it does so
+    // after StartServer has returned).
+    int Start(const ListenerLimits& limits = ListenerLimits{}) {
+        int result = StartServer(rt, limits);
+        if (result == 1) {
+            EXPECT_TRUE(
+                WaitUntil([&] { return front.label(Label::kServerState) == "作動中"; }, 1000));
+        }
+        return result;
     }
 
     int State() {
@@ -54,9 +67,9 @@ class Listener : public ::testing::Test {
 };
 
 TEST_F(Listener, StartsServesAndStops) {
-    ASSERT_EQ(StartServer(rt), 1);
+    ASSERT_EQ(Start(), 1);
     EXPECT_EQ(State(), kServerListening);
-    std::string started = "サーバを開始しました PORT::" + std::to_string(port);
+    std::string started = "サーバを開始しました PORT::" + std::to_string(port) + "\r\n";
     EXPECT_NE(front.pane(Pane::kStatus).find(started), std::string::npos);
     EXPECT_EQ(front.label(Label::kBindMode), "ローカル");
     EXPECT_EQ(front.label(Label::kServerState), "作動中");
@@ -79,9 +92,25 @@ TEST_F(Listener, StartsServesAndStops) {
     EXPECT_TRUE(front.messages().empty());
 }
 
+TEST_F(Listener, AdmittedClientReachesTheIpLogFileWithinASecond) {
+    std::thread logger;
+    ASSERT_TRUE(StartLogger(rt, logger));
+    ASSERT_EQ(Start(), 1);
+    HoldClients(1);
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            return testing::ReadFile(rt.PathOf("ip_log")).find("127.0.0.1を許可\r\n") !=
+                   std::string::npos;
+        },
+        1000));
+    StopServer(rt);
+    StopLogger(rt);
+    logger.join();
+}
+
 TEST_F(Listener, StartWhileListeningOnlyShowsTheMessage) {
-    ASSERT_EQ(StartServer(rt), 1);
-    ASSERT_EQ(StartServer(rt), 1);
+    ASSERT_EQ(Start(), 1);
+    ASSERT_EQ(Start(), 1);
     auto messages = front.messages();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].first, "サーバーは既に開始しています");
@@ -100,19 +129,19 @@ TEST_F(Listener, PortInUseFailsAndStateStaysStopped) {
 }
 
 TEST_F(Listener, StartsAgainAfterAStop) {
-    ASSERT_EQ(StartServer(rt), 1);
+    ASSERT_EQ(Start(), 1);
     HoldClients(1);
     ASSERT_EQ(StopServer(rt), 1);
     held.clear();
     // The clean-up of the first run must not reach the sockets of the second.
-    ASSERT_EQ(StartServer(rt), 1);
+    ASSERT_EQ(Start(), 1);
     HoldClients(2);
     EXPECT_EQ(CountersOf(rt).served, 2);
 }
 
 TEST_F(Listener, PassiveModeBlocksClientsOutsideTheRange) {
     rt.settings.localorpassive = "passive";
-    ASSERT_EQ(StartServer(rt), 1);
+    ASSERT_EQ(Start(), 1);
     EXPECT_EQ(front.label(Label::kBindMode), "パブリック");
 
     Socket outsider = testing::ConnectFrom(clients, testing::kLoopback2, port);
@@ -126,7 +155,7 @@ TEST_F(Listener, PassiveModeBlocksClientsOutsideTheRange) {
 }
 
 TEST_F(Listener, AtMostSixtyActiveConnections) {
-    ASSERT_EQ(StartServer(rt), 1);
+    ASSERT_EQ(Start(), 1);
     HoldClients(60);
 
     Socket extra = testing::Connect(clients, port);
@@ -142,7 +171,7 @@ TEST_F(Listener, AtMostSixtyActiveConnections) {
 
 TEST_F(Listener, StopWithSixtyClientsReleasesEverything) {
     int descriptors_before = testing::OpenDescriptorCount();
-    ASSERT_EQ(StartServer(rt), 1);
+    ASSERT_EQ(Start(), 1);
     HoldClients(60);
 
     auto begin = std::chrono::steady_clock::now();
@@ -162,7 +191,7 @@ TEST_F(Listener, FullHandlerTableWaitsThenGivesUp) {
     EXPECT_EQ(ListenerLimits{}.handler_wait_count, 75);
 
     ListenerLimits shortened{50, 6};
-    ASSERT_EQ(StartServer(rt, shortened), 1);
+    ASSERT_EQ(Start(shortened), 1);
     HoldClients(60);
     // As though the 60 had become keep-alive connections: the active limit lets the next
     // client through, but every handler entry is in use.

@@ -20,7 +20,7 @@ Socket ConnectFrom(SocketRegistry& registry, uint32_t source, uint16_t port) {
     Socket::ConnectStart start = client.StartConnect(Ipv4Endpoint{kLoopback, port});
     if (start == Socket::ConnectStart::kFailed) return Socket();
     if (start == Socket::ConnectStart::kInProgress) {
-        if (client.WaitWritable(1000) != PollResult::kReady || client.ConnectError() != 0) {
+        if (client.WaitWritable(3000) != PollResult::kReady || client.ConnectError() != 0) {
             return Socket();
         }
     }

@@ -17,7 +17,8 @@ inline constexpr uint32_t kLoopback2 = 0x7F000002;  // 127.0.0.2
 uint16_t FreeLoopbackPort();
 
 // A client connected to 127.0.0.1:`port` from `source` (any port). Invalid when the
-// connection did not complete within a second. Registered in `registry`, which should not
+// connection did not complete within three seconds (a full listen queue drops the first
+// attempt; the retry comes after a second). Registered in `registry`, which should not
 // be the runtime's: a stop must not reach the test's own clients.
 Socket ConnectFrom(SocketRegistry& registry, uint32_t source, uint16_t port);
 Socket Connect(SocketRegistry& registry, uint16_t port);

@@ -31,7 +31,7 @@ class ProxyRoad : public ::testing::Test, public testing::ProxyFixture {
     }
     void EnableScriptFilter() {
         for (TagSwitch& row : rt.settings.tag_switches) {
-            if (row.tag == "<script" || row.tag == "</script") row.value = "1";
+            if (row.tag.view() == "<script" || row.tag.view() == "</script") row.value = "1";
         }
         rt.settings.tag_filter_active = ComputeTagFilterActive(rt.settings);
     }

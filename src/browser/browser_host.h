@@ -1,0 +1,63 @@
+// What the browser commands need from the machine: which processes they may see and stop,
+// the processor width, and how long they wait at each step. The program uses the system's
+// values; a test narrows the processes to its own fakes and may shorten the waits.
+#pragma once
+
+#include <chrono>
+
+#include "platform/process_table.h"
+
+namespace korvanel {
+
+using std::chrono::milliseconds;
+
+// Closing Firefox: up to kFirefoxCloseTries rounds of (SIGTERM, wait, look, SIGTERM again,
+// wait, look); what is left then gets SIGKILL, retried kKillTries times.
+inline constexpr int kFirefoxCloseTries = 10;
+inline constexpr milliseconds kFirefoxCloseWait{200};
+inline constexpr int kKillTries = 10;
+inline constexpr milliseconds kKillRetryWait{100};
+// Starting Firefox: look for its process every kFirefoxStartPoll, at most kFirefoxStartPolls
+// times. Its process exists well before it has read the profile's preferences (a window
+// would only show after that), so the edited copy stays in place kFirefoxSettle longer.
+inline constexpr int kFirefoxStartPolls = 100;
+inline constexpr milliseconds kFirefoxStartPoll{100};
+inline constexpr milliseconds kFirefoxSettle{5000};
+
+// Closing Opera: SIGTERM to every process of the edition, wait kOperaCloseWait, then look up
+// to kOperaClosePolls times, kOperaClosePoll apart; what is left then gets SIGKILL.
+inline constexpr milliseconds kOperaCloseWait{300};
+inline constexpr int kOperaClosePolls = 50;
+inline constexpr milliseconds kOperaClosePoll{300};
+// Starting Opera: look for a process of the edition up to kOperaStartPolls times.
+inline constexpr int kOperaStartPolls = 50;
+inline constexpr milliseconds kOperaStartPoll{300};
+
+struct BrowserTiming {
+    milliseconds firefox_close_wait = kFirefoxCloseWait;
+    milliseconds kill_retry_wait = kKillRetryWait;
+    milliseconds firefox_start_poll = kFirefoxStartPoll;
+    milliseconds firefox_settle = kFirefoxSettle;
+    milliseconds opera_close_wait = kOperaCloseWait;
+    milliseconds opera_close_poll = kOperaClosePoll;
+    milliseconds opera_start_poll = kOperaStartPoll;
+};
+
+struct BrowserHost {
+    ProcessScope scope;       // every process the program may read
+    int processor_width = 0;  // 32 or 64
+    BrowserTiming timing;
+};
+
+// The real machine: every process, uname's width, the named waits.
+inline BrowserHost SystemBrowserHost() {
+    BrowserHost host;
+    host.processor_width = ProcessorWidth();
+    return host;
+}
+
+// The executable names looked for on PATH and in the process table.
+inline constexpr const char kFirefoxProgram[] = "firefox";
+inline constexpr const char kOperaProgram[] = "opera";
+
+}  // namespace korvanel

@@ -1,0 +1,42 @@
+// Firefox's preference lines as plain text: the three edit primitives and the edits that
+// point Firefox at the proxy (set) or back to a direct connection (reset).
+#pragma once
+
+#include <string_view>
+
+#include "browser/edit_buffer.h"
+
+namespace korvanel {
+
+namespace firefox_pref {
+inline constexpr std::string_view kPrefStart = "user_pref(\"";
+inline constexpr std::string_view kHttpHost = "user_pref(\"network.proxy.http\"";
+inline constexpr std::string_view kHttpHostLineStart = "user_pref(\"network.proxy.http\", \"";
+inline constexpr std::string_view kProxyHost = "127.0.0.1";
+inline constexpr std::string_view kHttpHostLineEnd = "\");\r\n";
+inline constexpr std::string_view kHttpPort = "user_pref(\"network.proxy.http_port\",";
+inline constexpr std::string_view kProxyType = "user_pref(\"network.proxy.type\"";
+inline constexpr std::string_view kProxyTypeLineStart = "user_pref(\"network.proxy.type\",";
+inline constexpr std::string_view kAnchor = "user_pref(\"network.cookie.prefs\"";
+inline constexpr std::string_view kNumberLineEnd = ");\r\n";
+inline constexpr std::string_view kManualProxy = "1";
+inline constexpr std::string_view kDirectConnection = "0";
+}  // namespace firefox_pref
+
+// The next pref is the next "user_pref(\"" after the first character of a match.
+//
+// Replaces the text from the first occurrence of `pattern` up to the next pref by `line`;
+// nothing changes when the pattern is missing or no pref follows it. True when replaced.
+bool ReplacePref(EditBuffer& prefs, std::string_view pattern, std::string_view line);
+// ReplacePref with an empty line.
+bool RemovePref(EditBuffer& prefs, std::string_view pattern);
+// Inserts `line` just before the pref that follows the first occurrence of `anchor`;
+// nothing changes when the anchor is missing or no pref follows it.
+bool InsertPrefAfter(EditBuffer& prefs, std::string_view anchor, std::string_view line);
+
+// Manual HTTP proxy at 127.0.0.1:`port`.
+void ApplyFirefoxSetEdits(EditBuffer& prefs, std::string_view port);
+// Direct connection.
+void ApplyFirefoxResetEdits(EditBuffer& prefs);
+
+}  // namespace korvanel

@@ -1,0 +1,102 @@
+#include "browser/firefox_proxy.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "app/runtime.h"
+#include "browser/browser_files.h"
+#include "browser/browser_processes.h"
+#include "browser/firefox_prefs.h"
+#include "browser/firefox_profile.h"
+
+namespace korvanel {
+namespace {
+
+struct ProfileFiles {
+    std::string prefs;
+    std::string working_copy;
+    std::string user_js;
+    std::string kept_user_js;
+};
+
+ProfileFiles FilesIn(const std::string& profile) {
+    return {profile + firefox_file::kPrefs, profile + firefox_file::kWorkingCopy,
+            profile + firefox_file::kUserJs, profile + firefox_file::kKeptUserJs};
+}
+
+bool Exists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+}
+
+// Moves the user's own user.js aside. A copy already aside (left by an earlier run that
+// did not finish) is the user's and stays; the user.js beside it is that run's.
+int KeepUserJs(const ProfileFiles& files) {
+    if (!Exists(files.user_js) || Exists(files.kept_user_js)) return 1;
+    return std::rename(files.user_js.c_str(), files.kept_user_js.c_str()) == 0 ? 1 : -1;
+}
+
+void PutBackUserJs(const ProfileFiles& files) {
+    RemoveFile(files.user_js);
+    if (Exists(files.kept_user_js)) std::rename(files.kept_user_js.c_str(), files.user_js.c_str());
+}
+
+// prefs.js -> working copy -> edited -> user.js. 1 when user.js holds the edited text; the
+// working copy is gone either way.
+int PrepareUserJs(const ProfileFiles& files, bool set, std::string_view port) {
+    if (CopyReplacing(files.prefs, files.working_copy) < 0) return -1;
+    std::optional<EditBuffer> prefs = ReadForEdit(files.working_copy);
+    int result = prefs ? 1 : -1;
+    if (result > 0) {
+        if (set) {
+            ApplyFirefoxSetEdits(*prefs, port);
+        } else {
+            ApplyFirefoxResetEdits(*prefs);
+        }
+        result = WriteExactly(files.working_copy, prefs->text());
+    }
+    if (result > 0) result = KeepUserJs(files);
+    if (result > 0 && CopyReplacing(files.working_copy, files.user_js) < 0) {
+        PutBackUserJs(files);
+        result = -1;
+    }
+    RemoveFile(files.working_copy);
+    return result;
+}
+
+void StartFirefox(const BrowserHost& host) {
+    if (StartDetached(kFirefoxProgram) < 0) return;
+    WaitForProcess(host, kFirefoxProgram, kFirefoxStartPolls, host.timing.firefox_start_poll);
+    std::this_thread::sleep_for(host.timing.firefox_settle);
+}
+
+void RunFirefoxCommand(Runtime& rt, const BrowserHost& host, bool set) {
+    FixedText<10> port;
+    if (set) {
+        Hold settings(rt.locks.settings);
+        port = rt.settings.port.view();
+    }
+    Hold browser(rt.locks.browser);
+    std::string profile = FindFirefoxProfile();
+    if (profile.empty()) return;
+    CloseBrowserWindows(host, kFirefoxProgram);
+    ProfileFiles files = FilesIn(profile);
+    if (PrepareUserJs(files, set, port.view()) < 0) return;
+    StartFirefox(host);
+    PutBackUserJs(files);
+}
+
+}  // namespace
+
+void SetFirefoxProxy(Runtime& rt, const BrowserHost& host) {
+    RunFirefoxCommand(rt, host, true);
+}
+
+void ResetFirefoxProxy(Runtime& rt, const BrowserHost& host) {
+    RunFirefoxCommand(rt, host, false);
+}
+
+}  // namespace korvanel

@@ -1,0 +1,30 @@
+// Pointing Firefox at the proxy and back. Each command closes a running Firefox, hands an
+// edited copy of the profile's prefs.js to Firefox as the profile's user.js while Firefox
+// starts again, and then removes it: Firefox reads user.js after prefs.js and keeps the
+// values in prefs.js from then on. prefs.js itself is never written here.
+//
+// A user's own user.js is kept aside meanwhile and put back once Firefox has started.
+// Every failure ends the command silently, with the browser lock released.
+#pragma once
+
+#include "browser/browser_host.h"
+
+namespace korvanel {
+
+struct Runtime;
+
+namespace firefox_file {
+inline constexpr const char kPrefs[] = "prefs.js";
+inline constexpr const char kUserJs[] = "user.js";
+inline constexpr const char kWorkingCopy[] = "backup_prefs.jp";
+// Where a user's own user.js waits while the edited copy stands in for it.
+inline constexpr const char kKeptUserJs[] = "user.js.korvanel-kept";
+}  // namespace firefox_file
+
+// Thread bodies, run under the browser lock; the caller waits for them.
+// Manual HTTP proxy 127.0.0.1 with the configured port.
+void SetFirefoxProxy(Runtime& rt, const BrowserHost& host);
+// Direct connection.
+void ResetFirefoxProxy(Runtime& rt, const BrowserHost& host);
+
+}  // namespace korvanel

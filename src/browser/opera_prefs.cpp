@@ -1,0 +1,86 @@
+#include "browser/opera_prefs.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <vector>
+
+namespace korvanel {
+namespace {
+
+// [CR LF of the line, CR LF that ends it) of the first line starting with `key`, or false.
+bool FindLine(const EditBuffer& prefs, std::string_view key, std::size_t& begin, std::size_t& end) {
+    begin = prefs.Find(key);
+    if (begin == std::string::npos) return false;
+    end = prefs.Find(opera_pref::kLineEnd, begin + opera_pref::kLineEnd.size());
+    return end != std::string::npos;
+}
+
+// "Use HTTP" replaced in place, or inserted after the "HTTP server" line.
+void SetUseHttp(EditBuffer& prefs, std::string_view line) {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    if (FindLine(prefs, opera_pref::kUseHttp, begin, end)) {
+        prefs.ReplaceRange(begin, end, line);
+    } else if (FindLine(prefs, opera_pref::kHttpServer, begin, end)) {
+        prefs.Insert(end, line);
+    }
+}
+
+std::vector<std::string> RegularFilesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return names;
+    while (dirent* entry = readdir(dir)) {
+        std::string path = folder + entry->d_name;
+        struct stat info {};
+        if (stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
+            names.emplace_back(entry->d_name);
+        }
+    }
+    closedir(dir);
+    return names;
+}
+
+}  // namespace
+
+std::string FindOperaPrefsFile(const std::string& folder) {
+    std::vector<std::string> names = RegularFilesIn(folder);
+    for (std::string_view wanted : opera_pref::kFileNames) {
+        for (const std::string& name : names) {
+            if (name == wanted) return name;
+        }
+        for (const std::string& name : names) {
+            if (name.size() == wanted.size() &&
+                strncasecmp(name.c_str(), wanted.data(), wanted.size()) == 0) {
+                return name;
+            }
+        }
+    }
+    return {};
+}
+
+void ApplyOperaSetEdits(EditBuffer& prefs, std::string_view port) {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    if (FindLine(prefs, opera_pref::kHttpServer, begin, end)) {
+        std::string line(opera_pref::kHttpServerValue);
+        line += opera_pref::kProxyHost;
+        line += ':';
+        line += port;
+        prefs.ReplaceRange(begin, end, line);
+    }
+    SetUseHttp(prefs, opera_pref::kUseHttpOn);
+}
+
+void ApplyOperaResetEdits(EditBuffer& prefs) {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    if (FindLine(prefs, opera_pref::kHttpServer, begin, end)) {
+        prefs.ReplaceRange(begin + opera_pref::kHttpServer.size(), end, {});
+    }
+    SetUseHttp(prefs, opera_pref::kUseHttpOff);
+}
+
+}  // namespace korvanel

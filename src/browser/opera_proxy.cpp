@@ -1,0 +1,61 @@
+#include "browser/opera_proxy.h"
+
+#include <optional>
+#include <string>
+
+#include "app/runtime.h"
+#include "browser/browser_files.h"
+#include "browser/browser_processes.h"
+#include "browser/opera_prefs.h"
+
+namespace korvanel {
+namespace {
+
+// file -> working copy -> edited -> file. The working copy is gone either way.
+int EditPrefsFile(const std::string& file, const std::string& working_copy, bool set,
+                  std::string_view port) {
+    if (CopyReplacing(file, working_copy) < 0) return -1;
+    std::optional<EditBuffer> prefs = ReadForEdit(working_copy);
+    int result = prefs ? 1 : -1;
+    if (result > 0) {
+        if (set) {
+            ApplyOperaSetEdits(*prefs, port);
+        } else {
+            ApplyOperaResetEdits(*prefs);
+        }
+        result = WriteExactly(working_copy, prefs->text());
+    }
+    if (result > 0) result = CopyReplacing(working_copy, file);
+    RemoveFile(working_copy);
+    return result;
+}
+
+void RunOperaCommand(Runtime& rt, const BrowserHost& host, int edition, bool set) {
+    if (edition != 32 && edition != 64) return;
+    FixedText<10> port;
+    if (set) {
+        Hold settings(rt.locks.settings);
+        port = rt.settings.port.view();
+    }
+    Hold browser(rt.locks.browser);
+    std::string folder = HomeFolder(edition == 64 ? kOperaFolder64 : kOperaFolder32);
+    if (folder.empty()) return;
+    std::string name = FindOperaPrefsFile(folder);
+    if (name.empty()) return;
+    CloseOpera(host, edition);
+    std::string working_copy = folder + std::string(opera_pref::kWorkingCopyPrefix) + name;
+    if (EditPrefsFile(folder + name, working_copy, set, port.view()) < 0) return;
+    if (StartDetached(kOperaProgram) > 0) WaitForOpera(host, edition);
+}
+
+}  // namespace
+
+void SetOperaProxy(Runtime& rt, const BrowserHost& host, int edition) {
+    RunOperaCommand(rt, host, edition, true);
+}
+
+void ResetOperaProxy(Runtime& rt, const BrowserHost& host, int edition) {
+    RunOperaCommand(rt, host, edition, false);
+}
+
+}  // namespace korvanel

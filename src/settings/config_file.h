@@ -1,0 +1,40 @@
+// The configuration file `data` in the runtime's directory: every setting and list in one
+// text file of sections, each a ":NAME" header line followed by its value lines, every line
+// ending in CR LF.
+#pragma once
+
+#include <string>
+
+namespace korvanel {
+
+struct Runtime;
+struct Settings;
+
+inline constexpr const char kConfigFileName[] = "data";
+// Written beside `data` and renamed over it, so `data` is never seen half written.
+inline constexpr const char kConfigTempFileName[] = "data.tmp";
+
+// Reads `data` into a fresh record and puts it in place of rt.settings only when the whole
+// file was accepted. A missing file is first created with the default text. 1 on success;
+// -1 when the file cannot be read or created or its contents are rejected, leaving both
+// rt.settings and the file as they were. Runs at start-up, before other threads exist.
+int ReadConfiguration(Runtime& rt);
+
+// Writes one consistent snapshot of rt.settings, taken under the settings lock, to `data`
+// through a temporary file. 1 on success; -1 when a step failed, leaving the previous
+// `data` as it was. Reports nothing to the user.
+int WriteConfiguration(Runtime& rt);
+
+// The save command: runs WriteConfiguration on a worker thread and waits for it through the
+// front end. -1 after the "thread error" dialog when the thread cannot be started.
+int SaveConfiguration(Runtime& rt);
+
+// The text WriteConfiguration writes for `settings`.
+std::string FormatConfiguration(const Settings& settings);
+
+// The text a missing `data` is created with. Unlike the writer's text it has no bind or
+// access-range sections, its tag line has no trailing ":", and it writes "0" for no upstream
+// proxy and no User-Agent.
+std::string DefaultConfigurationText();
+
+}  // namespace korvanel

@@ -1,0 +1,40 @@
+// Line handling of the configuration file: pure functions over text already in memory.
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+namespace korvanel {
+
+// The longest line the file may hold, CR LF included. The widest field (the checker
+// address) holds 255 characters, so every value the writer can write fits; a longer line
+// can only come from damage and rejects the file.
+inline constexpr std::size_t kConfigMaxLineBytes = 257;
+// Far above the largest file the lists allow (about 130 KB); a larger file is not ours.
+inline constexpr std::size_t kConfigMaxFileBytes = 1024 * 1024;
+
+// Walks the lines of a file. A line ends after LF or at the end of the text; its value is
+// the text before the first CR or LF.
+class ConfigLineCursor {
+  public:
+    explicit ConfigLineCursor(std::string_view text) : text_(text) {}
+
+    enum Result { kLine = 1, kEnd = 0, kDamaged = -1 };
+    // kDamaged: the line is longer than kConfigMaxLineBytes or holds a NUL byte.
+    Result Next(std::string_view& value);
+
+  private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+// Splits a row into `count` parts: the first count - 1 are separated by ":" (a run of ":"
+// counts as one separator, and leading ":" are skipped), the last is everything after the
+// one ":" that ends part count - 1. False when a part is missing (empty).
+bool SplitConfigRow(std::string_view row, std::size_t count, std::string_view* parts);
+
+// Reads a decimal int with an optional "-" sign, the whole text; false on anything else or
+// when the number does not fit an int.
+bool ParseConfigInt(std::string_view text, int& number);
+
+}  // namespace korvanel

@@ -1,0 +1,56 @@
+// The worker commands that change the lists. Each runs on a short worker thread that takes
+// the settings lock for its one change, and the caller waits for it (worker_thread.h).
+//
+// Positions count from 0 in list order. Results: 1 done; -1 when the position names no
+// row (nothing changes) or the thread could not be started (after the "thread error"
+// dialog). A row that cannot be allocated ends the program through the out-of-memory
+// dialog.
+#pragma once
+
+#include <string_view>
+
+#include "platform/fixed_text.h"
+
+namespace korvanel {
+
+struct Runtime;
+
+// The status bar parts that show the proxy and the User-Agent in use.
+inline constexpr int kProxyStatusPart = 0;
+inline constexpr int kUserAgentStatusPart = 1;
+// `agent` holds at most this many characters of the User-Agent in use.
+inline constexpr std::size_t kAgentInUseMaxLength = 252;
+
+enum class HeaderList { kSend, kReceive };
+
+// Appends a row with the speed, kind and address, not in use. The in-use text is what the
+// caller validated; a new row never starts in use.
+int AddProxyCommand(Runtime& rt, std::string_view in_use, std::string_view speed,
+                    std::string_view kind, std::string_view address);
+// Deleting the row in use also empties `proxy` and shows "no proxy" in the status bar.
+int DeleteProxyCommand(Runtime& rt, int position);
+int UseProxyCommand(Runtime& rt, int position);
+int ReleaseProxyCommand(Runtime& rt, int position);
+// Writes the position of the first row in use, or -1.
+int FindProxyInUseCommand(Runtime& rt, int& position);
+
+int AddUserAgentCommand(Runtime& rt, std::string_view text);
+int DeleteUserAgentCommand(Runtime& rt, int position);
+int UseUserAgentCommand(Runtime& rt, int position);
+int ReleaseUserAgentCommand(Runtime& rt, int position);
+int FindUserAgentInUseCommand(Runtime& rt, int& position);
+
+// `enabled` and `action` are validated digit texts (the pages always pass enabled "0").
+int AddHeaderRuleCommand(Runtime& rt, HeaderList list, std::string_view enabled,
+                         std::string_view action, std::string_view name, std::string_view value);
+// Enabling an enabled rule, or disabling a disabled one, changes nothing.
+int EnableHeaderRuleCommand(Runtime& rt, HeaderList list, int position);
+int DisableHeaderRuleCommand(Runtime& rt, HeaderList list, int position);
+int DeleteHeaderRuleCommand(Runtime& rt, HeaderList list, int position);
+// `position_in_enabled_out`: the position in, 1 when that rule is enabled (else 0) out.
+int QueryHeaderRuleCommand(Runtime& rt, HeaderList list, int& position_in_enabled_out);
+
+// Copies `localorpassive` for the server start.
+int CopyBindModeCommand(Runtime& rt, FixedText<64>& mode);
+
+}  // namespace korvanel

@@ -1,0 +1,28 @@
+// The calling pattern of every settings change: the caller starts a short worker thread,
+// waits for it through the front end (which keeps a window responsive meanwhile) and reads
+// its result. A thread that cannot be started is shown as "thread error" / "error" and the
+// command is given up.
+#pragma once
+
+#include <functional>
+#include <thread>
+
+namespace korvanel {
+
+struct Runtime;
+
+inline constexpr int kThreadNotStarted = -1;
+
+// How a worker thread is started; tests pass one that fails.
+using ThreadStarter = std::function<bool(std::thread&, std::function<void()>)>;
+
+// Runs `body` on a worker thread and waits for it. Returns what `body` returned, or
+// kThreadNotStarted after the dialog.
+int RunWorkerCommand(Runtime& rt, std::function<int()> body);
+int RunWorkerCommand(Runtime& rt, std::function<int()> body, const ThreadStarter& starter);
+
+// A list row could not be allocated: shows the out-of-memory dialog and ends the program
+// with exit code 0.
+[[noreturn]] void ExitForOutOfMemory(Runtime& rt);
+
+}  // namespace korvanel

@@ -1,0 +1,206 @@
+#include "browser/browser_command.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "app/runtime.h"
+#include "browser/fake_browsers.h"
+#include "support/recording_front_end.h"
+
+namespace korvanel {
+namespace {
+
+using testing::FakeBrowsers;
+using testing::FileExists;
+using testing::ReadFile;
+using testing::RecordingFrontEnd;
+using testing::WriteFile;
+
+constexpr const char kPrefs[] =
+    "user_pref(\"network.cookie.prefs\", 1);\r\n"
+    "user_pref(\"zzz.next\", true);\r\n";
+constexpr const char kProxyLines[] =
+    "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n"
+    "user_pref(\"network.proxy.http_port\",8123);\r\n"
+    "user_pref(\"network.proxy.type\",1);\r\n";
+
+// True when another thread can take the lock, i.e. no command still holds it.
+bool LockIsFree(Lock& lock) {
+    bool free = false;
+    std::thread probe([&] {
+        free = lock.try_lock();
+        if (free) lock.unlock();
+    });
+    probe.join();
+    return free;
+}
+
+class BrowserCommandTest : public ::testing::Test {
+  protected:
+    BrowserCommandTest() : rt(front, fakes.home()) {
+        Hold hold(rt.locks.settings);
+        rt.settings.port = "8123";
+    }
+
+    // $HOME/.mozilla/firefox/Profiles/p.default/ with prefs.js.
+    std::string MakeFirefoxProfile() {
+        std::string firefox = fakes.home() + "/.mozilla/firefox/";
+        std::string profile = firefox + "Profiles/p.default/";
+        std::filesystem::create_directories(profile);
+        WriteFile(firefox + "profiles.ini",
+                  "[Profile0]\nName=default\nIsRelative=1\n"
+                  "Path=Profiles/p.default\n");
+        WriteFile(profile + "prefs.js", kPrefs);
+        return profile;
+    }
+
+    std::string MakeOperaFolder(const char* below, const std::string& prefs) {
+        std::string folder = fakes.home() + "/" + below + "/";
+        std::filesystem::create_directories(folder);
+        WriteFile(folder + "opera6.ini", prefs);
+        return folder;
+    }
+
+    int Run(BrowserCommand command, int edition = 32) {
+        return RunBrowserCommand(rt, command, edition, fakes.host());
+    }
+
+    FakeBrowsers fakes;
+    RecordingFrontEnd front;
+    Runtime rt;
+};
+
+TEST_F(BrowserCommandTest, FirefoxSetClosesEditsThroughUserJsAndRestarts) {
+    std::string profile = MakeFirefoxProfile();
+    WriteFile(profile + "user.js", "// the user's own\n");
+    fakes.Install("firefox");
+    fakes.Watch(profile + "user.js");
+    int old_pid = fakes.Start("firefox", /*ignore_term=*/true);
+
+    EXPECT_EQ(Run(BrowserCommand::kSetFirefox), 1);
+
+    EXPECT_FALSE(fakes.Running("firefox", old_pid)) << "closed, with SIGKILL at last";
+    auto starts = fakes.Starts(2);
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_TRUE(fakes.Running("firefox", starts[1].second));
+    // The new Firefox found the edited preferences as user.js.
+    EXPECT_EQ(fakes.Seen(), std::string("user_pref(\"network.cookie.prefs\", 1);\r\n") +
+                                kProxyLines + "user_pref(\"zzz.next\", true);\r\n");
+    EXPECT_EQ(ReadFile(profile + "prefs.js"), kPrefs) << "never written";
+    EXPECT_EQ(ReadFile(profile + "user.js"), "// the user's own\n");
+    EXPECT_FALSE(FileExists(profile + "backup_prefs.jp"));
+    EXPECT_FALSE(FileExists(profile + "user.js.korvanel-kept"));
+    EXPECT_TRUE(LockIsFree(rt.locks.browser));
+    EXPECT_TRUE(front.messages().empty());
+}
+
+TEST_F(BrowserCommandTest, FirefoxResetSwitchesToDirectAndStartsWithoutARunningOne) {
+    std::string profile = MakeFirefoxProfile();
+    WriteFile(profile + "prefs.js", std::string(kPrefs) + kProxyLines + "user_pref(\"z\", 1);\r\n");
+    fakes.Install("firefox");
+    fakes.Watch(profile + "user.js");
+
+    Run(BrowserCommand::kResetFirefox);
+
+    ASSERT_EQ(fakes.Starts(1).size(), 1u);
+    EXPECT_EQ(fakes.Seen(), std::string(kPrefs) + "user_pref(\"network.proxy.type\",0);\r\n" +
+                                "user_pref(\"z\", 1);\r\n");
+    EXPECT_FALSE(FileExists(profile + "user.js"));
+    EXPECT_FALSE(FileExists(profile + "backup_prefs.jp"));
+}
+
+TEST_F(BrowserCommandTest, MissingProfileOrFolderEndsSilently) {
+    fakes.Install("firefox");
+    fakes.Install("opera");
+    int firefox = fakes.Start("firefox");
+    int opera = fakes.Start("opera");
+
+    Run(BrowserCommand::kSetFirefox);
+    Run(BrowserCommand::kResetOpera, 64);
+    // A profile named in profiles.ini but without prefs.js: Firefox is closed, nothing else.
+    std::string profile = MakeFirefoxProfile();
+    std::filesystem::remove(profile + "prefs.js");
+    WriteFile(profile + "user.js", "own");
+    Run(BrowserCommand::kSetFirefox);
+
+    EXPECT_FALSE(fakes.Running("firefox", firefox));
+    EXPECT_TRUE(fakes.Running("opera", opera));
+    EXPECT_EQ(fakes.Starts().size(), 2u) << "nothing started";
+    EXPECT_EQ(ReadFile(profile + "user.js"), "own");
+    EXPECT_TRUE(LockIsFree(rt.locks.browser));
+    EXPECT_TRUE(front.messages().empty());
+}
+
+TEST_F(BrowserCommandTest, OperaSetEditsTheFileOfItsEditionAndRestarts) {
+    std::string folder = MakeOperaFolder(".opera-x64", "[Proxy]\r\nHTTP server\r\nX=1\r\n");
+    WriteFile(folder + "Operaprefs.ini", "untouched");
+    MakeOperaFolder(".opera", "[Proxy]\r\nHTTP server\r\n");
+    fakes.Install("opera");
+    int old_pid = fakes.Start("opera");
+
+    Run(BrowserCommand::kSetOpera, 64);
+
+    EXPECT_FALSE(fakes.Running("opera", old_pid));
+    auto starts = fakes.Starts(2);
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_TRUE(fakes.Running("opera", starts[1].second));
+    EXPECT_EQ(ReadFile(folder + "opera6.ini"),
+              "[Proxy]\r\nHTTP server=127.0.0.1:8123\r\nUse HTTP=1\r\nX=1\r\n");
+    EXPECT_EQ(ReadFile(folder + "Operaprefs.ini"), "untouched");
+    EXPECT_EQ(ReadFile(fakes.home() + "/.opera/opera6.ini"), "[Proxy]\r\nHTTP server\r\n");
+    EXPECT_FALSE(FileExists(folder + "backup_opera6.ini"));
+    EXPECT_TRUE(LockIsFree(rt.locks.browser));
+}
+
+TEST_F(BrowserCommandTest, OperaClosesOnlyTheProcessesOfItsEdition) {
+    std::string folder =
+        MakeOperaFolder(".opera", "[Proxy]\r\nHTTP server=127.0.0.1:8123\r\nUse HTTP=1\r\n");
+    fakes.Install("opera");
+    int sixty_four = fakes.Start("opera");
+
+    // On a 64-bit machine the 32-bit edition leaves a 64-bit Opera alone.
+    Run(BrowserCommand::kResetOpera, 32);
+    EXPECT_TRUE(fakes.Running("opera", sixty_four));
+    EXPECT_EQ(ReadFile(folder + "opera6.ini"), "[Proxy]\r\nHTTP server\r\nUse HTTP=0\r\n");
+
+    // On a 32-bit machine every Opera is the 32-bit edition.
+    for (const auto& [name, pid] : fakes.Starts(2)) EXPECT_TRUE(fakes.Running(name, pid));
+    BrowserHost narrow = fakes.host();
+    narrow.processor_width = 32;
+    RunBrowserCommand(rt, BrowserCommand::kSetOpera, 32, narrow);
+    EXPECT_FALSE(fakes.Running("opera", sixty_four));
+    EXPECT_EQ(fakes.Starts(3).size(), 3u);
+}
+
+TEST_F(BrowserCommandTest, ACommandWaitsForTheBrowserLock) {
+    std::string folder = MakeOperaFolder(".opera", "[Proxy]\r\nHTTP server\r\n");
+    std::thread command;
+    {
+        Hold held(rt.locks.browser);
+        command = std::thread([&] { Run(BrowserCommand::kSetOpera, 32); });
+        std::this_thread::sleep_for(milliseconds(200));
+        EXPECT_EQ(ReadFile(folder + "opera6.ini"), "[Proxy]\r\nHTTP server\r\n");
+    }
+    command.join();
+    EXPECT_EQ(ReadFile(folder + "opera6.ini"),
+              "[Proxy]\r\nHTTP server=127.0.0.1:8123\r\nUse HTTP=1\r\n");
+}
+
+TEST(BrowserHost, TheSystemUsesTheNamedWaits) {
+    BrowserHost host = SystemBrowserHost();
+    EXPECT_TRUE(host.scope.exe_folder.empty());
+    EXPECT_EQ(host.processor_width, ProcessorWidth());
+    EXPECT_EQ(host.timing.firefox_close_wait, kFirefoxCloseWait);
+    EXPECT_EQ(host.timing.kill_retry_wait, kKillRetryWait);
+    EXPECT_EQ(host.timing.firefox_start_poll, kFirefoxStartPoll);
+    EXPECT_EQ(host.timing.firefox_settle, kFirefoxSettle);
+    EXPECT_EQ(host.timing.opera_close_wait, kOperaCloseWait);
+    EXPECT_EQ(host.timing.opera_close_poll, kOperaClosePoll);
+    EXPECT_EQ(host.timing.opera_start_poll, kOperaStartPoll);
+}
+
+}  // namespace
+}  // namespace korvanel

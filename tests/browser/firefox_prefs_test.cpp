@@ -1,0 +1,95 @@
+#include "browser/firefox_prefs.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace korvanel {
+namespace {
+
+constexpr const char kCookie[] = "user_pref(\"network.cookie.prefs\", 1);\r\n";
+constexpr const char kNext[] = "user_pref(\"zzz.next\", true);\r\n";
+constexpr const char kHost[] = "user_pref(\"network.proxy.http\", \"10.0.0.1\");\r\n";
+constexpr const char kPort[] = "user_pref(\"network.proxy.http_port\", 3128);\r\n";
+constexpr const char kType[] = "user_pref(\"network.proxy.type\", 4);\r\n";
+constexpr const char kNewHost[] = "user_pref(\"network.proxy.http\", \"127.0.0.1\");\r\n";
+constexpr const char kNewPort[] = "user_pref(\"network.proxy.http_port\",8080);\r\n";
+constexpr const char kManual[] = "user_pref(\"network.proxy.type\",1);\r\n";
+constexpr const char kDirect[] = "user_pref(\"network.proxy.type\",0);\r\n";
+
+EditBuffer Prefs(const std::string& text) {
+    return EditBuffer(text, text.size());
+}
+
+std::string Set(const std::string& text, const char* port = "8080") {
+    EditBuffer prefs = Prefs(text);
+    ApplyFirefoxSetEdits(prefs, port);
+    return prefs.text();
+}
+
+std::string Reset(const std::string& text) {
+    EditBuffer prefs = Prefs(text);
+    ApplyFirefoxResetEdits(prefs);
+    return prefs.text();
+}
+
+TEST(FirefoxPrefEdits, PrimitivesNeedAPrefAfterTheMatch) {
+    std::string text = std::string(kCookie) + kNext;
+    EditBuffer prefs = Prefs(text);
+    EXPECT_TRUE(ReplacePref(prefs, "user_pref(\"network.cookie.prefs\"", "X;\r\n"));
+    EXPECT_EQ(prefs.text(), std::string("X;\r\n") + kNext);
+
+    // The last pref has no pref after it: it is left alone, and nothing is inserted after it.
+    prefs = Prefs(text);
+    EXPECT_FALSE(ReplacePref(prefs, "user_pref(\"zzz.next\"", "X"));
+    EXPECT_FALSE(RemovePref(prefs, "user_pref(\"zzz.next\""));
+    EXPECT_FALSE(InsertPrefAfter(prefs, "user_pref(\"zzz.next\"", "X"));
+    EXPECT_FALSE(InsertPrefAfter(prefs, "user_pref(\"missing\"", "X"));
+    EXPECT_EQ(prefs.text(), text);
+
+    EXPECT_TRUE(InsertPrefAfter(prefs, "user_pref(\"network.cookie.prefs\"", "X;\r\n"));
+    EXPECT_EQ(prefs.text(), std::string(kCookie) + "X;\r\n" + kNext);
+    EXPECT_TRUE(RemovePref(prefs, "X;"));
+    EXPECT_EQ(prefs.text(), text);
+}
+
+TEST(FirefoxPrefEdits, SetInsertsHostPortAndTypeAfterTheAnchor) {
+    std::string head = "// Mozilla User Preferences\r\n\r\n";
+    EXPECT_EQ(Set(head + kCookie + kNext), head + kCookie + kNewHost + kNewPort + kManual + kNext);
+}
+
+TEST(FirefoxPrefEdits, SetReplacesExistingLinesInPlace) {
+    std::string text = std::string(kCookie) + kHost + kPort + kType + kNext;
+    EXPECT_EQ(Set(text, "3"), std::string(kCookie) + kNewHost +
+                                  "user_pref(\"network.proxy.http_port\",3);\r\n" + kManual +
+                                  kNext);
+}
+
+TEST(FirefoxPrefEdits, SetWithoutAnchorChangesNothing) {
+    std::string text = std::string(kNext) + kNext;
+    EXPECT_EQ(Set(text), text);
+}
+
+TEST(FirefoxPrefEdits, ResetRemovesHostAndPortAndSwitchesToDirect) {
+    EXPECT_EQ(Reset(std::string(kCookie) + kHost + kPort + kType + kNext),
+              std::string(kCookie) + kDirect + kNext);
+    // No type pref: a direct type line goes after the anchor.
+    EXPECT_EQ(Reset(std::string(kCookie) + kNext), std::string(kCookie) + kDirect + kNext);
+}
+
+TEST(FirefoxPrefEdits, ResetLeavesAHostPrefThatIsTheLastPref) {
+    std::string text = std::string(kCookie) + kType + kHost;
+    EXPECT_EQ(Reset(text), std::string(kCookie) + kDirect + kHost);
+}
+
+TEST(FirefoxPrefEdits, GrowthBeyondTheEditRoomIsCut) {
+    std::string text = std::string(kCookie) + kNext;
+    EditBuffer prefs(text, text.size());
+    std::string big(kEditRoom * 2, 'x');
+    InsertPrefAfter(prefs, "user_pref(\"network.cookie.prefs\"", big);
+    EXPECT_EQ(prefs.text().size(), text.size() + kEditRoom - 1);
+    EXPECT_EQ(prefs.text().substr(0, sizeof kCookie - 1), kCookie);
+}
+
+}  // namespace
+}  // namespace korvanel

@@ -1,0 +1,76 @@
+#include "browser/opera_prefs.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace korvanel {
+namespace {
+
+using testing::TempDir;
+using testing::WriteFile;
+
+std::string Set(const std::string& text) {
+    EditBuffer prefs(text, text.size());
+    ApplyOperaSetEdits(prefs, "8080");
+    return prefs.text();
+}
+
+std::string Reset(const std::string& text) {
+    EditBuffer prefs(text, text.size());
+    ApplyOperaResetEdits(prefs);
+    return prefs.text();
+}
+
+TEST(OperaPrefsFile, FirstOfTheThreeNamesThatExists) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> files;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"opera6 before Operaprefs", {"Operaprefs.ini", "opera6.ini"}, "opera6.ini"},
+        {"OperaDef6 first", {"opera6.ini", "OperaDef6.ini", "Operaprefs.ini"}, "OperaDef6.ini"},
+        {"only the last", {"Operaprefs.ini", "other.ini"}, "Operaprefs.ini"},
+        {"spelled otherwise", {"OPERA6.INI"}, "OPERA6.INI"},
+        {"none", {"prefs.ini"}, ""},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        for (const std::string& file : c.files) WriteFile(dir.file(file), "x");
+        EXPECT_EQ(FindOperaPrefsFile(dir.path() + "/"), c.expected) << c.name;
+    }
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("opera6.ini"));
+    EXPECT_EQ(FindOperaPrefsFile(dir.path() + "/"), "") << "a folder is no file";
+    EXPECT_EQ(FindOperaPrefsFile(dir.file("missing/")), "");
+}
+
+TEST(OperaPrefsEdits, SetPointsTheServerAtTheProxyAndTurnsItOn) {
+    EXPECT_EQ(Set("[Proxy]\r\nHTTP server=10.0.0.1:3128\r\nUse HTTP=0\r\nX=1\r\n"),
+              "[Proxy]\r\nHTTP server=127.0.0.1:8080\r\nUse HTTP=1\r\nX=1\r\n");
+    EXPECT_EQ(Set("[Proxy]\r\nHTTP server\r\nX=1\r\n"),
+              "[Proxy]\r\nHTTP server=127.0.0.1:8080\r\nUse HTTP=1\r\nX=1\r\n");
+}
+
+TEST(OperaPrefsEdits, NothingIsAddedWithoutAServerLine) {
+    std::string text = "[Proxy]\r\nHTTPS server=x\r\n";
+    EXPECT_EQ(Set(text), text);
+    EXPECT_EQ(Reset(text), text);
+    // A server line without a line end after it is left alone.
+    EXPECT_EQ(Set("[Proxy]\r\nHTTP server=a"), "[Proxy]\r\nHTTP server=a");
+}
+
+TEST(OperaPrefsEdits, ResetEmptiesTheServerAndTurnsItOff) {
+    EXPECT_EQ(Reset("[Proxy]\r\nHTTP server=127.0.0.1:8080\r\nUse HTTP=1\r\n"),
+              "[Proxy]\r\nHTTP server\r\nUse HTTP=0\r\n");
+    EXPECT_EQ(Reset("[Proxy]\r\nHTTP server=127.0.0.1:8080\r\n"),
+              "[Proxy]\r\nHTTP server\r\nUse HTTP=0\r\n");
+}
+
+}  // namespace
+}  // namespace korvanel
