@@ -236,6 +236,27 @@ TEST_F(Handler, FailuresBeforeTheAnswerGetTheErrorPage) {
     EXPECT_EQ(origin->accepted(), 0);
 }
 
+TEST_F(Handler, GoesThroughTheUpstreamProxyWithTheAbsoluteUrl) {
+    AnswerWith("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nvia");
+    auto set_proxy = [this](const std::string& proxy) {
+        Hold hold(rt.locks.settings);
+        rt.settings.proxy = proxy;
+    };
+    set_proxy("127.0.0.1:" + std::to_string(origin->port()));
+    Socket client = Client();
+    WriteAll(client, "GET http://far.example.test/x HTTP/1.1\r\nHost: far.example.test\r\n\r\n");
+    EXPECT_TRUE(ReadToClose(client).ends_with("\r\n\r\nvia"));
+    EXPECT_TRUE(seen.At(0).starts_with("GET http://far.example.test/x HTTP/1.1\r\n")) << seen.At(0);
+
+    set_proxy("no-port.example.test");
+    Socket refused = Client();
+    WriteAll(refused, "GET http://far.example.test/x HTTP/1.1\r\nHost: far.example.test\r\n\r\n");
+    std::string page = ReadToClose(refused);
+    EXPECT_NE(page.find("そのプロクシサーバ：no-port.example.test は使えません"), std::string::npos)
+        << page;
+    EXPECT_EQ(origin->accepted(), 1);
+}
+
 TEST_F(Handler, ResendsARequestWhoseServerLeftWithoutAnswering) {
     Origin([this](Socket& c, int index) {
         seen.Add(ReadUntil(c, "\r\n\r\n"));
