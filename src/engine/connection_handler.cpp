@@ -338,6 +338,7 @@ void RunConnectionHandler(Runtime& rt, ClientSlot slot) {
     auto state = std::make_unique<HandlerState>(std::move(slot.socket));
     HandlerState& s = *state;
     s.client.SetNoDelay();
+    s.client.SetKeepAlive(kKeepAliveIdleS, kKeepAliveIntervalS, kKeepAliveProbes);
     if (CheckClient(rt, s.client, slot.peer_family, s.client_address) != kClientAdmitted) {
         SetErrorText(rt, s.error, "%s", text::kRefusedClient);
         EndConnection(rt, s, Ending::kRefused);

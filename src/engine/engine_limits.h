@@ -21,6 +21,13 @@ inline constexpr int kSendPatientSteps = 90;
 inline constexpr int kConnectStepMs = 200;
 inline constexpr int kConnectSteps = 200;
 
+// Body receives wait without a time limit (a slow page may idle for long); a peer that
+// vanished without closing is found by TCP keep-alive probes instead: after 60 s of
+// silence, six probes 10 s apart, about two minutes in all.
+inline constexpr int kKeepAliveIdleS = 60;
+inline constexpr int kKeepAliveIntervalS = 10;
+inline constexpr int kKeepAliveProbes = 6;
+
 struct EngineLimits {
     int first_request_head_timeout_ms = kFirstRequestHeadTimeoutMs;
     int kept_request_head_timeout_ms = kKeptRequestHeadTimeoutMs;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/runtime.h"
+#include "engine/engine_limits.h"
 #include "engine/server_control.h"
 #include "platform/socket.h"
 
@@ -77,6 +78,7 @@ int ConnectUpstream(Runtime& rt, Socket& socket, const char* host, NumericAddres
     socket = Socket::OpenTcp(rt.sockets);
     if (!socket.valid()) return kUpstreamFailed;
     socket.SetNoDelay();
+    socket.SetKeepAlive(kKeepAliveIdleS, kKeepAliveIntervalS, kKeepAliveProbes);
     int result = kUpstreamFailed;
     switch (socket.StartConnect(target)) {
         case Socket::ConnectStart::kConnected:
