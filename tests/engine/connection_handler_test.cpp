@@ -257,6 +257,32 @@ TEST_F(Handler, GoesThroughTheUpstreamProxyWithTheAbsoluteUrl) {
     EXPECT_EQ(origin->accepted(), 1);
 }
 
+TEST_F(Handler, AppliesTheUserSettingsToRequestAndAnswer) {
+    AnswerWith(
+        "HTTP/1.1 200 OK\r\nSet-Cookie: id=1\r\nContent-Length: 2\r\nSet-Cookie: b=2\r\n\r\nok");
+    {
+        Hold hold(rt.locks.settings);
+        rt.settings.agent = "TestAgent/1.0";
+        rt.settings.cookie = "1";
+        rt.settings.setcookie = "1";
+        rt.settings.http_version = "1.0";
+    }
+    Socket client = Client();
+    WriteAll(client,
+             Get("/", "User-Agent: curl/8\r\nCookie: secret=1\r\nConnection: keep-alive\r\n"));
+    bool closed = false;
+    std::string answer = ReadToClose(client, &closed);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(answer.find("Set-Cookie"), std::string::npos) << answer;
+    EXPECT_TRUE(answer.ends_with("\r\n\r\nok")) << answer;
+    std::string request = seen.At(0);
+    EXPECT_TRUE(request.starts_with("GET / HTTP/1.0\r\n")) << request;
+    EXPECT_NE(request.find("User-Agent: TestAgent/1.0\r\n"), std::string::npos) << request;
+    EXPECT_EQ(request.find("curl/8"), std::string::npos) << request;
+    EXPECT_EQ(request.find("Cookie"), std::string::npos) << request;
+    EXPECT_NE(request.find("Connection: close\r\n"), std::string::npos) << request;
+}
+
 TEST_F(Handler, ResendsARequestWhoseServerLeftWithoutAnswering) {
     Origin([this](Socket& c, int index) {
         seen.Add(ReadUntil(c, "\r\n\r\n"));
