@@ -101,6 +101,8 @@ Ending RelayAnswerBody(Runtime& rt, HandlerState& s) {
     if (result == -9) return Ending::kQuiet;
     if (result == -1) return Ending::kError;
     if (result == 0) return Ending::kNormal;
+    // Body bytes the client sent after the server's early answer are still unread.
+    if (s.request_cut) return Ending::kNormal;
     return KeepsConnection(a, s.version) ? Ending::kKeepAlive : Ending::kNormal;
 }
 

@@ -34,8 +34,10 @@ inline constexpr std::size_t kMaxChunkSizeLine = 100;
 // down `remaining` in place. 1 when all arrived and went on; -1 ("Clientから受信の際に
 // エラー" when the client closed early, "ソケットエラー" when the server did not take
 // them); -9.
+// `server_failed` (when given) is set when the failure was the server's: it stopped taking
+// the body, perhaps because it has already answered.
 int RelayRequestBody(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
-                     long long& remaining, ErrorText& error);
+                     long long& remaining, ErrorText& error, bool* server_failed = nullptr);
 
 // The first `head_body_count` bytes of `buffer` came with the head; then `remaining`
 // more bytes are relayed from the server (counted down in place).

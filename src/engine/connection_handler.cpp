@@ -40,6 +40,7 @@ class Handler {
     Ending ReadAnswer();
     int ReadAnswerHead();
     Ending Resend();
+    Ending TakeEarlyAnswer();
     int SplitAnswer();
     Ending SkipInterimAnswers();
     Ending ParseAnswer();
@@ -208,11 +209,13 @@ Ending Handler::ReadAnswer() {
     } else if (s_.request_length > s_.body_in_request_head) {
         long long remaining = s_.request_length - s_.body_in_request_head;
         const long long start = remaining;
-        int result = RelayRequestBody(rt_, s_.client, s_.upstream, s_.head, remaining, s_.error);
+        bool server_failed = false;
+        int result = RelayRequestBody(rt_, s_.client, s_.upstream, s_.head, remaining, s_.error,
+                                      &server_failed);
         relayed = start - remaining;
         AddBytesSent(rt_, relayed);
         if (result == kIoNotSocket) return Ending::kQuiet;
-        if (result != 1) return Ending::kError;
+        if (result != 1) return server_failed ? TakeEarlyAnswer() : Ending::kError;
     }
     // The request's body bytes stay in the head-body buffer until the answer head is
     // split: a resend needs them.
@@ -228,6 +231,25 @@ Ending Handler::ReadAnswer() {
         Ending resent = Resend();
         if (resent != kGoOn) return resent;
     }
+    AddBytesReceived(rt_, s_.head_count);
+    return kGoOn;
+}
+
+// The server stopped taking the request body. When it has answered already, the client
+// gets that answer (and the connection ends after it, the rest of the body unread);
+// otherwise the relay's failure stands.
+Ending Handler::TakeEarlyAnswer() {
+    if (Stopping()) return Ending::kQuiet;
+    ErrorText relay_error = s_.error;
+    int read = ReadHead(rt_, s_.upstream, s_.head, s_.head_count, s_.answer_terminator, s_.error,
+                        "server", kEarlyAnswerWaitMs);
+    if (read == kIoNotSocket) return Ending::kQuiet;
+    if (read != kIoDone) {
+        s_.error = relay_error;
+        s_.answer_terminator.clear();
+        return Ending::kError;
+    }
+    s_.request_cut = 1;
     AddBytesReceived(rt_, s_.head_count);
     return kGoOn;
 }

@@ -28,6 +28,15 @@ inline constexpr int kKeepAliveIdleS = 60;
 inline constexpr int kKeepAliveIntervalS = 10;
 inline constexpr int kKeepAliveProbes = 6;
 
+// A server that stopped taking a request body may have answered already (a refusal such
+// as 413): its answer head is looked for this long.
+inline constexpr int kEarlyAnswerWaitMs = 1000;
+
+// After such an early answer the client may still be sending its body: the proxy reads
+// and drops it this long before closing, so that the close does not reset the connection
+// before the client has read the answer.
+inline constexpr int kLingerMs = 2000;
+
 struct EngineLimits {
     int first_request_head_timeout_ms = kFirstRequestHeadTimeoutMs;
     int kept_request_head_timeout_ms = kKeptRequestHeadTimeoutMs;

@@ -1,5 +1,7 @@
 #include "engine/handler_endings.h"
 
+#include <chrono>
+
 #include "app/runtime.h"
 #include "engine/error_page.h"
 #include "engine/error_page_send.h"
@@ -24,6 +26,24 @@ void Uncount(Runtime& rt, HandlerState& s) {
     if (!s.counted) return;
     CountConnection(rt, s.completed_requests == 0 ? "--c" : "--k");
     s.counted = 0;
+}
+
+// Ends sending and drops what the client still sends, until it closes or the time is up.
+void Linger(Socket& client) {
+    client.ShutdownSend();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLingerMs);
+    char discard[4096];
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return;
+        IoResult got = client.Receive(discard, sizeof discard);
+        if (got.status == IoStatus::kWouldBlock) {
+            if (client.WaitReadable(static_cast<int>(left.count())) != PollResult::kReady) return;
+        } else if (got.status != IoStatus::kOk) {
+            return;
+        }
+    }
 }
 
 }  // namespace
@@ -58,6 +78,7 @@ void EndConnection(Runtime& rt, HandlerState& s, Ending ending) {
             break;
     }
     Uncount(rt, s);
+    if (s.request_cut && ending == Ending::kNormal) Linger(s.client);
     Hold hold(rt.locks.server);
     s.client.Close();
     s.upstream.Close();

@@ -76,6 +76,7 @@ struct HandlerState {
     long body_in_request_head = 0;  // of those, the bytes that belong to this request
     long long request_length = -1;
     int request_chunked = 0;  // the request body comes in chunks
+    int request_cut = 0;      // the server answered before the whole body was relayed
     AnswerFacts answer;
 
     // The head last read decides the line end of the access-log line.
@@ -101,6 +102,7 @@ struct HandlerState {
         body_in_request_head = 0;
         request_length = -1;
         request_chunked = 0;
+        request_cut = 0;
         answer = AnswerFacts();
         filter.carry.clear();
         filter.output.clear();

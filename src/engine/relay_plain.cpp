@@ -22,7 +22,7 @@ int SendHeadBody(Runtime& rt, Socket& client, const char* buffer, long count, Er
 }  // namespace
 
 int RelayRequestBody(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
-                     long long& remaining, ErrorText& error) {
+                     long long& remaining, ErrorText& error, bool* server_failed) {
     StatusText status;
     while (remaining > 0) {
         long want = static_cast<long>(std::min<long long>(kRelayPiece, remaining));
@@ -34,6 +34,7 @@ int RelayRequestBody(Runtime& rt, Socket& client, Socket& upstream, char* buffer
         }
         if (SendAll(rt, upstream, buffer, got) != 1) {
             SetErrorText(rt, error, "%s\n", text::kSocketError);
+            if (server_failed) *server_failed = true;
             return -1;
         }
         remaining -= got;

@@ -129,6 +129,8 @@ bool Socket::SetKeepAlive(int idle_s, int interval_s, int count) {
            ::setsockopt(fd_, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count) == 0;
 }
 
+bool Socket::ShutdownSend() { return fd_ >= 0 && ::shutdown(fd_, SHUT_WR) == 0; }
+
 bool Socket::SetReuseAddress() {
     int on = 1;
     return ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0;

@@ -97,6 +97,8 @@ public:
     // that a peer that vanished without a word does not hold its reader forever.
     bool SetKeepAlive(int idle_s, int interval_s, int count);
     bool SetReuseAddress();
+    // Ends the sending direction (the peer reads end of stream); receiving goes on.
+    bool ShutdownSend();
 
     // One non-blocking receive / send. Send never raises SIGPIPE.
     IoResult Receive(char* buffer, std::size_t length);

@@ -319,6 +319,23 @@ TEST_F(Handler, DoesNotResendABodyThatFollowedTheHead) {
     EXPECT_EQ(origin->accepted(), 1);
 }
 
+TEST_F(Handler, AServersEarlyAnswerReachesAClientStillSendingItsBody) {
+    Origin([](Socket& c, int) {
+        ReadUntil(c, "\r\n\r\n");
+        WriteAll(c, "HTTP/1.1 413 Payload Too Large\r\nContent-Length: 7\r\n\r\ntoo big");
+    });  // closes without reading the body
+    ASSERT_TRUE(Start());
+    const std::string body(32 * 1024 * 1024, 'b');
+    Socket client = Client();
+    std::string request = "PUT " + OriginUrl("/") + " HTTP/1.1\r\nHost: example.test\r\n" +
+                          "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+    std::thread writer([&] { WriteAll(client, request + body); });
+    std::string answer = ReadToClose(client);
+    writer.join();
+    EXPECT_TRUE(answer.starts_with("HTTP/1.1 413 Payload Too Large\r\n")) << answer.substr(0, 300);
+    EXPECT_TRUE(answer.ends_with("too big")) << answer.substr(0, 300);
+}
+
 TEST_F(Handler, AnswersWithoutBodyDoNotWaitForOne) {
     // HEAD with a length, then a 304 without one.
     Origin([this](Socket& c, int index) {
