@@ -79,19 +79,6 @@ bool DecodeProxyChunks(const std::string& wire, std::string_view line_end, std::
     }
 }
 
-TEST_F(BodyRelay, RequestBodyArrivesWholeAndCountsDown) {
-    const std::string body = PatternBytes(1000000, 7);
-    long long remaining = static_cast<long long>(body.size());
-    std::string at_server;
-    std::thread sender([&] { WriteAll(client.far, body); });
-    std::thread receiver([&] { at_server = testing::ReadCount(upstream.far, body.size()); });
-    EXPECT_EQ(RelayRequestBody(rt, client.near, upstream.near, buffer, remaining, error), 1);
-    sender.join();
-    receiver.join();
-    EXPECT_EQ(remaining, 0);
-    EXPECT_TRUE(at_server == body);
-}
-
 TEST_F(BodyRelay, RequestBodyCutShortByTheClientFails) {
     long long remaining = 10000;
     std::thread sender([&] {
@@ -140,29 +127,6 @@ TEST_F(BodyRelay, LengthRelayEndsNormallyWhenTheServerClosesInsideAPiece) {
         sent, true, got);
     EXPECT_EQ(result, 0);
     EXPECT_TRUE(got == sent);
-}
-
-TEST_F(BodyRelay, LengthRelayWithNothingMoreSendsOnlyTheHeadBytes) {
-    long head = HeadBody("abc");
-    long long remaining = 0;
-    std::string got;
-    int result = Run(
-        [&] { return RelayLength(rt, client.near, upstream.near, buffer, head, remaining, error); },
-        "", false, got);
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(got, "abc");
-}
-
-TEST_F(BodyRelay, UntilCloseRelaysEverythingTheServerSends) {
-    const std::string body = PatternBytes(1500000, 11);
-    long head = HeadBody(body.substr(0, 5000));
-    std::string got;
-    int result =
-        Run([&] { return RelayUntilClose(rt, client.near, upstream.near, buffer, head, error); },
-            body.substr(5000), true, got);
-    EXPECT_TRUE(result == 0 || result == 1);
-    EXPECT_TRUE(got == body);
-    EXPECT_EQ(rt.server.bytes_received, body.size() - 5000);
 }
 
 // The server's chunked encoding of `body` in chunks of `chunk`, with `size_format`.

@@ -81,16 +81,6 @@ TEST_F(Handler, RelaysAnAnswerByLengthAndKeepsTheConnectionForTheNextRequest) {
     EXPECT_EQ(testing::CountersOf(rt).served, 3);
 }
 
-TEST_F(Handler, AnAnswerWithoutKeepAliveEndsTheConnection) {
-    AnswerWith("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", false);
-    Socket client = Client();
-    WriteAll(client, Get("/"));
-    bool closed = false;
-    std::string got = ReadToClose(client, &closed, 5000);
-    EXPECT_TRUE(closed);
-    EXPECT_TRUE(got.ends_with("\r\n\r\nhello")) << got;
-}
-
 TEST_F(Handler, ReChunksAChunkedAnswer) {
     const std::string body = PatternBytes(200000, 4);
     std::string wire = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
