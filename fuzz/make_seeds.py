@@ -164,6 +164,24 @@ def main():
             p.string(field)
         write("row_validation", name, p.raw(last).bytes())
 
+    # The head reader: heads arriving in pieces (the input cuts them).
+    heads = {"one_piece": ["GET http://example.com/ HTTP/1.1\r\nHost: example.com\r\n\r\n"],
+             "crlf_split": ["POST http://a/ HTTP/1.0\r\nContent-Length: 3\r", "\n\r", "\nabc"],
+             "answer_lf": ["HTTP/1.1 200 OK\n", "Content-Type: text/html\n\n<p>"],
+             "not_http": ["SSH-2.0-OpenSSH_9.2p1 Debian-2\r\n"],
+             "no_line_end": ["GET http://a/" + "x" * 3100]}
+    for name, pieces in heads.items():
+        p = Provider()
+        for piece in pieces:
+            p.integral(len(piece) - 1, 2).integral(0).raw(piece)
+        write("head_scan", name, p.bytes())
+
+    # Chunk-size lines as the chunked relays cut them (without their line end).
+    sizes = {"small": "1a2b", "last": "0", "extension": "ff; name=value", "blanks": "  10 \t",
+             "largest": "7fffffffffffffff", "too_large": "10000000000000000", "bracket": "[5"}
+    for name, line in sizes.items():
+        write("chunk_size", name, line)
+
 
 if __name__ == "__main__":
     main()

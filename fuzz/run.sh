@@ -21,6 +21,7 @@ max_len_for() {
         tag_filter) echo 40000 ;;
         tag_filter_step) echo 8192 ;;
         config_reader) echo 32768 ;;
+        head_scan) echo 20000 ;;
         *) echo 4096 ;;
     esac
 }
