@@ -24,3 +24,8 @@ test-sanitize: deps
 
 clean:
 	rm -rf build build-asan build-tsan
+
+# Speed and memory beside the peer proxies; installs its own tools (needs root).
+.PHONY: bench
+bench: build
+	python3 bench/bench.py
