@@ -14,6 +14,7 @@ PROBE_TIMEOUT_S = 5
 AB_SOCKET_TIMEOUT_S = 20
 WRK_TIMEOUT = "5s"
 RSS_SAMPLE_INTERVAL_S = 0.02
+FETCH_HEAD_BYTES = 1 << 16
 LUA_SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "absolute_url.lua")
 
 
@@ -155,23 +156,30 @@ def downloads(url, proxy_port, count, size, max_time_s):
 
 
 def fetch(url, proxy_port, max_time_s=PROBE_TIMEOUT_S):
-    """The body of a 200 answer and its sha256, hashed as it arrives."""
+    """The size and sha256 of the body of a 200 answer, hashed as it arrives, and its first
+    FETCH_HEAD_BYTES bytes."""
     argv = curl_argv(url, proxy_port, max_time_s)
     argv[1:1] = ["-w", "%{stderr}\n%{http_code}"]
     digest = hashlib.sha256()
     size = 0
     head = b""
-    with subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE) as p:
+    p = subprocess.Popen(argv, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    try:
         while True:
             chunk = p.stdout.read(1 << 20)
             if not chunk:
                 break
-            if len(head) < 65536:
-                head += chunk[:65536 - len(head)]
+            if len(head) < FETCH_HEAD_BYTES:
+                head += chunk[:FETCH_HEAD_BYTES - len(head)]
             digest.update(chunk)
             size += len(chunk)
         err = p.stderr.read().decode(errors="replace")
+    finally:
+        if p.poll() is None:
+            p.kill()
         p.wait()
+        p.stdout.close()
+        p.stderr.close()
     path = "/" + url.split("/", 3)[3]
     if p.returncode != 0:
         raise Failure(f"checked fetch of {path}: {last_line(err.rsplit(chr(10), 1)[0])}")

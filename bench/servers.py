@@ -103,17 +103,24 @@ class Server:
                 pass
         return text.strip()[-limit:]
 
-    def stop(self):
-        """SIGTERM, then SIGKILL after STOP_TIMEOUT_S; then any of its children still left."""
-        pids = set(self.known_pids) | set(self.pids())
+    def terminate(self):
+        """Asks it to end (SIGTERM); finish() waits for that."""
+        self.known_pids = list(set(self.known_pids) | set(self.pids()))
         if self.proc.poll() is None:
             self.proc.send_signal(signal.SIGTERM)
-            try:
-                self.proc.wait(STOP_TIMEOUT_S)
-            except subprocess.TimeoutExpired:
-                self.proc.kill()
-                self.proc.wait()
-        for pid in pids - {self.proc.pid}:
+
+    def stop(self):
+        self.terminate()
+        self.finish(time.monotonic() + STOP_TIMEOUT_S)
+
+    def finish(self, deadline):
+        """Waits until the deadline, then SIGKILL; then any of its children still left."""
+        try:
+            self.proc.wait(max(0.0, deadline - time.monotonic()))
+        except subprocess.TimeoutExpired:
+            self.proc.kill()
+            self.proc.wait()
+        for pid in set(self.known_pids) - {self.proc.pid}:
             if is_child_left(pid, self.proc.pid):
                 try:
                     os.kill(pid, signal.SIGKILL)
