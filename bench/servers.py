@@ -182,9 +182,9 @@ http {{
 def start_tinyproxy(workdir):
     port = free_port()
     conf = os.path.join(workdir, "tinyproxy.conf")
-    write(conf, f"""User nobody
-Group nogroup
-Port {port}
+    # As root it must drop to another user; otherwise it stays who it is.
+    user = "User nobody\nGroup nogroup\n" if os.geteuid() == 0 else ""
+    write(conf, f"""{user}Port {port}
 Listen {LOOPBACK}
 Timeout 600
 MaxClients 256
