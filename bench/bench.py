@@ -277,12 +277,12 @@ def main():
     args = parse_args()
     for s in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
         signal.signal(s, on_signal)
+    began = time.monotonic()
     if not args.skip_install:
         subprocess.run(["bash", os.path.join(HERE, "install.sh")], check=True)
     if not os.access(args.program, os.X_OK):
         print(f"bench: {args.program} is missing; build it first (make build)", file=sys.stderr)
         return 2
-    began = time.monotonic()
     workdir = tempfile.mkdtemp(prefix="korvanel-bench-")
     os.chmod(workdir, 0o755)  # nginx's workers and Squid read and write as other users.
     bench = Bench(args, workdir)

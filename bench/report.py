@@ -112,7 +112,9 @@ def goal_lines(results):
         if value is None or reference is None:
             return f"  [ ?  ] {text}: not measured"
         met = value <= reference * factor if lower else value >= reference * factor
-        return f"  [{'met ' if met else 'miss'}] {text}: {value:,.1f} vs {reference * factor:,.1f}"
+        shown = lambda v: f"{v:,.0f}" if v >= 100 else f"{v:.1f}"  # noqa: E731
+        return f"  [{'met ' if met else 'miss'}] {text}: {shown(value)} vs " \
+               f"{shown(reference * factor)}"
 
     best = lambda test, metric: results.best_peer(test, metric)[0]  # noqa: E731
     idle, peak = m("e", "idle RSS MB", k), m("e", "peak RSS MB", k)
