@@ -47,6 +47,35 @@ inline constexpr const char kCounterLabelFormat[] = "%d";
 inline constexpr const char kByteTotalLabelFormat[] = "%lld Byte";
 
 // ---- proxy checker ----
+inline constexpr const char kCheckGettingIdentity[] = "IPアドレス、ホスト名を取得....";
+inline constexpr const char kCheckDone[] = "完了";
+inline constexpr const char kCheckAskingGateway[] = "uPnPデバイスにアクセスしIPアドレスを取得....";
+inline constexpr const char kCheckNoData[] = "データ無し";
+inline constexpr const char kCheckNoProxy[] = "Proxyが登録されていません";
+inline constexpr const char kCheckBadAddress[] = "ﾁｪｯｸ用のCGIのｱﾄﾞﾚｽが無効です";
+inline constexpr const char kCheckAttributes[] = "ﾁｪｯｸに使うCGIの属性を取得....";
+inline constexpr const char kCheckCgiDedicated[] = "KORVANEL専用CGI";
+inline constexpr const char kCheckCgiConnectFailed[] = "ホストに接続できませんでした";
+inline constexpr const char kCheckCgiExchangeFailed[] = "送受信に失敗しました";
+inline constexpr const char kCheckCgiUnsupported[] = "CGIが対応していないタイプです";
+inline constexpr const char kCheckCgiNotSuccess[] = "200 OK以外のレスポンスでした";
+inline constexpr const char kCheckCgiNotDedicated[] = "KORVANEL専用ではありませんでした";
+inline constexpr const char kCheckStarting[] = "Proxyのﾁｪｯｸを開始します";
+inline constexpr const char kCheckEnding[] = "Proxyのﾁｪｯｸを終了します。";
+inline constexpr const char kCheckFinished[] = "Proxyのﾁｪｯｸを終了しました";
+inline constexpr const char kCheckProgress[] = "%d / %d 処理中";
+inline constexpr const char kCheckDialogDefaultLine1[] = "外部CGI(ﾃﾞﾌｫﾙﾄ:%s)に";
+inline constexpr const char kCheckDialogDefaultLine2[] =
+    "ｱｸｾｽします。ｱﾄﾞﾚｽは独自に変更する事ができます。";
+inline constexpr const char kCheckDialogLine1[] = "%sに";
+inline constexpr const char kCheckDialogLine2[] = "ｱｸｾｽします。";
+// The command-line check program (korvanel-check).
+inline constexpr const char kCheckProgramLine[] = "%d: %s\n";
+inline constexpr const char kCheckProgramReadFailed[] =
+    "korvanel-check: data could not be read; nothing was checked\n";
+inline constexpr const char kCheckProgramWriteFailed[] =
+    "korvanel-check: the verdicts could not be written to data\n";
+inline constexpr const char kCheckProgramStopping[] = "korvanel-check: stopping the check...\n";
 
 // ---- browser integration ----
 // The menus that start the browser commands, and their items.

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang make pkg-config libgtest-dev libgmock-dev curl
-          libminiupnpc-dev iproute2 python3)
+          libminiupnpc-dev iproute2 python3 squid tinyproxy)
 
 missing=()
 for p in "${packages[@]}"; do

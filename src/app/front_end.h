@@ -55,6 +55,12 @@ public:
         (void)ok_enabled;
         (void)close_enabled;
     }
+    // Advances the progress bar by one step (workers finish in any order, so they step the
+    // bar rather than set its position).
+    virtual void StepCheckProgress() {}
+    // Ends the proxy-check dialog with `result`, from the run's driver thread; must not
+    // wait for the dialog's thread.
+    virtual void CloseCheckDialog(int result) { (void)result; }
 };
 
 // Number of characters (UTF-8 code points) in `text`.

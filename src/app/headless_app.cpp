@@ -6,6 +6,7 @@
 #include "app/headless_front_end.h"
 #include "app/message_dialog.h"
 #include "app/runtime.h"
+#include "checker/check_run.h"
 #include "engine/listener.h"
 #include "logging/logger.h"
 #include "platform/termination_signals.h"
@@ -43,6 +44,7 @@ bool StartHeadless(Runtime& rt, std::thread& logger) {
 
 void StopHeadless(Runtime& rt, std::thread& logger) {
     SaveConfiguration(rt);
+    RequestCheckStop(rt);
     StopServer(rt);
     StopLogging(rt, logger);
 }

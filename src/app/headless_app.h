@@ -20,7 +20,8 @@ inline constexpr int kExitBadConfiguration = 1;
 // stops what was started and returns false.
 bool StartHeadless(Runtime& rt, std::thread& logger);
 
-// The orderly stop: save `data`, stop the server, stop the logger, then the pause.
+// The orderly stop: save `data`, stop the checker, stop the server, stop the logger, then
+// the pause.
 void StopHeadless(Runtime& rt, std::thread& logger);
 
 // The whole program: blocks the termination signals, reads `data` (creating it when missing;

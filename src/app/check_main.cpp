@@ -1,0 +1,100 @@
+// korvanel-check: one checker run over the proxy list of the `data` in the current
+// directory, without a window. The proxy-check dialog's lines go to standard output as
+// "N: text"; the verdicts and speeds are written back into `data`. SIGINT or SIGTERM stops
+// the run the way the dialog's close button does.
+//
+// Exit status: 0 when the run ended (finished, or stopped by a signal), 1 when it ended
+// with a failure text (nothing to check, or the check CGI failed) or `data` could not be
+// read or written. Run it only while korvanel itself is not running in this directory.
+#include <pthread.h>
+#include <signal.h>
+
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+#include <thread>
+
+#include "app/headless_front_end.h"
+#include "app/message_dialog.h"
+#include "app/runtime.h"
+#include "checker/check_run.h"
+#include "settings/config_file.h"
+#include "texts.h"
+
+namespace korvanel {
+namespace {
+
+// The dialog on a terminal: every change of a line is printed as "N: text"; messages and
+// the rest behave as in the headless program.
+class ConsoleCheckFrontEnd : public HeadlessFrontEnd {
+  public:
+    void SetCheckLine(int line, std::string_view text) override {
+        if (text.empty()) return;
+        std::lock_guard<std::mutex> hold(mutex_);
+        std::printf(text::kCheckProgramLine, line, std::string(text).c_str());
+        std::fflush(stdout);
+    }
+
+  private:
+    std::mutex mutex_;
+};
+
+// Waits for SIGINT or SIGTERM (blocked in every thread) until `done`; the first one asks
+// the run to stop, as the dialog's close button does.
+void WatchSignals(Runtime& rt, const sigset_t& signals, const std::atomic<bool>& done) {
+    bool asked = false;
+    while (!done) {
+        timespec slice{0, 200 * 1000 * 1000};
+        if (sigtimedwait(&signals, nullptr, &slice) > 0 && !asked) {
+            asked = true;
+            std::fputs(text::kCheckProgramStopping, stderr);
+            CloseCheckDialogRequested(rt);
+        }
+    }
+}
+
+int RunCheckProgram() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    ConsoleCheckFrontEnd front;
+    Runtime rt(front, ".");
+    if (ReadConfiguration(rt) != 1) {
+        ShowMessageDialog(rt, text::kReadErrorTitle, text::kReadErrorText);
+        std::fputs(text::kCheckProgramReadFailed, stderr);
+        return 1;
+    }
+    int rows;
+    {
+        Hold settings(rt.locks.settings);
+        rows = rt.settings.proxies.size();
+    }
+    OpenCheckDialog(rt, rows);
+
+    std::atomic<bool> done{false};
+    std::thread watcher([&] { WatchSignals(rt, signals, done); });
+    std::thread driver;
+    CheckRunEnd end = CheckRunEnd::kA;
+    bool started = StartProxyCheck(rt, driver, kCheckLimits, &end);
+    if (started) driver.join();
+    done = true;
+    watcher.join();
+    if (!started) return 1;
+
+    if (WriteConfiguration(rt) != 1) {
+        std::fputs(text::kCheckProgramWriteFailed, stderr);
+        return 1;
+    }
+    return end == CheckRunEnd::kA || end == CheckRunEnd::kB ? 1 : 0;
+}
+
+}  // namespace
+}  // namespace korvanel
+
+int main() {
+    return korvanel::RunCheckProgram();
+}
