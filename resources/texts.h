@@ -20,6 +20,23 @@ inline constexpr const char kIpDisconnecting[] = "切断します";
 inline constexpr const char kZeroBytes[] = "0 Byte";
 
 // ---- proxy engine: connection handler, heads, upstream, error page ----
+// Failure reasons written into a connection handler's error text.
+inline constexpr const char kClientReceiveError[] = "Clientから受信の際にエラー";
+inline constexpr const char kServerReceiveError[] = "サーバから受信の際にエラー";
+inline constexpr const char kTimeout[] = "タイムアウト";
+inline constexpr const char kClientHeadUnsupported[] = "Clientのヘッダに対応できませんでした";
+inline constexpr const char kServerHeadUnsupported[] = "Serverのヘッダに対応できませんでした";
+inline constexpr const char kUnsupportedHeader[] = "対応していないヘッダです";
+inline constexpr const char kProxyUnusable[] = "そのプロクシサーバ：%s は使えません";
+inline constexpr const char kPortUnusable[] = "そのポート：%s は使えません";
+inline constexpr const char kAccessNotPossible[] = "%s:%sへのアクセスは出来ません";
+inline constexpr const char kCannotConnect[] = "%s:%sに接続できません";
+inline constexpr const char kCannotSend[] = "%s:%sにデータを送信できません";
+inline constexpr const char kClientSendError[] = "クライアントに送信の際にエラー";
+inline constexpr const char kSocketError[] = "ソケットエラー";
+inline constexpr const char kChunkedError[] = "chunked error\n";
+inline constexpr const char kChunkError[] = "chunk error\n";
+inline constexpr const char kRefusedClient[] = "dummy";
 // The HTML tag filter could not take a piece (it ends the relay).
 inline constexpr const char kTagFilterError[] = "KORVANEL Error";
 // The error page: head, page opening, (the reason), page end.

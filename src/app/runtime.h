@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/front_end.h"
+#include "engine/engine_limits.h"
 #include "engine/server_state.h"
 #include "logging/log_queue.h"
 #include "platform/clock.h"
@@ -32,6 +33,8 @@ struct Runtime {
     LogQueue logs;
     SocketRegistry sockets;
     Clock clock = Clock::System();
+    // The engine's time-outs; tests shorten them, the program keeps the constants.
+    EngineLimits limits;
 
     // 1 while no proxy check runs or a stop was requested (under the checker lock).
     int check_stopped = 1;

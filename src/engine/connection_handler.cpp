@@ -1,45 +1,384 @@
 #include "engine/connection_handler.h"
 
+#include <array>
+#include <cstring>
+#include <memory>
 #include <utility>
 
 #include "app/runtime.h"
-#include "engine/access_control.h"
+#include "engine/answer_body.h"
+#include "engine/body_relay.h"
+#include "engine/handler_endings.h"
+#include "engine/handler_state.h"
+#include "engine/head_split.h"
+#include "engine/header_predicates.h"
+#include "engine/header_rules.h"
+#include "engine/request_line.h"
 #include "engine/server_control.h"
+#include "engine/socket_io.h"
+#include "engine/status_line.h"
+#include "logging/log_producers.h"
+#include "texts.h"
 
 namespace korvanel {
 
 namespace {
 
-// Handlers close their client sockets under the server lock.
-void CloseClient(Runtime& rt, Socket& socket) {
-    Hold hold(rt.locks.server);
-    socket.Close();
+class Handler {
+  public:
+    Handler(Runtime& rt, HandlerState& s) : rt_(rt), s_(s) {}
+
+    Ending ServeRequest();
+
+  private:
+    Ending ReadRequest();
+    Ending ParseRequest();
+    Ending ChooseTarget();
+    Ending Connect();
+    Ending RewriteRequest();
+    Ending SendRequest();
+    Ending ReadAnswer();
+    int ReadAnswerHead();
+    Ending Resend();
+    Ending TakeEarlyAnswer();
+    int SplitAnswer();
+    Ending SkipInterimAnswers();
+    Ending ParseAnswer();
+    Ending SendAnswerHead();
+
+    Ending Fail(const char* reason) {
+        SetErrorText(rt_, s_.error, "%s", reason);
+        return Ending::kError;
+    }
+    Ending FailWithTarget(const char* format) {
+        SetErrorText(rt_, s_.error, format, s_.host.c_str(), s_.port.c_str());
+        return Ending::kError;
+    }
+    bool Stopping() { return IsStopping(rt_) == -1; }
+
+    // The request as it goes to the server: line, header block, the body bytes that came
+    // with the head.
+    std::array<std::string_view, 3> RequestParts() const {
+        return {s_.request_line.view(), s_.request_headers.view(),
+                s_.head_body.view().substr(0, static_cast<std::size_t>(s_.body_in_request_head))};
+    }
+
+    Runtime& rt_;
+    HandlerState& s_;
+};
+
+// kKeepAlive doubles as "go on" between the steps of one request.
+constexpr Ending kGoOn = Ending::kKeepAlive;
+
+Ending Handler::ServeRequest() {
+    using Step = Ending (Handler::*)();
+    static constexpr Step kRoad[] = {
+        &Handler::ReadRequest, &Handler::ParseRequest,   &Handler::ChooseTarget,
+        &Handler::Connect,     &Handler::RewriteRequest, &Handler::SendRequest,
+        &Handler::ReadAnswer,  &Handler::ParseAnswer,    &Handler::SendAnswerHead,
+    };
+    s_.ClearRequest();
+    for (Step step : kRoad) {
+        Ending ending = (this->*step)();
+        if (ending != kGoOn) return ending;
+    }
+    return RelayAnswerBody(rt_, s_);
 }
 
-// Reads and drops whatever the client sends until it closes the connection or the socket
-// is revoked by a stop.
-void HoldUntilClosed(Socket& socket) {
-    char discard[4096];
-    for (;;) {
-        if (socket.WaitReadable(-1) != PollResult::kReady) return;
-        IoResult got = socket.Receive(discard, sizeof discard);
-        if (got.status != IoStatus::kOk && got.status != IoStatus::kWouldBlock) return;
+Ending Handler::ReadRequest() {
+    CountConnection(rt_, s_.keep_alive ? "++k" : "++c");
+    s_.counted = 1;
+    int timeout = s_.keep_alive ? rt_.limits.kept_request_head_timeout_ms
+                                : rt_.limits.first_request_head_timeout_ms;
+    int read = ReadHead(rt_, s_.client, s_.head, s_.head_count, s_.request_terminator, s_.error,
+                        "client", timeout);
+    if (read == kIoNotSocket || Stopping()) return Ending::kQuiet;
+    if (read != kIoDone) return Ending::kError;
+    // The settings of this request.
+    Hold hold(rt_.locks.settings);
+    const Settings& settings = rt_.settings;
+    s_.settings.cookie = settings.cookie;
+    s_.settings.setcookie = settings.setcookie;
+    s_.settings.agent = settings.agent;
+    s_.settings.proxy = settings.proxy;
+    s_.settings.port = settings.port;
+    s_.settings.http_version = settings.http_version;
+    s_.settings.tag_filter_active = settings.tag_filter_active;
+    return kGoOn;
+}
+
+Ending Handler::ParseRequest() {
+    const Terminator& terminator = s_.request_terminator;
+    std::string_view head(s_.head, static_cast<std::size_t>(s_.head_count));
+    if (SplitHead(head, terminator, s_.request_line, s_.request_headers) != 1 ||
+        NormaliseRequestLine(terminator, s_.request_line) != 1) {
+        return Fail(text::kUnsupportedHeader);
     }
+    s_.version = EffectiveVersion(s_.request_line, terminator, s_.settings.http_version);
+    if (s_.version == "1.0") ForceHttp10(terminator, s_.request_line);
+    if (SplitBody(terminator, s_.request_headers, s_.head_body) != 1) {
+        return Fail(text::kUnsupportedHeader);
+    }
+    s_.request_length = ContentLength(s_.request_headers, terminator);
+    if (s_.request_length == -2) return Fail(text::kUnsupportedHeader);
+    // Body bytes beyond the announced length are not part of this request. A chunked
+    // body goes through the chunked relay, the bytes that came with the head included.
+    s_.request_chunked = IsChunked(s_.request_headers, terminator) == 1;
+    s_.body_in_request_head = s_.request_chunked ? 0 : static_cast<long>(s_.head_body.size());
+    if (s_.request_length >= 0 && s_.body_in_request_head > s_.request_length) {
+        s_.body_in_request_head = static_cast<long>(s_.request_length);
+    }
+    return kGoOn;
+}
+
+Ending Handler::ChooseTarget() {
+    int split = s_.settings.proxy.empty()
+                    ? ToOriginForm(s_.request_line, s_.host, s_.port, s_.request_terminator)
+                    : SplitProxyAddress(s_.settings.proxy, s_.host, s_.port);
+    if (split != 1) {
+        SetErrorText(rt_, s_.error, text::kProxyUnusable, s_.settings.proxy.c_str());
+        return Ending::kError;
+    }
+    if (!IsUsablePort(s_.port)) {
+        SetErrorText(rt_, s_.error, text::kPortUnusable, s_.port.c_str());
+        return Ending::kError;
+    }
+    return kGoOn;
+}
+
+Ending Handler::Connect() {
+    if (Stopping()) return Ending::kQuiet;
+    {
+        Hold hold(rt_.locks.server);
+        s_.upstream.Close();
+    }
+    int connected = ConnectUpstream(rt_, s_.upstream, s_.host.c_str(), s_.numeric_address, s_.port,
+                                    s_.settings.port);
+    if (connected == kUpstreamSelf) {
+        SetErrorText(rt_, s_.error, text::kAccessNotPossible, "\"127.0.0.1\"", s_.port.c_str());
+        return Ending::kError;
+    }
+    // The user sees why the page did not load.
+    if (connected != kUpstreamConnected) return FailWithTarget(text::kCannotConnect);
+    if (Stopping()) return Ending::kQuiet;
+    s_.upstream_connected = 1;
+    return kGoOn;
+}
+
+Ending Handler::RewriteRequest() {
+    const Terminator& terminator = s_.request_terminator;
+    {
+        Hold hold(rt_.locks.settings);
+        // Such a host ends the connection without an answer (the text is too short to be
+        // sent as a page).
+        if (s_.host.size() > kMaxTargetHostLength) return Ending::kError;
+        ApplyHeaderRules(s_.request_headers, rt_.settings.send_headers, terminator);
+    }
+    RequestEdits edits{s_.settings.agent.view(), s_.settings.tag_filter_active != 0,
+                       s_.version == "1.0", s_.settings.cookie.view() == "1"};
+    ApplyRequestEdits(s_.request_headers, edits, terminator);
+    if (Stopping()) return Ending::kRefused;
+    return kGoOn;
+}
+
+Ending Handler::SendRequest() {
+    for (std::string_view part : RequestParts()) {
+        if (part.empty()) continue;
+        long sent = SendCounted(rt_, s_.upstream, part.data(), static_cast<long>(part.size()));
+        if (sent <= 0) return FailWithTarget(text::kCannotSend);
+        AddBytesSent(rt_, sent);
+    }
+    LogSendHeaders(rt_, s_.request_line, s_.request_headers);
+    return kGoOn;
+}
+
+int Handler::ReadAnswerHead() {
+    return ReadHead(rt_, s_.upstream, s_.head, s_.head_count, s_.answer_terminator, s_.error,
+                    "server", rt_.limits.answer_head_timeout_ms);
+}
+
+Ending Handler::ReadAnswer() {
+    long long relayed = 0;
+    if (s_.request_chunked) {
+        int result = RelayChunkedRequestBody(rt_, s_.client, s_.upstream, s_.head_body.data(),
+                                             static_cast<long>(s_.head_body.size()),
+                                             s_.request_terminator, s_.error);
+        relayed = 1;  // the relay decoded in place: nothing is left to send again
+        if (result == kIoNotSocket) return Ending::kQuiet;
+        if (result != 1) return Ending::kError;
+    } else if (s_.request_length > s_.body_in_request_head) {
+        long long remaining = s_.request_length - s_.body_in_request_head;
+        const long long start = remaining;
+        bool server_failed = false;
+        int result = RelayRequestBody(rt_, s_.client, s_.upstream, s_.head, remaining, s_.error,
+                                      &server_failed);
+        relayed = start - remaining;
+        AddBytesSent(rt_, relayed);
+        if (result == kIoNotSocket) return Ending::kQuiet;
+        if (result != 1) return server_failed ? TakeEarlyAnswer() : Ending::kError;
+    }
+    // The request's body bytes stay in the head-body buffer until the answer head is
+    // split: a resend needs them.
+    if (Stopping()) return Ending::kQuiet;
+    int read = ReadAnswerHead();
+    if (read == kIoNotSocket) return Ending::kQuiet;
+    if (read != kIoDone) {
+        // A body relayed after the head cannot be sent again.
+        if (relayed > 0) {
+            SetErrorText(rt_, s_.error, "%s\n", text::kServerReceiveError);
+            return Ending::kError;
+        }
+        Ending resent = Resend();
+        if (resent != kGoOn) return resent;
+    }
+    AddBytesReceived(rt_, s_.head_count);
+    return kGoOn;
+}
+
+// The server stopped taking the request body. When it has answered already, the client
+// gets that answer (and the connection ends after it, the rest of the body unread);
+// otherwise the relay's failure stands.
+Ending Handler::TakeEarlyAnswer() {
+    if (Stopping()) return Ending::kQuiet;
+    ErrorText relay_error = s_.error;
+    int read = ReadHead(rt_, s_.upstream, s_.head, s_.head_count, s_.answer_terminator, s_.error,
+                        "server", kEarlyAnswerWaitMs);
+    if (read == kIoNotSocket) return Ending::kQuiet;
+    if (read != kIoDone) {
+        s_.error = relay_error;
+        s_.answer_terminator.clear();
+        return Ending::kError;
+    }
+    s_.request_cut = 1;
+    AddBytesReceived(rt_, s_.head_count);
+    return kGoOn;
+}
+
+// The server dropped the connection (or failed) before answering: the request once more
+// on a new connection.
+Ending Handler::Resend() {
+    if (Stopping()) return Ending::kQuiet;
+    {
+        Hold hold(rt_.locks.server);
+        s_.upstream.Close();
+    }
+    s_.upstream_connected = 0;
+    int connected = ConnectUpstream(rt_, s_.upstream, s_.host.c_str(), s_.numeric_address, s_.port,
+                                    s_.settings.port);
+    if (connected != kUpstreamConnected) {
+        SetErrorText(rt_, s_.error, "%s", text::kServerReceiveError);
+        return Ending::kQuiet;
+    }
+    if (Stopping()) return Ending::kQuiet;
+    s_.upstream_connected = 1;
+    for (std::string_view part : RequestParts()) {
+        int sent = SendAll(rt_, s_.upstream, part.data(), static_cast<long>(part.size()));
+        if (sent == kIoNotSocket) return Ending::kQuiet;
+        if (sent != kIoDone) return FailWithTarget(text::kCannotSend);
+        AddBytesSent(rt_, static_cast<long long>(part.size()));
+    }
+    int read = ReadAnswerHead();
+    if (read == kIoNotSocket) return Ending::kQuiet;
+    if (read != kIoDone) return Ending::kError;
+    return kGoOn;
+}
+
+int Handler::SplitAnswer() {
+    const Terminator& terminator = s_.answer_terminator;
+    std::string_view head(s_.head, static_cast<std::size_t>(s_.head_count));
+    if (SplitHead(head, terminator, s_.status_line, s_.answer_headers) != 1 ||
+        NormaliseStatusLine(terminator, s_.status_line) != 1 ||
+        SplitBody(terminator, s_.answer_headers, s_.head_body) != 1) {
+        return -1;
+    }
+    return 1;
+}
+
+// Passes over interim answers ("100 Continue" and the like): the client asked for the
+// final answer, which follows on the same connection. What came after an interim head is
+// the beginning of the next one.
+Ending Handler::SkipInterimAnswers() {
+    for (int skipped = 0; IsInterimAnswer(s_.status_line) && skipped < kMaxInterimAnswers;
+         ++skipped) {
+        long already = static_cast<long>(s_.head_body.size());
+        std::memcpy(s_.head, s_.head_body.data(), static_cast<std::size_t>(already));
+        int read = ReadHead(rt_, s_.upstream, s_.head, s_.head_count, s_.answer_terminator,
+                            s_.error, "server", rt_.limits.answer_head_timeout_ms, already);
+        if (read == kIoNotSocket) return Ending::kQuiet;
+        if (read != kIoDone) return Ending::kError;
+        AddBytesReceived(rt_, s_.head_count - already);
+        if (SplitAnswer() != 1) return Fail(text::kServerHeadUnsupported);
+    }
+    return kGoOn;
+}
+
+Ending Handler::ParseAnswer() {
+    const Terminator& terminator = s_.answer_terminator;
+    if (SplitAnswer() != 1) return Fail(text::kServerHeadUnsupported);
+    Ending skipped = SkipInterimAnswers();
+    if (skipped != kGoOn) return skipped;
+    {
+        Hold hold(rt_.locks.settings);
+        ApplyHeaderRules(s_.answer_headers, rt_.settings.recv_headers, terminator);
+    }
+    AnswerFacts& a = s_.answer;
+    a.keep_alive = HasConnectionKeepAlive(s_.answer_headers, terminator) == 1;
+    if (s_.settings.setcookie.view() == "1") RemoveSetCookies(s_.answer_headers, terminator);
+    a.content_length = ContentLength(s_.answer_headers, terminator);
+    if (a.content_length == -2) return Fail(text::kUnsupportedHeader);
+    a.no_length = a.content_length == -1;
+    a.close = HasConnectionClose(s_.answer_headers, terminator);
+    a.html = IsHtml(s_.answer_headers, terminator);
+    a.chunked = IsChunked(s_.answer_headers, terminator) == 1;
+    a.remaining = a.no_length ? -1 : a.content_length - static_cast<long long>(s_.head_body.size());
+    s_.head[0] = '\0';
+    if (a.html && !a.chunked && s_.settings.tag_filter_active) {
+        FrameFilteredAnswer(s_.answer_headers, terminator);
+    }
+    if (Stopping()) return Ending::kRefused;
+    return kGoOn;
+}
+
+Ending Handler::SendAnswerHead() {
+    s_.answer_started = 1;
+    if (SendAll(rt_, s_.client, s_.status_line.data(), static_cast<long>(s_.status_line.size())) !=
+            1 ||
+        SendAll(rt_, s_.client, s_.answer_headers.data(),
+                static_cast<long>(s_.answer_headers.size())) != 1) {
+        SetErrorText(rt_, s_.error, "%s\n", text::kClientSendError);
+        return Ending::kError;
+    }
+    LogRecvHeaders(rt_, s_.status_line, s_.answer_headers);
+    LogHeaderPair(rt_, s_.request_line, s_.request_headers, s_.status_line, s_.answer_headers);
+    return kGoOn;
 }
 
 }  // namespace
 
 void RunConnectionHandler(Runtime& rt, ClientSlot slot) {
-    ClientSlot client = std::move(slot);
-    ClientAddressText address;
-    if (CheckClient(rt, client.socket, client.peer_family, address) != kClientAdmitted) {
-        CloseClient(rt, client.socket);
+    // The handler's buffers: allocated once for the whole connection.
+    auto state = std::make_unique<HandlerState>(std::move(slot.socket));
+    HandlerState& s = *state;
+    s.client.SetNoDelay();
+    s.client.SetKeepAlive(kKeepAliveIdleS, kKeepAliveIntervalS, kKeepAliveProbes);
+    if (CheckClient(rt, s.client, slot.peer_family, s.client_address) != kClientAdmitted) {
+        SetErrorText(rt, s.error, "%s", text::kRefusedClient);
+        EndConnection(rt, s, Ending::kRefused);
         return;
     }
-    CountConnection(rt, "++c");
-    HoldUntilClosed(client.socket);
-    CountConnection(rt, "--c");
-    CloseClient(rt, client.socket);
+    if (IsStopping(rt) == -1) {
+        EndConnection(rt, s, Ending::kRefused);
+        return;
+    }
+    Handler handler(rt, s);
+    for (;;) {
+        Ending ending = handler.ServeRequest();
+        if (ending != Ending::kKeepAlive) {
+            EndConnection(rt, s, ending);
+            return;
+        }
+        FinishKeptRequest(rt, s);
+    }
 }
 
 }  // namespace korvanel

@@ -121,6 +121,16 @@ bool Socket::SetNoDelay() {
     return ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) == 0;
 }
 
+bool Socket::SetKeepAlive(int idle_s, int interval_s, int count) {
+    int on = 1;
+    return ::setsockopt(fd_, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on) == 0 &&
+           ::setsockopt(fd_, IPPROTO_TCP, TCP_KEEPIDLE, &idle_s, sizeof idle_s) == 0 &&
+           ::setsockopt(fd_, IPPROTO_TCP, TCP_KEEPINTVL, &interval_s, sizeof interval_s) == 0 &&
+           ::setsockopt(fd_, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count) == 0;
+}
+
+bool Socket::ShutdownSend() { return fd_ >= 0 && ::shutdown(fd_, SHUT_WR) == 0; }
+
 bool Socket::SetReuseAddress() {
     int on = 1;
     return ::setsockopt(fd_, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) == 0;

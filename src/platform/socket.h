@@ -92,7 +92,13 @@ public:
     bool Revoked() const;
 
     bool SetNoDelay();
+    // TCP keep-alive probes: after `idle_s` seconds without traffic, one probe every
+    // `interval_s` seconds; `count` unanswered probes end the connection with an error, so
+    // that a peer that vanished without a word does not hold its reader forever.
+    bool SetKeepAlive(int idle_s, int interval_s, int count);
     bool SetReuseAddress();
+    // Ends the sending direction (the peer reads end of stream); receiving goes on.
+    bool ShutdownSend();
 
     // One non-blocking receive / send. Send never raises SIGPIPE.
     IoResult Receive(char* buffer, std::size_t length);

@@ -1,0 +1,109 @@
+#include "engine/answer_body.h"
+
+#include <algorithm>
+
+#include "engine/body_relay.h"
+#include "engine/text_fields.h"
+
+namespace korvanel {
+
+namespace {
+
+bool NeverHasBody(bool head_request, std::string_view code) {
+    return head_request || code.starts_with("1") || code == "204" || code == "304";
+}
+
+// Without a length, these statuses are taken to have no body.
+bool NoBodyWithoutLength(std::string_view code) {
+    return code.starts_with("10") || code == "204" || code.starts_with("30");
+}
+
+}  // namespace
+
+std::string_view StatusCodeOf(std::string_view status_line) {
+    std::size_t at = 0;
+    NextField(status_line, at);
+    return NextField(status_line, at);
+}
+
+bool IsInterimAnswer(std::string_view status_line) {
+    std::string_view code = StatusCodeOf(status_line);
+    return code.starts_with("1") && code != "101";
+}
+
+BodyMode ChooseBodyMode(const AnswerFacts& a, bool filter_active, bool head_request,
+                        std::string_view status_code) {
+    if (NeverHasBody(head_request, status_code)) return BodyMode::kNone;
+    const bool filter = a.html && filter_active;
+    if (a.chunked) return filter ? BodyMode::kChunkedFiltered : BodyMode::kChunked;
+    if (a.no_length) {
+        if (NoBodyWithoutLength(status_code)) return BodyMode::kNone;
+        // The body ends when the server closes; relayed whatever the version and headers,
+        // so that it is never dropped.
+        return filter ? BodyMode::kFiltered : BodyMode::kUntilClose;
+    }
+    if (filter) return a.remaining > 0 ? BodyMode::kFiltered : BodyMode::kFilterWhole;
+    return BodyMode::kLength;
+}
+
+bool KeepsConnection(const AnswerFacts& a, std::string_view version) {
+    return version == "1.1" && (!a.no_length || a.chunked) && !(a.filtered && !a.chunked) &&
+           !a.close && a.keep_alive;
+}
+
+Ending RelayAnswerBody(Runtime& rt, HandlerState& s) {
+    AnswerFacts& a = s.answer;
+    const bool head_request = s.request_line.starts_with("HEAD ");
+    const BodyMode mode = ChooseBodyMode(a, s.settings.tag_filter_active != 0, head_request,
+                                         StatusCodeOf(s.status_line));
+    char* buffer = s.head_body.data();
+    long head_count = static_cast<long>(s.head_body.size());
+    // Bytes past the announced length came with the head but are not part of this body.
+    if (!a.no_length && a.remaining < 0) {
+        head_count = static_cast<long>(a.content_length);
+        a.remaining = 0;
+    }
+    int result = 1;
+    switch (mode) {
+        case BodyMode::kNone:
+            // A bodiless answer with a length carries none of it: nothing more to wait for.
+            a.remaining = 0;
+            break;
+        case BodyMode::kLength:
+            result =
+                RelayLength(rt, s.client, s.upstream, buffer, head_count, a.remaining, s.error);
+            break;
+        case BodyMode::kUntilClose:
+            result = RelayUntilClose(rt, s.client, s.upstream, buffer, head_count, s.error);
+            if (result == 1 || result == 0) return Ending::kNormal;
+            break;
+        case BodyMode::kChunked:
+            result = RelayChunked(rt, s.upstream, s.client, buffer, head_count, s.answer_terminator,
+                                  s.error);
+            break;
+        case BodyMode::kChunkedFiltered:
+            result = RelayChunkedFiltered(rt, s.upstream, s.client, buffer, head_count,
+                                          s.answer_terminator, s.filter, s.error);
+            break;
+        case BodyMode::kFilterWhole:
+            a.filtered = 1;
+            result = FilterWholeBody(rt, s.client, std::string_view(buffer, head_count), s.filter,
+                                     s.error);
+            break;
+        case BodyMode::kFiltered:
+            a.filtered = 1;
+            result = RelayFiltered(rt, s.client, s.upstream, buffer, head_count, a.remaining,
+                                   s.filter, s.error);
+            // Without a length, the server's close is the body's normal end.
+            if (a.no_length && (result == -1 || result == 0)) return Ending::kNormal;
+            break;
+    }
+    if (result == -9) return Ending::kQuiet;
+    if (result == -1) return Ending::kError;
+    if (result == 0) return Ending::kNormal;
+    // Body bytes the client sent after the server's early answer are still unread.
+    if (s.request_cut) return Ending::kNormal;
+    return KeepsConnection(a, s.version) ? Ending::kKeepAlive : Ending::kNormal;
+}
+
+}  // namespace korvanel

@@ -1,0 +1,15 @@
+#include "engine/error_page_send.h"
+
+#include "engine/error_page.h"
+#include "engine/socket_io.h"
+
+namespace korvanel {
+
+int SendErrorPage(Runtime& rt, Socket& client, const ErrorText& error) {
+    char page[kErrorPageCapacity];
+    int length = BuildErrorPage(page, sizeof page, error.view());
+    if (length < 0) return -1;
+    return SendAll(rt, client, page, length) == 1 ? 1 : -1;
+}
+
+}  // namespace korvanel

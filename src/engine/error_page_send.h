@@ -1,0 +1,16 @@
+// Sends the error page to a client whose request failed before any part of the answer
+// reached it.
+#pragma once
+
+#include "engine/error_text.h"
+
+namespace korvanel {
+
+struct Runtime;
+class Socket;
+
+// 1 when the page went out whole, -1 when sending failed (the client then sees a cut
+// page or nothing). The caller holds the server lock.
+int SendErrorPage(Runtime& rt, Socket& client, const ErrorText& error);
+
+}  // namespace korvanel

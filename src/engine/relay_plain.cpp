@@ -1,0 +1,92 @@
+// The relays that move bytes as they are: the request body, an answer with a length, and
+// an answer that ends when the server closes.
+#include <algorithm>
+#include <cstring>
+
+#include "app/runtime.h"
+#include "engine/body_relay.h"
+#include "engine/server_control.h"
+#include "engine/socket_io.h"
+#include "texts.h"
+
+namespace korvanel {
+
+namespace {
+
+int SendHeadBody(Runtime& rt, Socket& client, const char* buffer, long count, ErrorText& error) {
+    if (count <= 0 || SendAll(rt, client, buffer, count) == 1) return 1;
+    SetErrorText(rt, error, "%s\n", text::kClientSendError);
+    return -1;
+}
+
+}  // namespace
+
+int RelayRequestBody(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
+                     long long& remaining, ErrorText& error, bool* server_failed) {
+    StatusText status;
+    while (remaining > 0) {
+        long want = static_cast<long>(std::min<long long>(kRelayPiece, remaining));
+        long got = ReceiveSome(client, buffer, want, status);
+        if (got == -9) return -9;
+        if (got == 0) {
+            SetErrorText(rt, error, "%s\n", text::kClientReceiveError);
+            return -1;
+        }
+        if (SendAll(rt, upstream, buffer, got) != 1) {
+            SetErrorText(rt, error, "%s\n", text::kSocketError);
+            if (server_failed) *server_failed = true;
+            return -1;
+        }
+        remaining -= got;
+        // A client that leaves before its whole body arrived leaves the server waiting
+        // for the rest: that is a failure, not a complete request.
+        if (IsDisconnect(status) && remaining > 0) {
+            SetErrorText(rt, error, "%s\n", text::kClientReceiveError);
+            return -1;
+        }
+    }
+    return 1;
+}
+
+int RelayLength(Runtime& rt, Socket& client, Socket& upstream, char* buffer, long head_body_count,
+                long long& remaining, ErrorText& error) {
+    if (SendHeadBody(rt, client, buffer, head_body_count, error) != 1) return -1;
+    StatusText status;
+    while (remaining > 0) {
+        long want = static_cast<long>(std::min<long long>(kRelayPiece, remaining));
+        std::memset(buffer, 0, kRelayPiece + 2);
+        long got = ReceiveSome(upstream, buffer, want, status);
+        if (got == -9) return -9;
+        if (got == 0) {
+            SetErrorText(rt, error, "%s\n", text::kServerReceiveError);
+            return -1;
+        }
+        AddBytesReceived(rt, got);
+        if (SendAll(rt, client, buffer, got) != 1) {
+            SetErrorText(rt, error, "%s\n", text::kClientSendError);
+            return -1;
+        }
+        remaining -= got;
+        if (IsDisconnect(status)) return 0;
+    }
+    return 1;
+}
+
+int RelayUntilClose(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
+                    long head_body_count, ErrorText& error) {
+    if (SendHeadBody(rt, client, buffer, head_body_count, error) != 1) return -1;
+    StatusText status;
+    for (;;) {
+        long got = ReceiveSome(upstream, buffer, kUntilClosePiece, status);
+        if (got == -9) return -9;
+        if (got == 0) return 1;
+        AddBytesReceived(rt, got);
+        if (SendAll(rt, client, buffer, got) != 1) {
+            SetErrorText(rt, error, "%s\n", text::kClientSendError);
+            return -1;
+        }
+        if (IsDisconnect(status)) return 0;
+    }
+}
+
+}  // namespace korvanel

@@ -1,0 +1,194 @@
+#include "engine/socket_io.h"
+
+#include <chrono>
+
+#include "app/runtime.h"
+#include "engine/server_control.h"
+#include "platform/socket.h"
+#include "texts.h"
+
+namespace korvanel {
+
+bool IsDisconnect(const StatusText& status) {
+    return status.starts_with("disconnect");
+}
+
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+int MillisecondsUntil(SteadyClock::time_point deadline) {
+    auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+long HeadVerdict(HeadScan scan, long total) {
+    switch (scan) {
+        case HeadScan::kComplete:
+            return total;
+        case HeadScan::kNotHttp:
+        case HeadScan::kTooLong:
+            return kIoRefused;
+        case HeadScan::kNoLineEnd:
+            return kIoFailed;
+        case HeadScan::kMore:
+            break;
+    }
+    return 0;  // not reached for kMore: the caller receives again
+}
+
+}  // namespace
+
+long ReadHeadBytes(Socket& socket, char* buffer, Terminator& terminator, int timeout_ms,
+                   long already) {
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeout_ms);
+    HeadScanState state;
+    long total = already;
+    buffer[total] = '\0';
+    if (total > 0) {
+        HeadScan scan = ScanHead({buffer, static_cast<std::size_t>(total)}, state, terminator);
+        if (scan != HeadScan::kMore) return HeadVerdict(scan, total);
+    }
+    for (;;) {
+        IoResult got = socket.Receive(buffer + total, kHeadLimit - total);
+        if (got.status == IoStatus::kWouldBlock) {
+            int left = MillisecondsUntil(deadline);
+            if (left <= 0) return kIoNothing;
+            PollResult waited = socket.WaitReadable(left);
+            if (waited == PollResult::kTimeout) return kIoNothing;
+            if (waited == PollResult::kError) return socket.Revoked() ? kIoNotSocket : kIoNothing;
+            continue;
+        }
+        if (got.status == IoStatus::kRevoked) return kIoNotSocket;
+        // A close or an error before the head was complete: what arrived is no head.
+        if (got.status != IoStatus::kOk) return kIoFailed;
+        total += got.bytes;
+        buffer[total] = '\0';
+        HeadScan scan = ScanHead({buffer, static_cast<std::size_t>(total)}, state, terminator);
+        if (scan != HeadScan::kMore) return HeadVerdict(scan, total);
+    }
+}
+
+int ReadHead(Runtime& rt, Socket& socket, char* buffer, long& count, Terminator& terminator,
+             ErrorText& error, std::string_view side, int timeout_ms, long already) {
+    long result = ReadHeadBytes(socket, buffer, terminator, timeout_ms, already);
+    const bool client = StartsWithN(side, "client", 6);
+    switch (result) {
+        case kIoNotSocket:
+            return kIoNotSocket;
+        case kIoFailed:
+            SetErrorText(rt, error, "%s\n",
+                         client ? text::kClientReceiveError : text::kServerReceiveError);
+            return kIoFailed;
+        case kIoNothing:
+            SetErrorText(rt, error, "%s\n", text::kTimeout);
+            return kIoFailed;
+        case kIoRefused:
+            SetErrorText(rt, error, "%s",
+                         client ? text::kClientHeadUnsupported : text::kServerHeadUnsupported);
+            return kIoFailed;
+        default:
+            count = result;
+            return kIoDone;
+    }
+}
+
+long ReceiveSome(Socket& socket, char* buffer, long wanted, StatusText& status) {
+    long total = 0;
+    while (total < wanted) {
+        IoResult got = socket.Receive(buffer + total, static_cast<std::size_t>(wanted - total));
+        if (got.status == IoStatus::kOk) {
+            total += got.bytes;
+            continue;
+        }
+        if (got.status == IoStatus::kWouldBlock) {
+            PollResult waited = socket.WaitReadable(-1);
+            if (waited != PollResult::kError) continue;
+            if (socket.Revoked()) {
+                status = "disconnect0";
+                return kIoNotSocket;
+            }
+            // What did arrive is handed on; the status ends the relay.
+            status = "disconnect4";
+            break;
+        }
+        if (got.status == IoStatus::kRevoked) {
+            status = "disconnect0";
+            return kIoNotSocket;
+        }
+        status = got.status == IoStatus::kPeerClosed ? "disconnect7" : "disconnect1";
+        break;
+    }
+    buffer[total] = '\0';
+    if (total == 0 && wanted > 0) status = "disconnect8";
+    return total;
+}
+
+namespace {
+
+enum class SendEnd { kAll, kGaveUp, kMovedNothing, kError, kNotSocket };
+
+// Sends until everything went. A pending send is polled in steps; after the step that
+// follows `send_patient_steps` timed-out steps without progress, or on a stop request,
+// it gives up.
+SendEnd SendLoop(Runtime& rt, Socket& socket, const char* data, long length, long& sent) {
+    sent = 0;
+    int timed_out = 0;
+    while (sent < length) {
+        IoResult put = socket.Send(data + sent, static_cast<std::size_t>(length - sent));
+        if (put.status == IoStatus::kOk) {
+            if (put.bytes == 0) return SendEnd::kMovedNothing;
+            sent += put.bytes;
+            timed_out = 0;
+            continue;
+        }
+        if (put.status == IoStatus::kRevoked) return SendEnd::kNotSocket;
+        if (put.status != IoStatus::kWouldBlock) return SendEnd::kError;
+        for (;;) {
+            PollResult waited = socket.WaitWritable(rt.limits.send_step_ms);
+            if (waited == PollResult::kReady) break;
+            if (waited == PollResult::kError) {
+                return socket.Revoked() ? SendEnd::kNotSocket : SendEnd::kGaveUp;
+            }
+            if (timed_out >= rt.limits.send_patient_steps) return SendEnd::kGaveUp;
+            ++timed_out;
+            if (IsStopping(rt) == -1) return SendEnd::kGaveUp;
+        }
+    }
+    return SendEnd::kAll;
+}
+
+}  // namespace
+
+int SendAll(Runtime& rt, Socket& socket, const char* data, long length) {
+    if (length <= 0) return kIoDone;
+    long sent = 0;
+    switch (SendLoop(rt, socket, data, length, sent)) {
+        case SendEnd::kAll:
+            return kIoDone;
+        case SendEnd::kGaveUp:
+        case SendEnd::kMovedNothing:
+            return kIoNothing;
+        case SendEnd::kError:
+            return kIoFailed;
+        case SendEnd::kNotSocket:
+            return kIoNotSocket;
+    }
+    return kIoFailed;
+}
+
+long SendCounted(Runtime& rt, Socket& socket, const char* data, long length) {
+    if (length <= 0) return 0;
+    long sent = 0;
+    switch (SendLoop(rt, socket, data, length, sent)) {
+        case SendEnd::kAll:
+            return sent;
+        case SendEnd::kNotSocket:
+            return kIoNotSocket;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace korvanel

@@ -1,0 +1,61 @@
+// The four primitives through which all proxy traffic passes: read an HTTP message head,
+// receive up to a given count, send a whole buffer, send a buffer while counting.
+//
+// Receives wait without limit (the head reader excepted: its time-out is a real limit);
+// they end when data arrives, when the peer closes, or when a stop revokes the socket.
+// Sends wait in short steps and give up when the peer stops reading for about 18 s or a
+// stop is requested. No primitive allocates: every buffer is the caller's.
+#pragma once
+
+#include <string_view>
+
+#include "engine/error_text.h"
+#include "engine/head_scan.h"
+#include "platform/fixed_text.h"
+
+namespace korvanel {
+
+struct Runtime;
+class Socket;
+
+// Results in the engine's small integers.
+inline constexpr int kIoDone = 1;
+inline constexpr int kIoNothing = 0;  // time-out, stop, or nothing more
+inline constexpr int kIoFailed = -1;
+inline constexpr int kIoRefused = -2;  // head too long or not HTTP (head reader only)
+inline constexpr int kIoNotSocket = -9;
+
+// The receive status: ReceiveSome writes a "disconnectN" code into it when the peer has
+// gone (see ReceiveSome); callers stop relaying once it begins with "disconnect".
+using StatusText = FixedText<16>;
+bool IsDisconnect(const StatusText& status);
+
+// Reads one head into `buffer` (kHeadBufferSize bytes). Returns a byte count (> 0) with
+// `terminator` set, 0 on time-out, -1 when the peer closed or failed first, -2 when the
+// head is too long or not HTTP, -9 when the socket is no longer a socket.
+// The first `already` bytes of `buffer` were received before (they are judged first).
+long ReadHeadBytes(Socket& socket, char* buffer, Terminator& terminator, int timeout_ms,
+                   long already = 0);
+
+// The head reader as the connection handler calls it: 1 with `count` set; -1 with the
+// reason in `error` ("Client..." texts when `side` is "client", else the server's); -9
+// without a text. A head that does not complete within `timeout_ms` fails with "タイムアウト".
+int ReadHead(Runtime& rt, Socket& socket, char* buffer, long& count, Terminator& terminator,
+             ErrorText& error, std::string_view side, int timeout_ms, long already = 0);
+
+// Receives until `wanted` bytes have arrived or the peer has closed, so that a short count
+// always means the peer is gone. `buffer` must hold wanted + 1 bytes; the data is
+// NUL-terminated. Returns the count (>= 0) or -9. Status codes: "disconnect0" not a
+// socket, "disconnect1" receive error, "disconnect4" wait failed, "disconnect7" peer
+// closed, "disconnect8" nothing at all was received; untouched when `wanted` arrived.
+long ReceiveSome(Socket& socket, char* buffer, long wanted, StatusText& status);
+
+// 1 when everything was sent (also for length <= 0), 0 on time-out, stop, or a send that
+// moved nothing, -1 on a send error, -9 when the socket is no longer a socket.
+int SendAll(Runtime& rt, Socket& socket, const char* data, long length);
+
+// For the first transmission of a request: the count sent (> 0) when everything went, 0
+// on any failure or for length <= 0, -9 when the socket is no longer a socket.
+long SendCounted(Runtime& rt, Socket& socket, const char* data, long length);
+
+}  // namespace korvanel

@@ -1,0 +1,97 @@
+#include "engine/upstream.h"
+
+#include <cerrno>
+#include <cstdio>
+
+#include "app/runtime.h"
+#include "engine/engine_limits.h"
+#include "engine/server_control.h"
+#include "platform/socket.h"
+
+namespace korvanel {
+
+int SplitProxyAddress(std::string_view proxy, TargetHost& host, TargetPort& port) {
+    std::size_t colon = proxy.find(':');
+    if (colon == std::string_view::npos) return -1;
+    host = proxy.substr(0, colon);
+    port = proxy.substr(colon + 1);
+    return 1;
+}
+
+long PortValue(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (value < 100000000) value = value * 10 + (text[i] - '0');
+    }
+    return negative ? -value : value;
+}
+
+bool IsUsablePort(std::string_view port) {
+    long value = PortValue(port);
+    return value >= 1 && value <= 65535;
+}
+
+bool IsSelfConnection(std::string_view numeric_address, std::string_view target_port,
+                      std::string_view own_port) {
+    return StartsWithN(numeric_address, "127.0.0.1", 9) &&
+           PortValue(target_port) == PortValue(own_port);
+}
+
+namespace {
+
+// Waits for a started connect in steps, testing for a stop before each.
+int AwaitConnect(Runtime& rt, Socket& socket) {
+    for (int step = 0;; ++step) {
+        if (IsStopping(rt) == -1) return kUpstreamFailed;
+        PollResult waited = socket.WaitWritable(rt.limits.connect_step_ms);
+        if (waited == PollResult::kError) return kUpstreamFailed;
+        if (waited == PollResult::kReady) break;
+        if (step + 1 >= rt.limits.connect_steps) return kUpstreamFailed;
+    }
+    int error = socket.ConnectError();
+    if (error == 0) return kUpstreamConnected;
+    // A connection the peer reset before it was ours counts as "closed before connected".
+    return error == ECONNRESET ? kUpstreamPeerClosed : kUpstreamFailed;
+}
+
+}  // namespace
+
+int ConnectUpstream(Runtime& rt, Socket& socket, const char* host, NumericAddress& numeric,
+                    std::string_view port, std::string_view own_port) {
+    socket.Close();
+    // An empty name would resolve to this machine: it names no target.
+    if (host == nullptr || *host == '\0') return kUpstreamFailed;
+    long port_value = PortValue(port);
+    if (port_value < 1 || port_value > 65535) return kUpstreamFailed;
+    char service[8];
+    std::snprintf(service, sizeof service, "%ld", port_value);
+    Ipv4Endpoint target;
+    if (!ResolveIpv4(host, service, false, target)) return kUpstreamFailed;
+    FormatIpv4(target.address, numeric.data(), NumericAddress::kCapacity);
+    numeric.sync_length();
+    if (IsSelfConnection(numeric.view(), port, own_port)) return kUpstreamSelf;
+
+    socket = Socket::OpenTcp(rt.sockets);
+    if (!socket.valid()) return kUpstreamFailed;
+    socket.SetNoDelay();
+    socket.SetKeepAlive(kKeepAliveIdleS, kKeepAliveIntervalS, kKeepAliveProbes);
+    int result = kUpstreamFailed;
+    switch (socket.StartConnect(target)) {
+        case Socket::ConnectStart::kConnected:
+            result = kUpstreamConnected;
+            break;
+        case Socket::ConnectStart::kInProgress:
+            result = AwaitConnect(rt, socket);
+            break;
+        case Socket::ConnectStart::kFailed:
+            break;
+    }
+    if (result != kUpstreamConnected) socket.Close();
+    return result;
+}
+
+}  // namespace korvanel

@@ -1,0 +1,50 @@
+// Where a request goes and the connection to it: the upstream proxy's host:port text,
+// the port check, the guard against the proxy connecting to itself, and the connect.
+#pragma once
+
+#include <string_view>
+
+#include "engine/message_buffers.h"
+
+namespace korvanel {
+
+struct Runtime;
+class Socket;
+
+using NumericAddress = FixedText<132>;
+
+// ConnectUpstream results.
+inline constexpr int kUpstreamConnected = 1;
+inline constexpr int kUpstreamFailed = -1;
+inline constexpr int kUpstreamPeerClosed = -2;
+// The target is this proxy itself: nothing was opened.
+inline constexpr int kUpstreamSelf = -3;
+
+// A target host longer than this ends the connection without an answer.
+inline constexpr std::size_t kMaxTargetHostLength = 512;
+
+// "host:port": the host before the first ':', the port after it (9 characters kept).
+// 1, or -1 when there is no ':'.
+int SplitProxyAddress(std::string_view proxy, TargetHost& host, TargetPort& port);
+
+// The decimal value of the leading digits of `text` (after blanks and a sign), as the C
+// library's conversion reads it; 0 when there are none. Large values saturate.
+long PortValue(std::string_view text);
+
+// True when `port` converts to 1..65535.
+bool IsUsablePort(std::string_view port);
+
+// True when a connect to `numeric_address`:`target_port` would reach this proxy, which
+// listens on `own_port`.
+bool IsSelfConnection(std::string_view numeric_address, std::string_view target_port,
+                      std::string_view own_port);
+
+// Resolves `host` (IPv4), writes the numeric address, refuses a connect to the proxy
+// itself (kUpstreamSelf), and connects a new non-blocking socket with TCP_NODELAY into
+// `socket`. Waits in steps with a stop test; a refused or failed connect fails at once.
+// Returns kUpstreamConnected, kUpstreamFailed, kUpstreamPeerClosed or kUpstreamSelf; `socket` is
+// left closed on every failure.
+int ConnectUpstream(Runtime& rt, Socket& socket, const char* host, NumericAddress& numeric,
+                    std::string_view port, std::string_view own_port);
+
+}  // namespace korvanel

@@ -1,0 +1,31 @@
+// A Runtime for engine tests, with the long waits shortened.
+#pragma once
+
+#include <chrono>
+#include <memory>
+
+#include "app/runtime.h"
+#include "support/recording_front_end.h"
+#include "support/temp_dir.h"
+
+namespace korvanel::testing {
+
+struct EngineFixture {
+    EngineFixture() : rt(front, dir.path()) {
+        rt.limits.send_step_ms = 20;
+        rt.limits.send_patient_steps = 10;
+        rt.limits.connect_step_ms = 20;
+        rt.limits.connect_steps = 25;
+    }
+    TempDir dir;
+    RecordingFrontEnd front;
+    Runtime rt;
+};
+
+inline long long ElapsedMs(std::chrono::steady_clock::time_point since) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 since)
+        .count();
+}
+
+}  // namespace korvanel::testing
