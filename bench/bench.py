@@ -18,6 +18,7 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.dont_write_bytecode = True  # no __pycache__ beside the script in the checkout
 
 import measure  # noqa: E402
 import report  # noqa: E402
