@@ -29,3 +29,8 @@ fuzz: deps
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz
+
+# Speed and memory beside the peer proxies; installs its own tools (needs root).
+.PHONY: bench
+bench: build
+	python3 bench/bench.py
