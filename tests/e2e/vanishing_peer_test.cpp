@@ -76,7 +76,8 @@ TEST_F(VanishingPeers, ClientLeavesInMidBody) {
         Socket client = ConnectLoopback(clients_, proxy_.port);
         const std::string head =
             "POST " + origin_->EchoUrl() +
-            " HTTP/1.1\r\nHost: x\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n";
+            " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: " + std::to_string(body.size()) +
+            "\r\n\r\n";
         ASSERT_TRUE(WriteAll(client, head + body.substr(0, body.size() / 2)));
         // The handler has connected and is relaying the body to the origin.
         ASSERT_TRUE(PollUntil([&] { return origin_->accepted() > accepted; }, 2000));
