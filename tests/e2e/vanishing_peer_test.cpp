@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 
 #include "support/http_client.h"
 #include "support/load_origin.h"
@@ -157,6 +158,31 @@ TEST_F(VanishingPeers, OriginStallsInMidBody) {
         }
         EXPECT_EQ(body.substr(0, 100), PatternBytes(size, 8).substr(0, 100)) << framing;
         origin_ = std::make_unique<LoadOrigin>();  // stalls again for the next framing
+    }
+}
+
+// A client that stops reading its answer, and an origin that stops reading a request body:
+// the blocked send gives up after its steps (shortened here), and the handler ends.
+TEST_F(VanishingPeers, PeersThatStopReadingAreGivenUpOn) {
+    {
+        HttpClient client(clients_, proxy_.port);
+        ASSERT_TRUE(client.Send("GET", origin_->Url("len", 64000000, 10)));
+        ASSERT_EQ(ReadCount(client.socket(), 100000).size(), 100000u);
+        auto stopped = Clock::now();
+        EXPECT_LT(MsUntilIdle(stopped), 2000);
+    }
+    {
+        HttpClient client(clients_, proxy_.port);
+        const std::string body = PatternBytes(64000000, 11);
+        std::thread upload([&] {
+            client.Send("POST", origin_->HoldUrl(), body);  // fails once the proxy gives up
+        });
+        ASSERT_TRUE(PollUntil([&] { return origin_->faults_reached() == 1; }, 3000));
+        auto held = Clock::now();
+        // The send's steps, then the look for an early answer (1 s).
+        EXPECT_LT(MsUntilIdle(held), 3000);
+        upload.join();
+        origin_->Release();
     }
 }
 

@@ -97,6 +97,17 @@ std::string LoadOrigin::EchoUrl() const {
     return "http://127.0.0.1:" + std::to_string(port()) + "/echo";
 }
 
+std::string LoadOrigin::HoldUrl() const {
+    return "http://127.0.0.1:" + std::to_string(port()) + "/hold";
+}
+
+void LoadOrigin::Stall() {
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStallLimitMs);
+    while (!released_ && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
 void LoadOrigin::Serve(Socket& connection) {
     std::string rest;
     while (!closing_) {
@@ -112,6 +123,11 @@ void LoadOrigin::Serve(Socket& connection) {
 // One answer. False when the connection is to end.
 bool LoadOrigin::Answer(Socket& connection, const std::string& head, std::string& rest) {
     const std::string path = PathOf(head);
+    if (path == "/hold") {
+        ++faults_reached_;
+        Stall();
+        return false;
+    }
     if (path == "/echo") {
         auto length = static_cast<std::size_t>(ContentLengthOf(head));
         if (rest.size() < length) rest += ReadCount(connection, length - rest.size());
@@ -157,12 +173,7 @@ bool LoadOrigin::Answer(Socket& connection, const std::string& head, std::string
         CloseWithReset(connection);
         return false;
     }
-    if (fault == "stall") {
-        auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStallLimitMs);
-        while (!released_ && std::chrono::steady_clock::now() < until) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-    }
+    if (fault == "stall") Stall();
     return false;  // "cut", and a stall that has ended: close after half the body
 }
 

@@ -7,7 +7,8 @@
 // The body is PatternBytes(size, seed). fault: "stall" sends half the body and then waits
 // until Release() (or a safety limit) before closing; "cut" closes after half the body;
 // "reset" resets the connection (RST) after half the body.
-// A request with a body ("POST /echo") is answered with that body, by length.
+// A request with a body ("POST /echo") is answered with that body, by length. "/hold"
+// reads the head and then nothing more until Release(), and closes.
 // Kept connections are served until the proxy closes them.
 #pragma once
 
@@ -34,10 +35,13 @@ class LoadOrigin {
     std::string Url(const std::string& framing, std::size_t size, unsigned seed,
                     const std::string& fault = "") const;
     std::string EchoUrl() const;
+    std::string HoldUrl() const;
 
   private:
     void Serve(Socket& connection);
     bool Answer(Socket& connection, const std::string& head, std::string& rest);
+    // Waits until Release() (or a safety limit).
+    void Stall();
 
     std::atomic<bool> released_{false};
     std::atomic<bool> closing_{false};
