@@ -19,7 +19,7 @@ using Clock = std::chrono::steady_clock;
 
 TEST(Load, FiftyClientsTwoThousandRequestsAllArriveWhole) {
     ProxyHarness proxy;
-    const ProcessCounts before = CountsOf();
+    const ProcessCounts before = BaselineCounts();
     {
         LoadOrigin origin;
         ASSERT_TRUE(proxy.Start());
@@ -41,7 +41,7 @@ TEST(Load, FiftyClientsTwoThousandRequestsAllArriveWhole) {
 // sees its connection end (none waits for a time-out), and a new start serves again.
 TEST(Load, StopUnderLoadEndsEveryHandlerAndClient) {
     ProxyHarness proxy;
-    const ProcessCounts before = CountsOf();
+    const ProcessCounts before = BaselineCounts();
     {
         LoadOrigin origin;
         ASSERT_TRUE(proxy.Start());

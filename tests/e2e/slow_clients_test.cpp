@@ -21,7 +21,7 @@ TEST(SlowClients, SixtyHoldTheirPlacesAndTheNextIsClosedAtOnce) {
     constexpr int kHeadTimeoutMs = 4000;
     ProxyHarness proxy;
     proxy.rt.limits.first_request_head_timeout_ms = kHeadTimeoutMs;
-    const ProcessCounts before = CountsOf();
+    const ProcessCounts before = BaselineCounts();
     {
         LoadOrigin origin;
         ASSERT_TRUE(proxy.Start());

@@ -70,6 +70,11 @@ ProcessCounts CountsOf(const std::string& proc_dir) {
     return ProcessCounts{EntriesIn(proc_dir + "/fd"), EntriesIn(proc_dir + "/task")};
 }
 
+ProcessCounts BaselineCounts() {
+    std::thread([] {}).join();
+    return CountsOf();
+}
+
 ProcessCounts WaitForCounts(const ProcessCounts& baseline, int timeout_ms,
                             const std::string& proc_dir) {
     ProcessCounts now;

@@ -48,6 +48,10 @@ struct ProcessCounts {
     bool operator==(const ProcessCounts&) const = default;
 };
 ProcessCounts CountsOf(const std::string& proc_dir = "/proc/self");
+// This process's counts to compare with after a test: taken once a thread has been
+// started and joined, so that helper threads a runtime starts with the first thread
+// (a sanitizer's) are in them.
+ProcessCounts BaselineCounts();
 // Waits until the counts equal `baseline` (descriptors of closing sockets and ending
 // threads take a moment to go). Returns the last counts seen.
 ProcessCounts WaitForCounts(const ProcessCounts& baseline, int timeout_ms,
