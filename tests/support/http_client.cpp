@@ -1,5 +1,7 @@
 #include "support/http_client.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 namespace korvanel::testing {
@@ -37,6 +39,22 @@ bool HttpClient::Send(const std::string& method, const std::string& url, const s
     if (close) request += "Connection: close\r\n";
     request += "\r\n" + body;
     return WriteAll(socket_, request);
+}
+
+bool HttpClient::SendChunked(const std::string& url, const std::string& body, bool close) {
+    std::string head = "POST " + url + " HTTP/1.1\r\nHost: " + HostOf(url) +
+                       "\r\nTransfer-Encoding: chunked\r\n" +
+                       (close ? "Connection: close\r\n" : "") + "\r\n";
+    if (!WriteAll(socket_, head)) return false;
+    std::size_t at = 0;
+    for (int n = 0; at < body.size(); ++n) {
+        std::size_t piece = std::min<std::size_t>(body.size() - at, 1 + (n * 3001) % 12000);
+        char size[16];
+        std::snprintf(size, sizeof size, "%zx\r\n", piece);
+        if (!WriteAll(socket_, size + body.substr(at, piece) + "\r\n")) return false;
+        at += piece;
+    }
+    return WriteAll(socket_, "0\r\n\r\n");
 }
 
 bool HttpClient::Fill(int timeout_ms) {

@@ -26,6 +26,8 @@ class HttpClient {
     // Sends "<method> <url> HTTP/1.1" with Host, and the body by Content-Length when given.
     bool Send(const std::string& method, const std::string& url, const std::string& body = "",
               bool close = false);
+    // Sends a POST whose body goes as chunks of varied size, head and chunks in pieces.
+    bool SendChunked(const std::string& url, const std::string& body, bool close = false);
     // Reads one answer; `timeout_ms` bounds every wait for more bytes.
     HttpAnswer Read(int timeout_ms = 10000);
     HttpAnswer Get(const std::string& url, int timeout_ms = 10000);

@@ -26,14 +26,14 @@ struct Tally {
 };
 
 struct OneRequest {
-    std::string method = "GET";
+    std::string method = "GET";  // or "POST", or "CHUNKED" for a POST with a chunked body
     std::string url;
     std::string body;      // sent
     std::string expected;  // answer body
 };
 
 // Request `n` of client `client`: mostly bodies by length of sizes from empty to 200 KB,
-// some chunked, some until close, some uploads answered by echo.
+// some chunked, some until close, some uploads (by length or chunked) answered by echo.
 OneRequest Plan(const LoadOrigin& origin, int client, int n) {
     const unsigned seed = static_cast<unsigned>(client * 1000 + n + 1);
     const std::size_t size = (static_cast<std::size_t>(seed) * 7919u) % 200000u;
@@ -58,7 +58,7 @@ OneRequest Plan(const LoadOrigin& origin, int client, int n) {
             r.expected = PatternBytes(size / 4, seed);
             break;
         default:
-            r.method = "POST";
+            r.method = seed % 2 ? "POST" : "CHUNKED";
             r.url = origin.EchoUrl();
             r.body = PatternBytes(1 + size / 4, seed);
             r.expected = r.body;
@@ -79,7 +79,10 @@ void RunClient(uint16_t proxy_port, const LoadOrigin& origin, const LoadPlan& pl
         if (!connection || !keep) connection = std::make_unique<HttpClient>(registry, proxy_port);
         const std::string what = "client " + std::to_string(client) + " request " +
                                  std::to_string(n) + " " + r.method + " " + r.url;
-        if (!connection->connected() || !connection->Send(r.method, r.url, r.body, !keep)) {
+        bool sent = connection->connected() &&
+                    (r.method == "CHUNKED" ? connection->SendChunked(r.url, r.body, !keep)
+                                           : connection->Send(r.method, r.url, r.body, !keep));
+        if (!sent) {
             tally.Fail(what + ": no connection or send failed");
             connection.reset();
             continue;

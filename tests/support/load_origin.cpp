@@ -49,6 +49,51 @@ long long ContentLengthOf(const std::string& head) {
     return std::atoll(head.c_str() + at + 17);
 }
 
+bool IsChunkedRequest(const std::string& head) {
+    std::string lower = head;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower.find("\r\ntransfer-encoding: chunked") != std::string::npos;
+}
+
+// Takes `count` bytes from `rest`, receiving more as needed.
+bool TakeBytes(Socket& connection, std::string& rest, std::size_t count, std::string& out) {
+    if (rest.size() < count) rest += ReadCount(connection, count - rest.size());
+    if (rest.size() < count) return false;
+    out.append(rest, 0, count);
+    rest.erase(0, count);
+    return true;
+}
+
+// A chunked request body, decoded; false when it broke off.
+bool TakeChunkedBody(Socket& connection, std::string& rest, std::string& body) {
+    for (;;) {
+        std::size_t end;
+        while ((end = rest.find("\r\n")) == std::string::npos) {
+            std::string more = ReadUntil(connection, "\n");
+            if (more.empty()) return false;
+            rest += more;
+        }
+        std::size_t size = std::strtoul(rest.c_str(), nullptr, 16);
+        rest.erase(0, end + 2);
+        std::string line_end;
+        if (size == 0) {
+            // Trailer lines up to the empty one.
+            for (;;) {
+                while ((end = rest.find("\r\n")) == std::string::npos) {
+                    std::string more = ReadUntil(connection, "\n");
+                    if (more.empty()) return false;
+                    rest += more;
+                }
+                rest.erase(0, end + 2);
+                if (end == 0) return true;
+            }
+        }
+        if (!TakeBytes(connection, rest, size, body) || !TakeBytes(connection, rest, 2, line_end)) {
+            return false;
+        }
+    }
+}
+
 // The chunked framing of `body` in pieces of varied size; every fifth has an extension.
 std::string Chunked(const std::string& body, std::size_t& half_at) {
     std::string out;
@@ -129,11 +174,12 @@ bool LoadOrigin::Answer(Socket& connection, const std::string& head, std::string
         return false;
     }
     if (path == "/echo") {
-        auto length = static_cast<std::size_t>(ContentLengthOf(head));
-        if (rest.size() < length) rest += ReadCount(connection, length - rest.size());
-        if (rest.size() < length) return false;
-        std::string body = rest.substr(0, length);
-        rest.erase(0, length);
+        std::string body;
+        bool whole = IsChunkedRequest(head)
+                         ? TakeChunkedBody(connection, rest, body)
+                         : TakeBytes(connection, rest,
+                                     static_cast<std::size_t>(ContentLengthOf(head)), body);
+        if (!whole) return false;
         return WriteAll(connection,
                         "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
                             "\r\nConnection: keep-alive\r\n\r\n" + body);

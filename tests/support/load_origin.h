@@ -7,7 +7,8 @@
 // The body is PatternBytes(size, seed). fault: "stall" sends half the body and then waits
 // until Release() (or a safety limit) before closing; "cut" closes after half the body;
 // "reset" resets the connection (RST) after half the body.
-// A request with a body ("POST /echo") is answered with that body, by length. "/hold"
+// A request with a body ("POST /echo", by length or chunked) is answered with that body,
+// by length. "/hold"
 // reads the head and then nothing more until Release(), and closes.
 // Kept connections are served until the proxy closes them.
 #pragma once
