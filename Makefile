@@ -1,5 +1,5 @@
 # The two everyday commands: `make run` and `make test`.
-.PHONY: all deps configure build run test test-sanitize clean
+.PHONY: all deps configure build run test test-sanitize fuzz clean
 
 all: build
 
@@ -22,5 +22,15 @@ test-sanitize: deps
 	cmake --preset asan >/dev/null && cmake --build --preset asan && ctest --preset asan
 	cmake --preset tsan >/dev/null && cmake --build --preset tsan && ctest --preset tsan
 
+# Every libFuzzer target for 60 s (FUZZ_SECONDS=10 make fuzz for a short run), built with
+# clang in build-fuzz/.
+fuzz: deps
+	bash fuzz/run.sh
+
 clean:
-	rm -rf build build-asan build-tsan
+	rm -rf build build-asan build-tsan build-fuzz
+
+# Speed and memory beside the peer proxies; installs its own tools (needs root).
+.PHONY: bench
+bench: build
+	python3 bench/bench.py

@@ -2,8 +2,8 @@
 # Installs the Debian packages the build and the tests need; only what is missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang make pkg-config libgtest-dev libgmock-dev curl
-          libminiupnpc-dev iproute2 python3 squid tinyproxy)
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev make pkg-config libgtest-dev
+          libgmock-dev curl libminiupnpc-dev iproute2 python3 squid tinyproxy)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,0 +1,187 @@
+#!/usr/bin/env python3
+"""Writes the seed inputs of fuzz/corpus/<target>/: a handful of realistic inputs per target,
+encoded the way each target reads its input (see the targets). Run from anywhere; it
+rewrites the seed files it names and leaves other files alone."""
+import os
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+CRLF, LF, CR = 0, 1, 2  # the terminator byte: "\r\n\r\n", "\n\n", "\r\r"
+ENDS = {CRLF: "\r\n", LF: "\n", CR: "\r"}
+
+
+class Provider:
+    """Builds input for FuzzedDataProvider: strings from the front, integers from the back."""
+
+    def __init__(self):
+        self.front = b""
+        self.back = []
+
+    def integral(self, value, size=1):
+        # Read from the back, most significant byte first.
+        for i in reversed(range(size)):
+            self.back.append((value >> (8 * i)) & 0xFF)
+        return self
+
+    def string(self, text):
+        raw = text.encode("latin-1") if isinstance(text, str) else text
+        self.front += raw.replace(b"\\", b"\\\\") + b"\\ "
+        return self
+
+    def raw(self, text):
+        self.front += text.encode("latin-1") if isinstance(text, str) else text
+        return self
+
+    def bytes(self):
+        return self.front + bytes(reversed(self.back))
+
+
+def write(target, name, data):
+    folder = os.path.join(HERE, "corpus", target)
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, name), "wb") as f:
+        f.write(data.encode("latin-1") if isinstance(data, str) else data)
+
+
+def head(kind, lines, body=""):
+    end = ENDS[kind]
+    return end.join(lines) + end + end + body
+
+
+REQUESTS = {
+    "get_crlf": (CRLF, ["GET http://example.com/index.html HTTP/1.1", "Host: example.com",
+                        "User-Agent: Mozilla/5.0", "Accept: */*",
+                        "Proxy-Connection: keep-alive"], ""),
+    "post_body": (CRLF, ["POST http://example.com:8080/form HTTP/1.0", "Host: example.com:8080",
+                         "Content-Type: application/x-www-form-urlencoded",
+                         "Content-Length: 7"], "a=1&b=2"),
+    "head_lf": (LF, ["HEAD http://example.org HTTP/1.1", "Host: example.org"], ""),
+    "no_headers": (CRLF, ["GET http://a/ HTTP/1.0"], ""),
+    "answer_chunked": (CRLF, ["HTTP/1.1 200 OK", "Content-Type: text/html; charset=UTF-8",
+                              "Transfer-Encoding: chunked", "Connection: keep-alive"],
+                       "5\r\nhello\r\n0\r\n\r\n"),
+    "answer_cr": (CR, ["HTTP/1.0 404 Not Found", "Content-Length: 0", "Connection: close"], ""),
+}
+
+STATUS = {
+    "ok": (CRLF, "HTTP/1.1 200 OK\r\n"),
+    "no_reason": (CRLF, "HTTP/1.0 204\r\n"),
+    "long_reason": (LF, "HTTP/1.1 500 " + "Internal Server Error " * 8 + "\n"),
+    "tabs": (CR, "HTTP/1.1\t301\tMoved Permanently\r"),
+}
+
+REQUEST_LINES = {
+    "get": (CRLF, 0, "GET http://example.com/a/b?c=d HTTP/1.1\r\n"),
+    "no_path": (CRLF, 1, "GET http://example.com:8080 HTTP/1.1\r\n"),
+    "delete_lf": (LF, 0, "DELETE http://h:1/x HTTP/1.0\n"),
+    "put_port": (CR, 0, "PUT http://user@host:65535/up HTTP/1.1\r"),
+    "origin_form": (CRLF, 0, "GET /only/a/path HTTP/1.1\r\n"),
+}
+
+BLOCKS = {
+    "answer": (CRLF, "Content-Type: text/html\r\nContent-Length: 1234\r\n"
+                     "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n"),
+    "keep_alive": (CRLF, "Connection: Keep-Alive\r\nProxy-Connection: keep-alive\r\n"
+                         "Keep-Alive: 300\r\n\r\n"),
+    "lf_misspelled": (LF, "nnCoection: close\nCONTENT-LENGTH: +42\nSet-Cookie: a=b\n\n"),
+    "empty": (CRLF, "\r\n"),
+    "cr": (CR, "content-type: text/html;charset=x\rTRANSFER-ENCODING: CHUNKED\r\r"),
+}
+
+PAGES = {
+    "script": "<html><head><script src=a.js></script></head><body><p>x</p></body></html>",
+    "links": "<a href=\"/\">home</a> <abbr>t</abbr> <A HREF=x>X</A><img src=i.png>",
+    "unclosed": "<p>text <script>var a = 1 < 2;</script",
+    "marks": "a\x12b\x13c<iframe src=y></iframe>",
+    "comment": "<!-- <script> --><STYLE>p{}</STYLE><meta charset=utf-8>",
+}
+
+CONFIG_DEFAULT = "\r\n".join(
+    [":TUG_JOB", ":".join(["0"] * 56), ":HTTP_VERSION", "1.1", ":ACCESS_LOG", "0",
+     ":SEND_HEADER_LOG", "0", ":RECV_HEADER_LOG", "0", ":SEND_RECV_HEADER_LOG", "0",
+     ":KORV_PORT", "8080", ":PROXY_SERVER", "0", ":COOKIE", "0", ":SET_COOKIE", "0",
+     ":USER_AGENT", "0", ":USER_AGENT_LIST", ":PROXY_LIST", ":SEND_HEADER_LIST",
+     ":RECV_HEADER_LIST", ":AUTO_START", "0", ":KORVANEL_COLOR", "DEFAULT",
+     ":CHECK_PROXY_ADDRESS", "http://checker.example.net/dizu8d.cgi", ":WINDOW_INFO",
+     "920:700:300:10:10", ":END", ""])
+
+CONFIG_FULL = "\r\n".join(
+    [":TUG_JOB", "".join(v + ":" for v in ["1", "0"] * 28), ":LOCAL_OR_PASSIVE", "passive",
+     ":ALLOW_USER", "192.168.0.1to192.168.0.255", ":HTTP_VERSION", "1.0", ":ACCESS_LOG", "1",
+     ":SEND_HEADER_LOG", "2", ":RECV_HEADER_LOG", "3", ":SEND_RECV_HEADER_LOG", "0",
+     ":KORV_PORT", "3128", ":PROXY_SERVER", "p.example:8080", ":COOKIE", "1", ":SET_COOKIE",
+     "1", ":USER_AGENT", "UA/2", ":USER_AGENT_LIST", "UA/1:0", "UA/2:1", ":PROXY_LIST",
+     "120:6:1:p.example:8080", "0:0:0:q.example:3128", ":SEND_HEADER_LIST", "1:2:x-a:b:c",
+     "0:1:Cookie:x", ":RECV_HEADER_LIST", "1:0:X-Filtered:yes", ":AUTO_START", "1",
+     ":KORVANEL_COLOR", "BLUE", ":CHECK_PROXY_ADDRESS", "http://checker.example.net/c.cgi",
+     ":WINDOW_INFO", "800:600:250:-5:20", ":END", ""])
+
+
+def main():
+    for name, (kind, lines, body) in REQUESTS.items():
+        write("head_split", name, bytes([kind]) + head(kind, lines, body).encode("latin-1"))
+    for name, (kind, line) in STATUS.items():
+        write("status_line", name, bytes([kind]) + line.encode("latin-1"))
+    for name, (kind, version, line) in REQUEST_LINES.items():
+        write("request_line", name, bytes([kind, version]) + line.encode("latin-1"))
+    for name, (kind, block) in BLOCKS.items():
+        write("header_predicates", name, bytes([kind]) + block.encode("latin-1"))
+
+    edits = [("add_rule", CRLF, 0, "X-Forwarded-For", "127.0.0.1", "", "answer"),
+             ("delete_agent", CRLF, 1, "user-agent", "", "Agent/1.0", "keep_alive"),
+             ("test_lf", LF, 2, "Set-Cookie", "a=b", "", "lf_misspelled"),
+             ("change_empty", CRLF, 3, "Accept-Encoding", "identity", "A", "empty")]
+    for name, kind, mode, header, value, agent, block in edits:
+        p = Provider().integral(kind).integral(mode).integral(1).integral(mode & 1).integral(1)
+        p.string(header).string(value).string(agent).raw(BLOCKS[block][1])
+        write("header_edit", name, p.bytes())
+
+    groups = {"script": 7, "links": 5, "unclosed": 7, "marks": 13, "comment": 8}
+    for name, page in PAGES.items():
+        bits = 0xF << ((groups[name] - 1) * 4)
+        p = Provider().integral(bits, 8).string("<script").raw(page)
+        write("tag_filter", name, p.bytes())
+        # The same page in three pieces, cut inside its first tag and after its middle.
+        step = Provider().integral(bits, 8)
+        cuts = [0, 3, len(page) // 2, len(page)]
+        for a, b in zip(cuts, cuts[1:]):
+            step.integral(b - a).integral(1).raw(page[a:b])
+        write("tag_filter_step", name, step.bytes())
+    long_piece = Provider().integral(0xF << 24, 8).integral(10).integral(250).raw("<script x")
+    long_piece.integral(1).integral(250).raw(">")
+    write("tag_filter_step", "long_carry", long_piece.bytes())
+
+    write("config_reader", "default", CONFIG_DEFAULT)
+    write("config_reader", "full", CONFIG_FULL)
+    write("config_reader", "damaged", CONFIG_FULL.replace(":PROXY_LIST", ":PROXY_LIZT"))
+
+    rows = [("agent", False, 3, ["Mozilla/5.0 (X11)", "1", "", ""], ""),
+            ("proxy", False, 0, ["0", "120", "6", ""], "proxy.example:8080"),
+            ("rule", False, 14, ["1", "2", "X-Forwarded-For", ""], "127.0.0.1"),
+            ("full", True, 16, ["1", "0", "Via", ""], "korvanel")]
+    for name, full, enabled, fields, last in rows:
+        p = Provider().integral(int(full)).integral(enabled)
+        for field in fields:
+            p.string(field)
+        write("row_validation", name, p.raw(last).bytes())
+
+    # The head reader: heads arriving in pieces (the input cuts them).
+    heads = {"one_piece": ["GET http://example.com/ HTTP/1.1\r\nHost: example.com\r\n\r\n"],
+             "crlf_split": ["POST http://a/ HTTP/1.0\r\nContent-Length: 3\r", "\n\r", "\nabc"],
+             "answer_lf": ["HTTP/1.1 200 OK\n", "Content-Type: text/html\n\n<p>"],
+             "not_http": ["SSH-2.0-OpenSSH_9.2p1 Debian-2\r\n"],
+             "no_line_end": ["GET http://a/" + "x" * 3100]}
+    for name, pieces in heads.items():
+        p = Provider()
+        for piece in pieces:
+            p.integral(len(piece) - 1, 2).integral(0).raw(piece)
+        write("head_scan", name, p.bytes())
+
+    # Chunk-size lines as the chunked relays cut them (without their line end).
+    sizes = {"small": "1a2b", "last": "0", "extension": "ff; name=value", "blanks": "  10 \t",
+             "largest": "7fffffffffffffff", "too_large": "10000000000000000", "bracket": "[5"}
+    for name, line in sizes.items():
+        write("chunk_size", name, line)
+
+
+if __name__ == "__main__":
+    main()
