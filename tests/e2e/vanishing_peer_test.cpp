@@ -95,7 +95,7 @@ TEST_F(VanishingPeers, ClientLeavesWhileALargeAnswerIsRelayed) {
             HttpClient client(clients_, proxy_.port);
             ASSERT_TRUE(client.Send("GET", origin_->Url(framing, 16000000, 5)));
             // Some of the answer arrives; the client then goes while the rest is in flight.
-            std::string some = ReadCount(client.socket(), 300000);
+            std::string some = ReadCount(client.socket(), 300000, 20000);
             ASSERT_EQ(some.size(), 300000u) << framing;
             auto left = Clock::now();
             Vanish(client.socket(), reset);
