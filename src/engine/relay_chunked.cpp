@@ -148,6 +148,10 @@ class Decoder {
     }
 
     int FinishBody() {
+        if (!in_.from_server) {
+            int skipped = SkipTrailerSection();
+            if (skipped != 1) return skipped;
+        }
         int finished = sink_.Finish();
         if (finished != 1) return finished;
         char last[16];
@@ -156,6 +160,36 @@ class Decoder {
         if (sent == -9) return -9;
         if (sent != 1) return Fail("%s\n", text::kClientSendError);
         return 1;
+    }
+
+    // A request body goes on after its last chunk with the trailer section, up to an
+    // empty line. It is read (one byte at a time, so that nothing of a next request is
+    // taken) and dropped: left unread, it would be taken for the start of the next request
+    // on the connection. A client that leaves here has sent its whole body.
+    int SkipTrailerSection() {
+        bool inside_line = false;
+        for (;;) {
+            std::string_view held(in_.buffer, static_cast<std::size_t>(length_));
+            std::size_t end = held.find(line_end_);
+            if (end != std::string_view::npos) {
+                Drop(static_cast<long>(end + line_end_.size()));
+                if (end == 0 && !inside_line) return 1;
+                inside_line = false;
+                continue;
+            }
+            // A long trailer line is dropped as it comes, but for the bytes that may begin
+            // its line end.
+            long keep = static_cast<long>(line_end_.size()) - 1;
+            if (length_ > static_cast<long>(kMaxChunkSizeLine)) {
+                Drop(length_ - keep);
+                inside_line = true;
+            }
+            long got = ReceiveSome(in_.upstream, in_.buffer + length_, 1, status_);
+            if (got == -9) return -9;
+            if (got == 0) return 1;
+            Count(got);
+            length_ += got;
+        }
     }
 
     void Count(long got) {

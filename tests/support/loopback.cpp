@@ -147,7 +147,14 @@ ScriptedOrigin::~ScriptedOrigin() {
     stop_ = true;
     acceptor_.join();
     std::lock_guard<std::mutex> hold(mutex_);
-    for (std::thread& worker : workers_) worker.join();
+    for (Worker& worker : workers_) worker.thread.join();
+}
+
+void ScriptedOrigin::JoinEndedWorkers() {
+    for (Worker& worker : workers_) {
+        if (worker.done->load()) worker.thread.join();
+    }
+    std::erase_if(workers_, [](const Worker& worker) { return !worker.thread.joinable(); });
 }
 
 void ScriptedOrigin::AcceptLoop() {
@@ -158,10 +165,15 @@ void ScriptedOrigin::AcceptLoop() {
         if (listener_.Accept(connection, family).status != IoStatus::kOk) continue;
         int index = accepted_++;
         std::lock_guard<std::mutex> hold(mutex_);
-        workers_.emplace_back([this, index, c = std::move(connection)]() mutable {
+        JoinEndedWorkers();
+        auto done = std::make_shared<std::atomic<bool>>(false);
+        std::thread thread([this, index, done, c = std::move(connection)]() mutable {
             c.SetNoDelay();
             script_(c, index);
+            c.Close();
+            done->store(true);
         });
+        workers_.push_back(Worker{std::move(thread), std::move(done)});
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -43,6 +44,8 @@ std::string PatternBytes(std::size_t count, unsigned seed = 1);
 
 // An origin server on 127.0.0.1 that runs `script` for each accepted connection, each on
 // its own thread. The scripts own their sockets; the destructor stops accepting and waits.
+// Threads whose script has ended are joined as new connections come, so that a long run
+// of connections does not pile up ended threads.
 class ScriptedOrigin {
   public:
     using Script = std::function<void(Socket& connection, int index)>;
@@ -62,8 +65,14 @@ class ScriptedOrigin {
     std::atomic<bool> stop_{false};
     std::atomic<int> accepted_{0};
     std::thread acceptor_;
+    struct Worker {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    void JoinEndedWorkers();
+
     std::mutex mutex_;
-    std::vector<std::thread> workers_;
+    std::vector<Worker> workers_;
 };
 
 }  // namespace korvanel::testing
