@@ -11,7 +11,7 @@
 namespace korvanel {
 
 class SplicePipe {
-public:
+  public:
     // Opens the pipe (non-blocking); valid() tells whether that worked.
     SplicePipe();
     ~SplicePipe();
@@ -29,7 +29,7 @@ public:
     // kWouldBlock, kRevoked or kError.
     IoResult Drain(Socket& to);
 
-private:
+  private:
     int read_fd_ = -1;
     int write_fd_ = -1;
     long held_ = 0;
