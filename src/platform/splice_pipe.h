@@ -10,6 +10,9 @@
 
 namespace korvanel {
 
+// The pipe's capacity asked for (the kernel default is 64 KiB).
+inline constexpr int kSplicePipeBytes = 1 << 20;
+
 class SplicePipe {
   public:
     // Opens the pipe (non-blocking); valid() tells whether that worked.
