@@ -1,10 +1,12 @@
 #include "engine/socket_io.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "app/runtime.h"
 #include "engine/server_control.h"
 #include "platform/socket.h"
+#include "platform/splice_pipe.h"
 #include "texts.h"
 
 namespace korvanel {
@@ -129,9 +131,23 @@ namespace {
 
 enum class SendEnd { kAll, kGaveUp, kMovedNothing, kError, kNotSocket };
 
-// Sends until everything went. A pending send is polled in steps; after the step that
-// follows `send_patient_steps` timed-out steps without progress, or on a stop request,
-// it gives up.
+// Waits until a pending send may go on: kAll when the socket takes more, kGaveUp after the
+// step that follows `send_patient_steps` timed-out steps without progress (counted in
+// `timed_out`) or on a stop request, kNotSocket when a stop revoked the socket.
+SendEnd WaitToSend(Runtime& rt, Socket& socket, int& timed_out) {
+    for (;;) {
+        PollResult waited = socket.WaitWritable(rt.limits.send_step_ms);
+        if (waited == PollResult::kReady) return SendEnd::kAll;
+        if (waited == PollResult::kError) {
+            return socket.Revoked() ? SendEnd::kNotSocket : SendEnd::kGaveUp;
+        }
+        if (timed_out >= rt.limits.send_patient_steps) return SendEnd::kGaveUp;
+        ++timed_out;
+        if (IsStopping(rt) == -1) return SendEnd::kGaveUp;
+    }
+}
+
+// Sends until everything went, waiting as WaitToSend between sends.
 SendEnd SendLoop(Runtime& rt, Socket& socket, const char* data, long length, long& sent) {
     sent = 0;
     int timed_out = 0;
@@ -145,18 +161,26 @@ SendEnd SendLoop(Runtime& rt, Socket& socket, const char* data, long length, lon
         }
         if (put.status == IoStatus::kRevoked) return SendEnd::kNotSocket;
         if (put.status != IoStatus::kWouldBlock) return SendEnd::kError;
-        for (;;) {
-            PollResult waited = socket.WaitWritable(rt.limits.send_step_ms);
-            if (waited == PollResult::kReady) break;
-            if (waited == PollResult::kError) {
-                return socket.Revoked() ? SendEnd::kNotSocket : SendEnd::kGaveUp;
-            }
-            if (timed_out >= rt.limits.send_patient_steps) return SendEnd::kGaveUp;
-            ++timed_out;
-            if (IsStopping(rt) == -1) return SendEnd::kGaveUp;
-        }
+        SendEnd waited = WaitToSend(rt, socket, timed_out);
+        if (waited != SendEnd::kAll) return waited;
     }
     return SendEnd::kAll;
+}
+
+// Passes on everything the pipe holds, waiting as SendLoop does.
+bool DrainPipe(Runtime& rt, SplicePipe& pipe, Socket& to) {
+    int timed_out = 0;
+    while (pipe.held() > 0) {
+        IoResult put = pipe.Drain(to);
+        if (put.status == IoStatus::kOk) {
+            if (put.bytes == 0) return false;
+            timed_out = 0;
+            continue;
+        }
+        if (put.status != IoStatus::kWouldBlock) return false;
+        if (WaitToSend(rt, to, timed_out) != SendEnd::kAll) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -189,6 +213,25 @@ long SendCounted(Runtime& rt, Socket& socket, const char* data, long length) {
         default:
             return 0;
     }
+}
+
+SpliceEnd SpliceRelay(Runtime& rt, Socket& from, Socket& to, SplicePipe& pipe, long long limit,
+                      long long& moved) {
+    moved = 0;
+    while (limit < 0 || moved < limit) {
+        const long long want = limit < 0 ? kSpliceStep : std::min(kSpliceStep, limit - moved);
+        IoResult got = pipe.Fill(from, static_cast<std::size_t>(want));
+        if (got.status == IoStatus::kWouldBlock) {
+            if (from.WaitReadable(-1) != PollResult::kError) continue;
+            return from.Revoked() ? SpliceEnd::kNotSocket : SpliceEnd::kClosed;
+        }
+        if (got.status == IoStatus::kRevoked) return SpliceEnd::kNotSocket;
+        if (got.status != IoStatus::kOk) return SpliceEnd::kClosed;
+        AddBytesReceived(rt, got.bytes);
+        moved += got.bytes;
+        if (!DrainPipe(rt, pipe, to)) return SpliceEnd::kSendFailed;
+    }
+    return SpliceEnd::kLimit;
 }
 
 }  // namespace korvanel

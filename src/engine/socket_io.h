@@ -17,6 +17,7 @@ namespace korvanel {
 
 struct Runtime;
 class Socket;
+class SplicePipe;
 
 // Results in the engine's small integers.
 inline constexpr int kIoDone = 1;
@@ -57,5 +58,15 @@ int SendAll(Runtime& rt, Socket& socket, const char* data, long length);
 // For the first transmission of a request: the count sent (> 0) when everything went, 0
 // on any failure or for length <= 0, -9 when the socket is no longer a socket.
 long SendCounted(Runtime& rt, Socket& socket, const char* data, long length);
+
+// Moves bytes from `from` to `to` through `pipe` without copying them into user memory:
+// `limit` bytes, or (limit < 0) everything until `from` closes. `moved` counts what went
+// on; every byte is added to the received total as it arrives. Sends wait as SendAll's.
+// kLimit: `limit` reached; kClosed: `from` closed or failed first; kNotSocket: `from` was
+// revoked by a stop; kSendFailed: `to` did not take the bytes (error, time-out or stop).
+enum class SpliceEnd { kLimit, kClosed, kNotSocket, kSendFailed };
+inline constexpr long long kSpliceStep = 1 << 20;
+SpliceEnd SpliceRelay(Runtime& rt, Socket& from, Socket& to, SplicePipe& pipe, long long limit,
+                      long long& moved);
 
 }  // namespace korvanel

@@ -1,0 +1,143 @@
+// The relays by length and until close move large bodies through a pipe (splice): the same
+// bytes, results, texts and totals as the buffer relays, and a stop still releases them.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "engine/body_relay.h"
+#include "engine/engine_test_support.h"
+#include "support/loopback.h"
+#include "texts.h"
+
+namespace korvanel {
+namespace {
+
+using testing::PatternBytes;
+using testing::ReadCount;
+using testing::ReadToClose;
+using testing::WriteAll;
+using Steady = std::chrono::steady_clock;
+
+long ElapsedMs(Steady::time_point start) {
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start).count());
+}
+
+class SpliceRelay : public ::testing::Test, public testing::EngineFixture {
+  protected:
+    SpliceRelay() {
+        client = testing::MakePair(rt.sockets);
+        upstream = testing::MakePair(rt.sockets);
+    }
+    long HeadBody(const std::string& bytes) {
+        std::memcpy(buffer, bytes.data(), bytes.size());
+        return static_cast<long>(bytes.size());
+    }
+    // Runs `relay` while the server writes `from_server` and then closes, and the client
+    // reads until the proxy closes its end.
+    template <typename Relay>
+    int Run(Relay relay, const std::string& from_server, std::string& to_client) {
+        std::thread server([&] {
+            WriteAll(upstream.far, from_server);
+            upstream.far.Close();
+        });
+        std::thread reader([&] { to_client = ReadToClose(client.far); });
+        int result = relay();
+        server.join();
+        client.near.Close();
+        reader.join();
+        return result;
+    }
+    int Length(long head, long long& remaining) {
+        return RelayLength(rt, client.near, upstream.near, buffer, head, remaining, error);
+    }
+    int UntilClose(long head) {
+        return RelayUntilClose(rt, client.near, upstream.near, buffer, head, error);
+    }
+
+    testing::SocketPair client;
+    testing::SocketPair upstream;
+    char buffer[kRelayBufferSize];
+    ErrorText error;
+};
+
+TEST_F(SpliceRelay, LengthRelayTellsACloseAtAPieceBoundaryFromOneInsideAPiece) {
+    const std::string at_boundary = PatternBytes(40 * kRelayPiece, 5);
+    long long remaining = 1000000;
+    std::string got;
+    EXPECT_EQ(Run([&] { return Length(0, remaining); }, at_boundary, got), -1);
+    EXPECT_EQ(error.view(), std::string(text::kServerReceiveError) + "\n");
+    EXPECT_TRUE(got == at_boundary);
+    EXPECT_EQ(remaining, 1000000 - 40 * kRelayPiece);
+    EXPECT_EQ(rt.server.bytes_received, 40 * kRelayPiece);
+}
+
+TEST_F(SpliceRelay, UntilCloseRelaysEverythingAndEndsByWhereTheCloseCame) {
+    const std::string body = PatternBytes(3000000, 7);
+    long head = HeadBody(body.substr(0, 1234));
+    std::string got;
+    // 2,998,766 bytes after the head: not a whole number of 4096-byte pieces.
+    EXPECT_EQ(Run([&] { return UntilClose(head); }, body.substr(1234), got), 0);
+    EXPECT_TRUE(got == body);
+    EXPECT_EQ(rt.server.bytes_received, body.size() - 1234);
+}
+
+TEST_F(SpliceRelay, UntilCloseAtAPieceBoundaryIsComplete) {
+    const std::string body = PatternBytes(100 * kUntilClosePiece, 9);
+    std::string got;
+    EXPECT_EQ(Run([&] { return UntilClose(0); }, body, got), 1);
+    EXPECT_TRUE(got == body);
+}
+
+TEST_F(SpliceRelay, AClientThatLeavesIsASendErrorNotABrokenPipe) {
+    client.far.Close();
+    long long remaining = 4000000;
+    std::thread server([&] { WriteAll(upstream.far, PatternBytes(4000000)); });
+    EXPECT_EQ(Length(0, remaining), -1);
+    EXPECT_EQ(error.view(), std::string(text::kClientSendError) + "\n");
+    upstream.near.Close();
+    server.join();
+}
+
+TEST_F(SpliceRelay, AClientThatStopsReadingIsGivenUpAfterTheSendSteps) {
+    std::thread server([&] { WriteAll(upstream.far, std::string(32 * 1024 * 1024, 'x')); });
+    auto start = Steady::now();
+    EXPECT_EQ(UntilClose(0), -1);
+    EXPECT_EQ(error.view(), std::string(text::kClientSendError) + "\n");
+    EXPECT_LT(ElapsedMs(start), 5000);
+    upstream.near.Close();
+    server.join();
+}
+
+// A stop in the middle of a body: CleanUp shuts the sockets down and the waiting relay
+// ends as "no longer a socket", after the bytes that arrived went on.
+class SpliceRelayStop : public SpliceRelay, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SpliceRelayStop, CleanUpReleasesARelayWaitingForTheServer) {
+    const bool by_length = GetParam();
+    const std::string first = PatternBytes(300 * 1024, 3);
+    std::thread server([&] { WriteAll(upstream.far, first); });
+    std::string got;
+    std::thread reader([&] {
+        got = ReadCount(client.far, first.size());
+        rt.sockets.CleanUp();
+    });
+    long long remaining = 10 * 1024 * 1024;
+    auto start = Steady::now();
+    EXPECT_EQ(by_length ? Length(0, remaining) : UntilClose(0), -9);
+    EXPECT_LT(ElapsedMs(start), 5000);
+    reader.join();
+    server.join();
+    EXPECT_TRUE(got == first);
+    EXPECT_EQ(rt.server.bytes_received, static_cast<long long>(first.size()));
+    if (by_length) {
+        EXPECT_EQ(remaining, 10 * 1024 * 1024 - static_cast<long long>(first.size()));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(ByLengthAndUntilClose, SpliceRelayStop, ::testing::Bool());
+
+}  // namespace
+}  // namespace korvanel
