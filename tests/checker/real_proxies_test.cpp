@@ -1,6 +1,6 @@
-// A checker run through real proxies from Debian (squid, which passes the client's address
-// on, and tinyproxy set up not to), with the shipped checker CGI behind a small CGI web
-// server. The proxies see the checker come from 10.77.0.1, an address on a veth pair of the
+// A checker run through real proxies (squid from Debian, which passes the client's address
+// on, tinyproxy set up not to, and KORVANEL itself, which adds nothing), with the shipped
+// checker CGI behind a small CGI web server. The proxies see the checker come from 10.77.0.1, an address on a veth pair of the
 // test's own namespace, so that the address counts among the machine's own. Skipped when
 // the proxies are not installed.
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 #include "checker/net_namespace.h"
 #include "checker/scripted_server.h"
 #include "platform/socket.h"
+#include "settings/config_file.h"
 #include "support/temp_dir.h"
 
 namespace korvanel {
@@ -70,7 +71,7 @@ class RealProxies : public testing::CheckerTest {
     std::vector<int> pids_;
 };
 
-TEST_F(RealProxies, SquidRevealsTinyproxyDoesNot) {
+TEST_F(RealProxies, SquidRevealsTinyproxyAndKorvanelDoNot) {
     if (access(kSquid, X_OK) != 0 || access(kTinyproxy, X_OK) != 0) {
         GTEST_SKIP() << "squid or tinyproxy is not installed";
     }
@@ -98,13 +99,22 @@ TEST_F(RealProxies, SquidRevealsTinyproxyDoesNot) {
     ASSERT_GT(SpawnQuiet(std::string(kSquid) + " -N -n " + name + " -f " + dir_.file("squid.conf")),
               0);
     ASSERT_GT(SpawnQuiet(std::string(kTinyproxy) + " -d -c " + dir_.file("tinyproxy.conf")), 0);
+    // The program itself, admitting the checker's address on every local address.
+    std::string data = DefaultConfigurationText();
+    data.replace(data.find(":KORV_PORT\r\n8080"), 16, ":KORV_PORT\r\n18080");
+    data.insert(data.find(":HTTP_VERSION"),
+                ":LOCAL_OR_PASSIVE\r\npassive\r\n:ALLOW_USER\r\n10.77.0.1to10.77.0.1\r\n");
+    Write("data", data);
+    ASSERT_GT(SpawnQuiet("env -C " + dir_.path() + " " + KORVANEL_BINARY_DIR + "/korvanel"), 0);
     ASSERT_TRUE(WaitForListener(13128)) << testing::ReadFile(dir_.file("cache.log"));
     ASSERT_TRUE(WaitForListener(18888));
+    ASSERT_TRUE(WaitForListener(18080));
 
     rt.settings.checkproxyaddress = "http://127.0.0.1:" + cgi_port + "/dizu8d.cgi";
     AddProxy("10.77.0.1:13128");
     AddProxy("10.77.0.1:18888");
     AddProxy("10.77.0.1:" + std::to_string(testing::ClosedPort()));
+    AddProxy("10.77.0.1:18080");
     rt.check_stopped = 1;
     CheckLimits real = kCheckLimits;
     real.upnp_delay_ms = 1000;  // no gateway here: the external address stays unknown
@@ -115,9 +125,10 @@ TEST_F(RealProxies, SquidRevealsTinyproxyDoesNot) {
     EXPECT_EQ(front.check_line(3), "ﾁｪｯｸに使うCGIの属性を取得....KORVANEL専用CGI");
     std::vector<std::string> kinds;
     for (const ProxyEntry& entry : rt.settings.proxies.rows) kinds.push_back(entry.kind.str());
-    EXPECT_EQ(kinds, (std::vector<std::string>{"6", "9", "3"}));
+    EXPECT_EQ(kinds, (std::vector<std::string>{"6", "9", "3", "9"}));
     EXPECT_NE(rt.settings.proxies.at(0)->speed.view(), "0");
     EXPECT_NE(rt.settings.proxies.at(1)->speed.view(), "0");
+    EXPECT_NE(rt.settings.proxies.at(3)->speed.view(), "0");
 }
 
 }  // namespace
