@@ -33,7 +33,7 @@ extern const std::array<std::string_view, kTagSwitchCount> kTagSwitchTags;
 extern const std::array<std::string_view, kTagSwitchCount / kTagRowsPerGroup> kTagGroupNames;
 
 // Placeholder address of the checker CGI: replace the host with the one that hosts
-// tools/korvanel-checker.cgi.
+// the checker CGI (build/korvanel-checker, see the README).
 inline constexpr std::string_view kDefaultCheckAddress = "http://checker.example.net/dizu8d.cgi";
 
 struct Settings {
