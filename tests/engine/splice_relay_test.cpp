@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "engine/body_relay.h"
+#include "engine/body_relay_fixture.h"
 #include "engine/engine_test_support.h"
 #include "support/loopback.h"
 #include "texts.h"
@@ -19,36 +20,15 @@ using testing::ReadCount;
 using testing::ReadToClose;
 using testing::WriteAll;
 using Steady = std::chrono::steady_clock;
+using testing::ElapsedMs;
 
-long ElapsedMs(Steady::time_point start) {
-    return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Steady::now() - start).count());
-}
-
-class SpliceRelay : public ::testing::Test, public testing::EngineFixture {
+class SpliceRelay : public BodyRelay {
   protected:
-    SpliceRelay() {
-        client = testing::MakePair(rt.sockets);
-        upstream = testing::MakePair(rt.sockets);
-    }
-    long HeadBody(const std::string& bytes) {
-        std::memcpy(buffer, bytes.data(), bytes.size());
-        return static_cast<long>(bytes.size());
-    }
-    // Runs `relay` while the server writes `from_server` and then closes, and the client
-    // reads until the proxy closes its end.
+    using BodyRelay::Run;
+    // The server always closes after its bytes.
     template <typename Relay>
     int Run(Relay relay, const std::string& from_server, std::string& to_client) {
-        std::thread server([&] {
-            WriteAll(upstream.far, from_server);
-            upstream.far.Close();
-        });
-        std::thread reader([&] { to_client = ReadToClose(client.far); });
-        int result = relay();
-        server.join();
-        client.near.Close();
-        reader.join();
-        return result;
+        return Run(relay, from_server, true, to_client);
     }
     int Length(long head, long long& remaining) {
         return RelayLength(rt, client.near, upstream.near, buffer, head, remaining, error);
@@ -56,11 +36,6 @@ class SpliceRelay : public ::testing::Test, public testing::EngineFixture {
     int UntilClose(long head) {
         return RelayUntilClose(rt, client.near, upstream.near, buffer, head, error);
     }
-
-    testing::SocketPair client;
-    testing::SocketPair upstream;
-    char buffer[kRelayBufferSize];
-    ErrorText error;
 };
 
 TEST_F(SpliceRelay, LengthRelayTellsACloseAtAPieceBoundaryFromOneInsideAPiece) {
