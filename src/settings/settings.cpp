@@ -21,11 +21,6 @@ const std::array<std::string_view, kTagSwitchCount> kTagSwitchTags = {
     "<",       "dummy",    "dummy",   "dummy",     // all tags
 };
 
-const std::array<std::string_view, kTagSwitchCount / kTagRowsPerGroup> kTagGroupNames = {
-    "LINK",   "INPUT",  "BODY",  "FONT", "A",    "IMG",    "SCRIPT",
-    "STYLE",  "APPLET", "OBJECT", "EMBED", "META", "IFRAME", "ALL",
-};
-
 Settings::Settings() {
     for (int i = 0; i < kTagSwitchCount; ++i) {
         tag_switches[i].value = "0";

@@ -29,8 +29,6 @@ using LogMode = FixedText<4>;
 
 // The tag of each of the 56 rows, in their fixed order, four rows to a tag kind.
 extern const std::array<std::string_view, kTagSwitchCount> kTagSwitchTags;
-// The names of the 14 tag groups, in row order ("LINK", ..., "ALL").
-extern const std::array<std::string_view, kTagSwitchCount / kTagRowsPerGroup> kTagGroupNames;
 
 // Placeholder address of the checker CGI: replace the host with the one that hosts
 // the checker CGI (build/korvanel-checker, see the README).
