@@ -137,7 +137,7 @@ class Decoder {
             long want = static_cast<long>(std::min<long long>(kRelayPiece, size));
             long got = ReceiveSome(in_.upstream, in_.buffer, want, status_);
             if (got == -9) return -9;
-            if (got == 0) return Fail("%s\n", text::kClientSendError);
+            if (got == 0) return Fail("%s\n", text::kServerReceiveError);
             Count(got);
             int sent = sink_.Piece(in_.buffer, got);
             if (sent != 1) return sent;

@@ -198,6 +198,19 @@ TEST_F(BodyRelay, ChunkedAnswerCutInsideAChunkEndsWithoutTheLastChunk) {
     EXPECT_EQ(got.find("\r\n0\r\n\r\n"), std::string::npos);
 }
 
+TEST_F(BodyRelay, ChunkedAnswerCutAtAPieceBoundaryIsAReceiveError) {
+    std::string wire = "2710\r\n" + PatternBytes(kRelayPiece);  // promises 10000 bytes
+    std::string got;
+    int result = Run(
+        [&] {
+            return RelayChunked(rt, upstream.near, client.near, buffer, 0, Terminator("\r\n\r\n"),
+                                error);
+        },
+        wire, true, got);
+    EXPECT_EQ(result, -1);
+    EXPECT_EQ(error.view(), std::string(text::kServerReceiveError) + "\n");
+}
+
 TEST(ChunkSize, ReadsTheFirstTokenAsHexadecimal) {
     EXPECT_EQ(ParseChunkSize("1a"), 26);
     EXPECT_EQ(ParseChunkSize("1A;name=value"), 26);
