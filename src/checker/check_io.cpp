@@ -1,6 +1,7 @@
 #include "checker/check_io.h"
 
 #include <cerrno>
+#include <optional>
 #include <string_view>
 #include <thread>
 
@@ -133,6 +134,22 @@ SliceWait WaitReadableInSlices(CheckContext& context, Socket& socket, int limit)
     }
 }
 
+// A receive loop's wait for more data: empty when there is some, else what the loop gives
+// back (`on_failure` when the wait itself failed).
+std::optional<long> AwaitMore(CheckContext& context, Socket& socket, long on_failure) {
+    switch (WaitReadableInSlices(context, socket, context.limits.receive_slices)) {
+        case SliceWait::kReady:
+            return std::nullopt;
+        case SliceWait::kTimedOut:
+            return kCheckTimedOut;
+        case SliceWait::kStopped:
+            return kCheckStopped;
+        case SliceWait::kFailed:
+            break;
+    }
+    return on_failure;
+}
+
 }  // namespace
 
 long CheckReceiveHead(CheckContext& context, Socket& socket, CheckHead& head) {
@@ -159,16 +176,7 @@ long CheckReceiveHead(CheckContext& context, Socket& socket, CheckHead& head) {
             return kCheckFailed;
         }
         if (result.status == IoStatus::kRevoked) return kCheckTimedOut;
-        switch (WaitReadableInSlices(context, socket, context.limits.receive_slices)) {
-            case SliceWait::kReady:
-                break;
-            case SliceWait::kTimedOut:
-                return kCheckTimedOut;
-            case SliceWait::kStopped:
-                return kCheckStopped;
-            case SliceWait::kFailed:
-                return 0;
-        }
+        if (std::optional<long> end = AwaitMore(context, socket, 0)) return *end;
     }
 }
 
@@ -192,16 +200,9 @@ long CheckReceiveBody(CheckContext& context, Socket& socket, char* destination, 
         }
         if (result.status == IoStatus::kRevoked) return kCheckTimedOut;
         if (result.status == IoStatus::kError) return kCheckFailed;
-        switch (WaitReadableInSlices(context, socket, context.limits.receive_slices)) {
-            case SliceWait::kReady:
-                break;
-            case SliceWait::kTimedOut:
-                return kCheckTimedOut;
-            case SliceWait::kStopped:
-                return kCheckStopped;
-            case SliceWait::kFailed:
-                connection_ended = true;
-                return received;
+        if (std::optional<long> end = AwaitMore(context, socket, received)) {
+            connection_ended = *end == received;  // a failed wait ends the connection
+            return *end;
         }
     }
     return received;

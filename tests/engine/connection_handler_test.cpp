@@ -306,7 +306,10 @@ TEST_F(Handler, DoesNotResendABodyThatFollowedTheHead) {
         " HTTP/1.1\r\nHost: example.test\r\nContent-Length: " + std::to_string(body.size()) +
         "\r\n\r\n";
     WriteAll(client, request);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the head goes alone
+    // The body goes only once the head has been taken and sent on alone.
+    for (int i = 0; i < 500 && origin->accepted() == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     WriteAll(client, body);
     std::string page = ReadToClose(client);
     EXPECT_NE(page.find(text::kServerReceiveError), std::string::npos) << page;
