@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "engine/body_relay.h"
+#include "engine/error_text.h"
 #include "engine/text_fields.h"
+#include "texts.h"
 
 namespace korvanel {
 
@@ -16,6 +18,14 @@ bool NeverHasBody(bool head_request, std::string_view code) {
 // Without a length, these statuses are taken to have no body.
 bool NoBodyWithoutLength(std::string_view code) {
     return code.starts_with("10") || code == "204" || code.starts_with("30");
+}
+
+// A body that ends with the server's close is whole only when the server closed in order:
+// after a reset it was cut, and the client has to learn so.
+Ending EndedByClose(Runtime& rt, HandlerState& s) {
+    if (!s.upstream.Broken()) return Ending::kNormal;
+    SetErrorText(rt, s.error, "%s\n", text::kServerReceiveError);
+    return Ending::kError;
 }
 
 }  // namespace
@@ -75,7 +85,7 @@ Ending RelayAnswerBody(Runtime& rt, HandlerState& s) {
             break;
         case BodyMode::kUntilClose:
             result = RelayUntilClose(rt, s.client, s.upstream, buffer, head_count, s.error);
-            if (result == 1 || result == 0) return Ending::kNormal;
+            if (result == 1 || result == 0) return EndedByClose(rt, s);
             break;
         case BodyMode::kChunked:
             result = RelayChunked(rt, s.upstream, s.client, buffer, head_count, s.answer_terminator,
@@ -95,7 +105,7 @@ Ending RelayAnswerBody(Runtime& rt, HandlerState& s) {
             result = RelayFiltered(rt, s.client, s.upstream, buffer, head_count, a.remaining,
                                    s.filter, s.error);
             // Without a length, the server's close is the body's normal end.
-            if (a.no_length && (result == -1 || result == 0)) return Ending::kNormal;
+            if (a.no_length && (result == -1 || result == 0)) return EndedByClose(rt, s);
             break;
     }
     if (result == -9) return Ending::kQuiet;

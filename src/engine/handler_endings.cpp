@@ -80,7 +80,13 @@ void EndConnection(Runtime& rt, HandlerState& s, Ending ending) {
     Uncount(rt, s);
     if (s.request_cut && ending == Ending::kNormal) Linger(s.client);
     Hold hold(rt.locks.server);
-    s.client.Close();
+    // An answer cut after its head went out: a reset tells the client it is not whole,
+    // where an orderly close would pass a length-less answer off as complete.
+    if (ending == Ending::kError && s.answer_started) {
+        s.client.Abort();
+    } else {
+        s.client.Close();
+    }
     s.upstream.Close();
     s.upstream_connected = 0;
 }

@@ -80,9 +80,11 @@ Socket::Socket(int fd, SocketRegistry* registry) : fd_(fd), registry_(registry) 
     if (fd_ >= 0 && registry_) registry_->Add(fd_);
 }
 
-Socket::Socket(Socket&& other) noexcept : fd_(other.fd_), registry_(other.registry_) {
+Socket::Socket(Socket&& other) noexcept
+    : fd_(other.fd_), registry_(other.registry_), broken_(other.broken_) {
     other.fd_ = -1;
     other.registry_ = nullptr;
+    other.broken_ = false;
 }
 
 Socket& Socket::operator=(Socket&& other) noexcept {
@@ -90,8 +92,10 @@ Socket& Socket::operator=(Socket&& other) noexcept {
         Close();
         fd_ = other.fd_;
         registry_ = other.registry_;
+        broken_ = other.broken_;
         other.fd_ = -1;
         other.registry_ = nullptr;
+        other.broken_ = false;
     }
     return *this;
 }
@@ -109,6 +113,15 @@ void Socket::Close() {
     ::close(fd_);
     fd_ = -1;
     registry_ = nullptr;
+    broken_ = false;
+}
+
+void Socket::Abort() {
+    if (fd_ >= 0) {
+        linger reset{1, 0};
+        ::setsockopt(fd_, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+    }
+    Close();
 }
 
 bool Socket::Revoked() const {
@@ -138,14 +151,6 @@ bool Socket::SetReuseAddress() {
 
 namespace {
 
-IoResult Failure(const Socket& socket, int error) {
-    if (error == EAGAIN || error == EWOULDBLOCK) return {0, IoStatus::kWouldBlock, error};
-    if (error == EBADF || error == ENOTSOCK || socket.Revoked()) {
-        return {0, IoStatus::kRevoked, error};
-    }
-    return {0, IoStatus::kError, error};
-}
-
 PollResult WaitFor(int fd, short events, int timeout_ms) {
     if (fd < 0) return PollResult::kError;
     pollfd entry{fd, events, 0};
@@ -162,6 +167,13 @@ PollResult WaitFor(int fd, short events, int timeout_ms) {
 
 }  // namespace
 
+IoResult Socket::Failed(int error) {
+    if (error == EAGAIN || error == EWOULDBLOCK) return {0, IoStatus::kWouldBlock, error};
+    if (error == EBADF || error == ENOTSOCK || Revoked()) return {0, IoStatus::kRevoked, error};
+    broken_ = true;
+    return {0, IoStatus::kError, error};
+}
+
 IoResult Socket::Receive(char* buffer, std::size_t length) {
     if (fd_ < 0) return {0, IoStatus::kRevoked, EBADF};
     for (;;) {
@@ -174,7 +186,7 @@ IoResult Socket::Receive(char* buffer, std::size_t length) {
             return {0, IoStatus::kPeerClosed, 0};
         }
         if (errno == EINTR) continue;
-        return Failure(*this, errno);
+        return Failed(errno);
     }
 }
 
@@ -184,7 +196,7 @@ IoResult Socket::Send(const char* data, std::size_t length) {
         ssize_t n = ::send(fd_, data, length, MSG_NOSIGNAL);
         if (n >= 0) return {static_cast<long>(n), IoStatus::kOk, 0};
         if (errno == EINTR) continue;
-        return Failure(*this, errno);
+        return Failed(errno);
     }
 }
 
@@ -241,7 +253,7 @@ IoResult Socket::Accept(Socket& client, int& peer_family) {
         if (errno == EINTR) continue;
         // A listening socket that was shut down reports EINVAL.
         if (errno == EINVAL && Revoked()) return {0, IoStatus::kRevoked, errno};
-        return Failure(*this, errno);
+        return Failed(errno);
     }
 }
 

@@ -100,9 +100,19 @@ public:
     // Ends the sending direction (the peer reads end of stream); receiving goes on.
     bool ShutdownSend();
 
+    // Closes with a reset rather than an orderly end, dropping what is not yet sent: the
+    // peer learns that the stream was cut, not that it ended.
+    void Abort();
+
     // One non-blocking receive / send. Send never raises SIGPIPE.
     IoResult Receive(char* buffer, std::size_t length);
     IoResult Send(const char* data, std::size_t length);
+    // The result of a call on this socket that failed with `error`: a wait, a revocation,
+    // or an error, which marks the connection broken.
+    IoResult Failed(int error);
+    // True once a call on the connection failed with an error (a reset, say): it did not
+    // end in order.
+    bool Broken() const { return broken_; }
 
     // Waits until the socket can be read (or has reached end of stream or an error) /
     // written. timeout_ms < 0 waits without limit.
@@ -129,6 +139,7 @@ private:
 
     int fd_ = -1;
     SocketRegistry* registry_ = nullptr;
+    bool broken_ = false;
 };
 
 // getaddrinfo for IPv4 stream sockets. `host` null or empty resolves the local address:

@@ -9,18 +9,6 @@
 
 namespace korvanel {
 
-namespace {
-
-IoResult SpliceFailure(const Socket& socket, int error) {
-    if (error == EAGAIN || error == EWOULDBLOCK) return {0, IoStatus::kWouldBlock, error};
-    if (error == EBADF || error == ENOTSOCK || socket.Revoked()) {
-        return {0, IoStatus::kRevoked, error};
-    }
-    return {0, IoStatus::kError, error};
-}
-
-}  // namespace
-
 SplicePipe::SplicePipe() {
     // A splice into a socket whose peer is gone raises SIGPIPE (it has no MSG_NOSIGNAL):
     // held back in this thread while the pipe lives, and dropped when it ends.
@@ -66,7 +54,7 @@ IoResult SplicePipe::Fill(Socket& from, std::size_t length) {
             return {0, IoStatus::kPeerClosed, 0};
         }
         if (errno == EINTR) continue;
-        return SpliceFailure(from, errno);
+        return from.Failed(errno);
     }
 }
 
@@ -81,7 +69,7 @@ IoResult SplicePipe::Drain(Socket& to) {
         }
         if (errno == EINTR) continue;
         if (errno == EPIPE) broken_pipe_ = true;
-        return SpliceFailure(to, errno);
+        return to.Failed(errno);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "support/http_client.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -68,6 +69,7 @@ bool HttpClient::Fill(int timeout_ms) {
         }
         if (got.status != IoStatus::kWouldBlock) {
             peer_closed_ = true;
+            peer_reset_ = got.status == IoStatus::kError && got.error == ECONNRESET;
             return false;
         }
         if (socket_.WaitReadable(timeout_ms) != PollResult::kReady) return false;
@@ -133,13 +135,14 @@ HttpAnswer HttpClient::Read(int timeout_ms) {
         }
         answer.body = buffer_;
         buffer_.clear();
-        answer.complete = peer_closed_;
+        answer.complete = peer_closed_ && !peer_reset_;
     }
     if (!answer.complete || HeaderValue(answer.head, "connection:") == "close") {
         // Whether the proxy ends the connection now.
         if (buffer_.empty() && !peer_closed_) Fill(answer.complete ? 200 : timeout_ms);
     }
     answer.closed = peer_closed_;
+    answer.reset = peer_reset_;
     return answer;
 }
 

@@ -14,6 +14,7 @@ struct HttpAnswer {
     int status = 0;
     bool complete = false;  // the framing ended where it said (length, last chunk, close)
     bool closed = false;    // the proxy closed the connection after (or during) the answer
+    bool reset = false;     // ... and it did so with a reset
 };
 
 class HttpClient {
@@ -40,6 +41,7 @@ class HttpClient {
     Socket socket_;
     std::string buffer_;
     bool peer_closed_ = false;
+    bool peer_reset_ = false;
 };
 
 }  // namespace korvanel::testing
