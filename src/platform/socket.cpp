@@ -167,11 +167,16 @@ PollResult WaitFor(int fd, short events, int timeout_ms) {
 
 }  // namespace
 
-IoResult Socket::Failed(int error) {
+IoResult Socket::Failed(int error) const {
     if (error == EAGAIN || error == EWOULDBLOCK) return {0, IoStatus::kWouldBlock, error};
     if (error == EBADF || error == ENOTSOCK || Revoked()) return {0, IoStatus::kRevoked, error};
-    broken_ = true;
     return {0, IoStatus::kError, error};
+}
+
+IoResult Socket::FailedReceiving(int error) {
+    IoResult failed = Failed(error);
+    if (failed.status == IoStatus::kError) broken_ = true;
+    return failed;
 }
 
 IoResult Socket::Receive(char* buffer, std::size_t length) {
@@ -186,7 +191,7 @@ IoResult Socket::Receive(char* buffer, std::size_t length) {
             return {0, IoStatus::kPeerClosed, 0};
         }
         if (errno == EINTR) continue;
-        return Failed(errno);
+        return FailedReceiving(errno);
     }
 }
 

@@ -107,11 +107,13 @@ public:
     // One non-blocking receive / send. Send never raises SIGPIPE.
     IoResult Receive(char* buffer, std::size_t length);
     IoResult Send(const char* data, std::size_t length);
-    // The result of a call on this socket that failed with `error`: a wait, a revocation,
-    // or an error, which marks the connection broken.
-    IoResult Failed(int error);
-    // True once a call on the connection failed with an error (a reset, say): it did not
-    // end in order.
+    // The result of a call on this socket that failed with `error`: a wait, a revocation or
+    // an error.
+    IoResult Failed(int error) const;
+    // The same for a receive, where an error marks the connection broken.
+    IoResult FailedReceiving(int error);
+    // True once a receive failed with an error (a reset, say): what the peer sent was cut
+    // off, not ended in order.
     bool Broken() const { return broken_; }
 
     // Waits until the socket can be read (or has reached end of stream or an error) /

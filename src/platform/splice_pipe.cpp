@@ -54,7 +54,7 @@ IoResult SplicePipe::Fill(Socket& from, std::size_t length) {
             return {0, IoStatus::kPeerClosed, 0};
         }
         if (errno == EINTR) continue;
-        return from.Failed(errno);
+        return from.FailedReceiving(errno);
     }
 }
 

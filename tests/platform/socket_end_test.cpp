@@ -49,5 +49,15 @@ TEST(SocketEnd, ASpliceFromAResetConnectionMarksItBroken) {
     EXPECT_TRUE(pair.near.Broken());
 }
 
+TEST(SocketEnd, AFailedSendDoesNotMarkTheConnectionBroken) {
+    // A peer that stops reading may still have sent all it meant to.
+    SocketRegistry registry;
+    testing::SocketPair pair = testing::MakePair(registry);
+    pair.far.Abort();
+    ASSERT_EQ(pair.near.WaitReadable(2000), PollResult::kReady);
+    EXPECT_EQ(pair.near.Send("x", 1).status, IoStatus::kError);
+    EXPECT_FALSE(pair.near.Broken());
+}
+
 }  // namespace
 }  // namespace korvanel
