@@ -14,6 +14,8 @@ using namespace std::string_literals;
 
 struct SplitCase {
     const char* name;
+    // Named by its name in test lists, not by its bytes.
+    friend void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
     std::string head;
     std::string terminator;
     std::string start_line;

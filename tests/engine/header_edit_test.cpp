@@ -19,6 +19,8 @@ constexpr std::array<std::string_view, 1> kXTest = {"X-Test"};
 
 struct EditCase {
     const char* name;
+    // Named by its name in test lists, not by its bytes.
+    friend void PrintTo(const EditCase& c, std::ostream* os) { *os << c.name; }
     std::string terminator;
     std::string block;
     int mode;
@@ -104,6 +106,8 @@ TEST(HeaderRules, AddRemoveChangeInListOrder) {
 
 struct RequestCase {
     const char* name;
+    // Named by its name in test lists, not by its bytes.
+    friend void PrintTo(const RequestCase& c, std::ostream* os) { *os << c.name; }
     RequestEdits edits;
     std::string block;
     std::string expected;

@@ -12,6 +12,8 @@ namespace {
 
 struct LengthCase {
     const char* name;
+    // Named by its name in test lists, not by its bytes.
+    friend void PrintTo(const LengthCase& c, std::ostream* os) { *os << c.name; }
     std::string block;
     std::int64_t expected;
 };
@@ -39,6 +41,8 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct FlagCase {
     const char* name;
+    // Named by its name in test lists, not by its bytes.
+    friend void PrintTo(const FlagCase& c, std::ostream* os) { *os << c.name; }
     int (*predicate)(std::string_view, std::string_view);
     std::string block;
     int expected;

@@ -9,6 +9,8 @@ namespace {
 
 struct LineCase {
     const char* name;
+    // Named by its name in test lists, not by its bytes.
+    friend void PrintTo(const LineCase& c, std::ostream* os) { *os << c.name; }
     std::string terminator;
     std::string line;
     int result;
@@ -74,6 +76,8 @@ TEST(ForceHttp10, DowngradesVersionKeepingLineEnd) {
 
 struct OriginCase {
     const char* name;
+    // Named by its name in test lists, not by its bytes.
+    friend void PrintTo(const OriginCase& c, std::ostream* os) { *os << c.name; }
     std::string line;
     int result;
     std::string expected_line;

@@ -9,6 +9,8 @@ namespace {
 
 struct StatusCase {
     const char* name;
+    // Named by its name in test lists, not by its bytes.
+    friend void PrintTo(const StatusCase& c, std::ostream* os) { *os << c.name; }
     std::string terminator;
     std::string line;
     int result;

@@ -33,6 +33,8 @@ std::string Filtered(std::string_view page, const TagSwitches& tags) {
 
 struct PageCase {
     const char* name;
+    // Named by its name in test lists, not by its bytes.
+    friend void PrintTo(const PageCase& c, std::ostream* os) { *os << c.name; }
     std::vector<int> kinds;
     std::string page;
     std::string expected;
