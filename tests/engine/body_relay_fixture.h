@@ -42,6 +42,16 @@ class BodyRelay : public ::testing::Test, public testing::EngineFixture {
         return result;
     }
 
+    // Runs the chunked relay on a server that sends `wire` and closes.
+    int RunChunkedToClose(const std::string& wire, std::string& to_client) {
+        return Run(
+            [&] {
+                return RelayChunked(rt, upstream.near, client.near, buffer, 0,
+                                    Terminator("\r\n\r\n"), error);
+            },
+            wire, true, to_client);
+    }
+
     testing::SocketPair client;
     testing::SocketPair upstream;
     char buffer[kRelayBufferSize];

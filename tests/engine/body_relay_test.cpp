@@ -186,13 +186,7 @@ TEST_F(BodyRelay, ChunkedAnswerCutInsideAChunkEndsWithoutTheLastChunk) {
     const std::string body = PatternBytes(9000);
     std::string wire = "2710\r\n" + body;  // promises 10000 bytes, sends 9000
     std::string got;
-    int result = Run(
-        [&] {
-            return RelayChunked(rt, upstream.near, client.near, buffer, 0, Terminator("\r\n\r\n"),
-                                error);
-        },
-        wire, true, got);
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(RunChunkedToClose(wire, got), 0);
     std::string decoded;
     EXPECT_FALSE(DecodeProxyChunks(got, "\r\n", decoded));  // no final "0": visibly cut
     EXPECT_EQ(got.find("\r\n0\r\n\r\n"), std::string::npos);
@@ -201,13 +195,7 @@ TEST_F(BodyRelay, ChunkedAnswerCutInsideAChunkEndsWithoutTheLastChunk) {
 TEST_F(BodyRelay, ChunkedAnswerCutAtAPieceBoundaryIsAReceiveError) {
     std::string wire = "2710\r\n" + PatternBytes(kRelayPiece);  // promises 10000 bytes
     std::string got;
-    int result = Run(
-        [&] {
-            return RelayChunked(rt, upstream.near, client.near, buffer, 0, Terminator("\r\n\r\n"),
-                                error);
-        },
-        wire, true, got);
-    EXPECT_EQ(result, -1);
+    EXPECT_EQ(RunChunkedToClose(wire, got), -1);
     EXPECT_EQ(error.view(), std::string(text::kServerReceiveError) + "\n");
 }
 
