@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <string_view>
 
 #include "platform/process_table.h"
 
@@ -56,8 +57,9 @@ inline BrowserHost SystemBrowserHost() {
     return host;
 }
 
-// The executable names looked for on PATH and in the process table.
-inline constexpr const char kFirefoxProgram[] = "firefox";
+// The executable names looked for on PATH and in the process table. Firefox goes by two:
+// the extended-support release (Debian's Firefox) is firefox-esr.
+inline constexpr std::string_view kFirefoxPrograms[] = {"firefox", "firefox-esr"};
 inline constexpr const char kOperaProgram[] = "opera";
 
 }  // namespace korvanel

@@ -1,5 +1,5 @@
 // Closing a running browser and waiting for a started one, through the process table: a
-// browser is a process whose executable is named `firefox` or `opera`.
+// browser is a process whose executable has one of the browser's names (browser_host.h).
 #pragma once
 
 #include <string_view>

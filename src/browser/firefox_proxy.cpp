@@ -67,9 +67,18 @@ int PrepareUserJs(const ProfileFiles& files, bool set, std::string_view port) {
     return result;
 }
 
+// The Firefox to start: the first of its names found on PATH.
+std::string_view FirefoxOnPath() {
+    for (std::string_view name : kFirefoxPrograms) {
+        if (!FindOnPath(name).empty()) return name;
+    }
+    return kFirefoxPrograms[0];
+}
+
 void StartFirefox(const BrowserHost& host) {
-    if (StartDetached(kFirefoxProgram) < 0) return;
-    WaitForProcess(host, kFirefoxProgram, kFirefoxStartPolls, host.timing.firefox_start_poll);
+    const std::string_view program = FirefoxOnPath();
+    if (StartDetached(program) < 0) return;
+    WaitForProcess(host, program, kFirefoxStartPolls, host.timing.firefox_start_poll);
     std::this_thread::sleep_for(host.timing.firefox_settle);
 }
 
@@ -82,7 +91,7 @@ void RunFirefoxCommand(Runtime& rt, const BrowserHost& host, bool set) {
     Hold browser(rt.locks.browser);
     std::string profile = FindFirefoxProfile();
     if (profile.empty()) return;
-    CloseBrowserWindows(host, kFirefoxProgram);
+    for (std::string_view name : kFirefoxPrograms) CloseBrowserWindows(host, name);
     ProfileFiles files = FilesIn(profile);
     if (PrepareUserJs(files, set, port.view()) < 0) return;
     StartFirefox(host);

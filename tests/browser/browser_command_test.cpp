@@ -112,6 +112,23 @@ TEST_F(BrowserCommandTest, FirefoxResetSwitchesToDirectAndStartsWithoutARunningO
     EXPECT_FALSE(FileExists(profile + "backup_prefs.jp"));
 }
 
+TEST_F(BrowserCommandTest, FirefoxEsrIsClosedAndStartedWhenItIsTheOneInstalled) {
+    std::string profile = MakeFirefoxProfile();
+    fakes.Install("firefox-esr");
+    fakes.Watch(profile + "user.js");
+    int old_pid = fakes.Start("firefox-esr");
+
+    EXPECT_EQ(Run(BrowserCommand::kSetFirefox), 1);
+
+    EXPECT_FALSE(fakes.Running("firefox-esr", old_pid));
+    auto starts = fakes.Starts(2);
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_EQ(starts[1].first, "firefox-esr");
+    EXPECT_TRUE(fakes.Running("firefox-esr", starts[1].second));
+    EXPECT_NE(fakes.Seen().find(kProxyLines), std::string::npos) << fakes.Seen();
+    EXPECT_FALSE(FileExists(profile + "user.js"));
+}
+
 TEST_F(BrowserCommandTest, MissingProfileOrFolderEndsSilently) {
     fakes.Install("firefox");
     fakes.Install("opera");
