@@ -9,15 +9,17 @@
 #include <thread>
 
 #include "platform/socket.h"
-#include "settings/config_file.h"
+#include "support/proxy_harness.h"
 #include "support/temp_dir.h"
 #include "texts.h"
 
 namespace korvanel {
 namespace {
 
+using testing::DefaultDataWithPort;
 using testing::ReadFile;
 using testing::TempDir;
+using testing::UnusedLoopbackPort;
 using testing::WriteFile;
 
 constexpr uint32_t kLoopback = 0x7F000001;
@@ -122,26 +124,11 @@ TEST(HeadlessProgram, ServesOnTheDefaultPortAndStopsOnSigint) {
     EXPECT_NE(data.find(":KORV_PORT\r\n8080\r\n"), std::string::npos);
 }
 
-// A port nobody listens on right now.
-uint16_t FreePort() {
-    SocketRegistry registry;
-    Socket probe = Socket::OpenTcp(registry);
-    Ipv4Endpoint bound;
-    if (!probe.Bind(Ipv4Endpoint{kLoopback, 0}) || !probe.LocalEndpoint(bound)) return 0;
-    return bound.port;
-}
-
-std::string WithPort(std::string data, uint16_t port) {
-    std::string from = ":KORV_PORT\r\n8080\r\n";
-    data.replace(data.find(from), from.size(), ":KORV_PORT\r\n" + std::to_string(port) + "\r\n");
-    return data;
-}
-
 TEST(HeadlessProgram, ListensOnThePortOfData) {
     TempDir dir;
-    uint16_t port = FreePort();
+    uint16_t port = UnusedLoopbackPort();
     ASSERT_NE(port, 0);
-    WriteFile(dir.file("data"), WithPort(DefaultConfigurationText(), port));
+    WriteFile(dir.file("data"), DefaultDataWithPort(port));
     Program program(dir);
     ASSERT_TRUE(program.WaitOutput("PORT::" + std::to_string(port), 3000)) << program.err();
     program.Signal(SIGTERM);
@@ -152,7 +139,7 @@ TEST(HeadlessProgram, ListensOnThePortOfData) {
 
 TEST(HeadlessProgram, RejectedDataEndsWithTheReadErrorAndIsLeftAlone) {
     TempDir dir;
-    std::string damaged = WithPort(DefaultConfigurationText(), 1024);  // below the lowest port
+    std::string damaged = DefaultDataWithPort(1024);  // below the lowest port
     WriteFile(dir.file("data"), damaged);
     Program program(dir);
     EXPECT_EQ(program.WaitExit(3000), 1);
@@ -161,11 +148,15 @@ TEST(HeadlessProgram, RejectedDataEndsWithTheReadErrorAndIsLeftAlone) {
     EXPECT_EQ(ReadFile(dir.file("data")), damaged);
 }
 
+// The tests below keep off the default port: only the first test uses it, so that tests
+// running side by side do not take it from each other.
 TEST(HeadlessProgram, SigtermStopsToo) {
-    if (!DefaultPortFree()) GTEST_SKIP() << "127.0.0.1:8080 is in use";
     TempDir dir;
+    uint16_t port = UnusedLoopbackPort();
+    ASSERT_NE(port, 0);
+    WriteFile(dir.file("data"), DefaultDataWithPort(port));
     Program program(dir);
-    ASSERT_TRUE(program.WaitOutput("PORT::8080", 3000)) << program.err();
+    ASSERT_TRUE(program.WaitOutput("PORT::" + std::to_string(port), 3000)) << program.err();
     program.Signal(SIGTERM);
     EXPECT_EQ(program.WaitExit(kStopLimitMs), 0);
 }
@@ -173,15 +164,14 @@ TEST(HeadlessProgram, SigtermStopsToo) {
 TEST(HeadlessProgram, PortInUseExitsOneNamingThePort) {
     SocketRegistry registry;
     Socket taken = Socket::OpenTcp(registry);
-    taken.SetReuseAddress();  // a connection of an earlier test may linger in TIME_WAIT
-    if (!taken.Bind(Ipv4Endpoint{kLoopback, kDefaultPort}) || !taken.Listen(1)) {
-        // Something else holds the port already, which serves the test as well.
-        taken.Close();
-    }
+    Ipv4Endpoint bound;
+    ASSERT_TRUE(taken.Bind(Ipv4Endpoint{kLoopback, 0}) && taken.Listen(1) &&
+                taken.LocalEndpoint(bound));
     TempDir dir;
+    WriteFile(dir.file("data"), DefaultDataWithPort(bound.port));
     Program program(dir);
     EXPECT_EQ(program.WaitExit(3000), 1);
-    EXPECT_NE(program.err().find("8080"), std::string::npos) << program.err();
+    EXPECT_NE(program.err().find(std::to_string(bound.port)), std::string::npos) << program.err();
 }
 
 }  // namespace

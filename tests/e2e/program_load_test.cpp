@@ -10,7 +10,6 @@
 #include <string>
 #include <thread>
 
-#include "settings/config_file.h"
 #include "support/http_client.h"
 #include "support/load_driver.h"
 #include "support/load_origin.h"
@@ -71,18 +70,11 @@ constexpr int kRequestsPerClient = 40;
 constexpr int kRequestsPerClient = 400;
 #endif
 
-std::string DataWithPort(uint16_t port) {
-    std::string data = DefaultConfigurationText();
-    const std::string from = ":KORV_PORT\r\n8080\r\n";
-    data.replace(data.find(from), from.size(), ":KORV_PORT\r\n" + std::to_string(port) + "\r\n");
-    return data;
-}
-
 TEST(ProgramLoad, FiftyClientsTwentyThousandRequestsThroughTheBuiltProgram) {
     TempDir dir;
     const uint16_t port = UnusedLoopbackPort();
     ASSERT_NE(port, 0);
-    WriteFile(dir.file("data"), DataWithPort(port));
+    WriteFile(dir.file("data"), DefaultDataWithPort(port));
     LoadOrigin origin;
     RunningProgram program(dir);
     const std::string started = "PORT::" + std::to_string(port);

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "engine/listener.h"
+#include "settings/config_file.h"
 
 namespace korvanel::testing {
 
@@ -93,6 +94,13 @@ uint16_t UnusedLoopbackPort() {
     Ipv4Endpoint local{0x7F000001, 0};
     if (!probe.Bind(local) || !probe.LocalEndpoint(local)) return 0;
     return local.port;
+}
+
+std::string DefaultDataWithPort(uint16_t port) {
+    std::string data = DefaultConfigurationText();
+    const std::string from = ":KORV_PORT\r\n8080\r\n";
+    data.replace(data.find(from), from.size(), ":KORV_PORT\r\n" + std::to_string(port) + "\r\n");
+    return data;
 }
 
 bool PollUntil(const std::function<bool()>& condition, int timeout_ms) {

@@ -60,6 +60,9 @@ ProcessCounts WaitForCounts(const ProcessCounts& baseline, int timeout_ms,
 // A port on 127.0.0.1 nothing listened on a moment ago.
 uint16_t UnusedLoopbackPort();
 
+// The text of a new `data` file, with `port` for the proxy's port.
+std::string DefaultDataWithPort(uint16_t port);
+
 bool PollUntil(const std::function<bool()>& condition, int timeout_ms);
 
 long long MillisecondsSince(std::chrono::steady_clock::time_point start);
