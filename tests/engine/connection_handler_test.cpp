@@ -199,7 +199,7 @@ TEST_F(Handler, RelaysAChunkedRequestBody) {
 
 TEST_F(Handler, FailuresBeforeTheAnswerGetTheErrorPage) {
     AnswerWith("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n");
-    uint16_t closed_port = testing::FreeLoopbackPort();
+    uint16_t closed_port = testing::UnusedLoopbackPort();
     const std::string own = std::to_string(proxy_port);
     struct Case {
         std::string request;

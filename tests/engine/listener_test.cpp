@@ -11,6 +11,7 @@
 #include "engine/listener_test_support.h"
 #include "engine/server_control.h"
 #include "logging/logger.h"
+#include "support/loopback.h"
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"
 
@@ -25,7 +26,7 @@ class Listener : public ::testing::Test {
   protected:
     Listener() : rt(front, dir.path()) {
         ApplyNewFileDefaults(rt.settings);
-        port = testing::FreeLoopbackPort();
+        port = testing::UnusedLoopbackPort();
         rt.settings.port = std::to_string(port);
     }
     ~Listener() override {

@@ -5,14 +5,6 @@
 
 namespace korvanel::testing {
 
-uint16_t FreeLoopbackPort() {
-    SocketRegistry registry;
-    Socket probe = Socket::OpenTcp(registry);
-    Ipv4Endpoint local{kLoopback, 0};
-    if (!probe.Bind(local) || !probe.LocalEndpoint(local)) return 0;
-    return local.port;
-}
-
 Socket ConnectFrom(SocketRegistry& registry, uint32_t source, uint16_t port) {
     Socket client = Socket::OpenTcp(registry);
     if (!client.valid()) return Socket();

@@ -13,9 +13,6 @@ namespace korvanel::testing {
 inline constexpr uint32_t kLoopback = 0x7F000001;   // 127.0.0.1
 inline constexpr uint32_t kLoopback2 = 0x7F000002;  // 127.0.0.2
 
-// A port on 127.0.0.1 that nothing listened on a moment ago.
-uint16_t FreeLoopbackPort();
-
 // A client connected to 127.0.0.1:`port` from `source` (any port). Invalid when the
 // connection did not complete within three seconds (a full listen queue drops the first
 // attempt; the retry comes after a second). Registered in `registry`, which should not

@@ -17,7 +17,7 @@ class ProxyFixture : public EngineFixture {
     ProxyFixture() {
         ApplyNewFileDefaults(rt.settings);
         rt.settings.access_log = "0";
-        proxy_port = FreeLoopbackPort();
+        proxy_port = UnusedLoopbackPort();
         rt.settings.port = std::to_string(proxy_port);
     }
     ~ProxyFixture() {

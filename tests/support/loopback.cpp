@@ -1,6 +1,7 @@
 #include "support/loopback.h"
 
 #include <chrono>
+#include <random>
 
 namespace korvanel::testing {
 
@@ -49,6 +50,19 @@ Socket AcceptOne(Socket& listener) {
         listener.WaitReadable(LeftMs(deadline));
     }
     return Socket();
+}
+
+uint16_t UnusedLoopbackPort() {
+    constexpr int kFirst = 20000;
+    constexpr int kCount = 12000;  // up to 31999; the ephemeral ports start at 32768
+    std::mt19937 random(std::random_device{}());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const auto port = static_cast<uint16_t>(kFirst + random() % kCount);
+        SocketRegistry registry;
+        Socket probe = Socket::OpenTcp(registry);
+        if (probe.Bind(Ipv4Endpoint{kLoopback, port})) return port;
+    }
+    return 0;
 }
 
 SocketPair MakePair(SocketRegistry& registry) {

@@ -15,6 +15,11 @@
 
 namespace korvanel::testing {
 
+// A port on 127.0.0.1 nothing is bound to right now, for a listener that a test starts
+// later. Picked below the kernel's ephemeral ports, so that no connect or bind to port 0
+// in the meantime (this test's or another's) can be handed it. 0 when none was found.
+uint16_t UnusedLoopbackPort();
+
 // A listening socket on 127.0.0.1 with a kernel-chosen port.
 Socket ListenLoopback(SocketRegistry& registry, uint16_t& port);
 

@@ -88,14 +88,6 @@ ProcessCounts WaitForCounts(const ProcessCounts& baseline, int timeout_ms,
     return now;
 }
 
-uint16_t UnusedLoopbackPort() {
-    SocketRegistry registry;
-    Socket probe = Socket::OpenTcp(registry);
-    Ipv4Endpoint local{0x7F000001, 0};
-    if (!probe.Bind(local) || !probe.LocalEndpoint(local)) return 0;
-    return local.port;
-}
-
 std::string DefaultDataWithPort(uint16_t port) {
     std::string data = DefaultConfigurationText();
     const std::string from = ":KORV_PORT\r\n8080\r\n";

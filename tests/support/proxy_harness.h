@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/runtime.h"
+#include "support/loopback.h"
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"
 
@@ -56,9 +57,6 @@ ProcessCounts BaselineCounts();
 // threads take a moment to go). Returns the last counts seen.
 ProcessCounts WaitForCounts(const ProcessCounts& baseline, int timeout_ms,
                             const std::string& proc_dir = "/proc/self");
-
-// A port on 127.0.0.1 nothing listened on a moment ago.
-uint16_t UnusedLoopbackPort();
 
 // The text of a new `data` file, with `port` for the proxy's port.
 std::string DefaultDataWithPort(uint16_t port);
