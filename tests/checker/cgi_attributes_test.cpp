@@ -10,6 +10,7 @@
 #include "checker/check_answer.h"
 #include "checker/checker_fixture.h"
 #include "checker/scripted_server.h"
+#include "support/loopback.h"
 
 namespace korvanel {
 namespace {
@@ -86,7 +87,7 @@ TEST_F(CgiAttributes, EachAnswerGivesItsResult) {
 }
 
 TEST_F(CgiAttributes, ConnectionFailuresTimeOutsAndStops) {
-    EXPECT_EQ(Query("http://127.0.0.1:" + std::to_string(testing::ClosedPort()) + "/x"),
+    EXPECT_EQ(Query("http://127.0.0.1:" + std::to_string(testing::UnusedLoopbackPort()) + "/x"),
               Result::kConnectFailed);
     // A silent server: the head never comes.
     EXPECT_EQ(QueryScripted(testing::AnswerAfter(600, "")), Result::kExchangeFailed);

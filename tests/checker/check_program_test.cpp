@@ -11,6 +11,7 @@
 #include "checker/net_namespace.h"
 #include "checker/scripted_server.h"
 #include "settings/config_file.h"
+#include "support/loopback.h"
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"
 
@@ -82,7 +83,7 @@ TEST_F(CheckProgram, WritesTheVerdictsIntoData) {
     ScriptedServer revealing(Answer(Page("HTTP/1.0 200 OK", "", kBanner + " 203.0.113.5", 100)));
     WriteData("http://" + cgi.address() + "/dizu8d.cgi",
               {anonymous.address(), revealing.address(),
-               "127.0.0.1:" + std::to_string(testing::ClosedPort())});
+               "127.0.0.1:" + std::to_string(testing::UnusedLoopbackPort())});
 
     EXPECT_EQ(Wait(Start()), 0) << Output();
     EXPECT_EQ(KindsInData(), (std::vector<std::string>{"9", "6", "3"}));

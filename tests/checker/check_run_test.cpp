@@ -13,6 +13,7 @@
 #include "checker/proxy_check.h"
 #include "checker/scripted_server.h"
 #include "settings/settings.h"
+#include "support/loopback.h"
 #include "texts.h"
 
 namespace korvanel {
@@ -127,7 +128,7 @@ TEST_F(CheckRun, TwentyProxiesAtMostEightAtATime) {
             "1");
     }
     for (int i = 0; i < 6; ++i) {
-        AddProxy("127.0.0.1:" + std::to_string(testing::ClosedPort()));
+        AddProxy("127.0.0.1:" + std::to_string(testing::UnusedLoopbackPort()));
         expected.push_back("3");
     }
     AddProxy("no-port-here");

@@ -8,6 +8,7 @@
 #include "checker/checker_fixture.h"
 #include "checker/scripted_server.h"
 #include "settings/list_rows.h"
+#include "support/loopback.h"
 
 namespace korvanel {
 namespace {
@@ -118,7 +119,7 @@ TEST_F(ProxyCheck, AnAnsweringProxyGetsItsSpeedTheOthersZero) {
     ProxyEntry answered = CheckScripted(Answer(Page("HTTP/1.0 200 OK", "", kBanner, 100)));
     EXPECT_EQ(answered.kind.view(), proxy_kind::kAnonymous);
     EXPECT_EQ(answered.speed.view(), "7");
-    ProxyEntry dead = Check("127.0.0.1:" + std::to_string(testing::ClosedPort()));
+    ProxyEntry dead = Check("127.0.0.1:" + std::to_string(testing::UnusedLoopbackPort()));
     EXPECT_EQ(dead.kind.view(), proxy_kind::kDead);
     EXPECT_EQ(dead.speed.view(), "0");
     // An address without ":" has neither host nor port.
@@ -164,7 +165,7 @@ TEST_F(ProxyCheck, ARowRemovedDuringTheCheckIsNotWritten) {
 
 TEST_F(ProxyCheck, EveryOutcomeCountsAndReportsProgress) {
     Check("127.0.0.1");
-    Check("127.0.0.1:" + std::to_string(testing::ClosedPort()));
+    Check("127.0.0.1:" + std::to_string(testing::UnusedLoopbackPort()));
     EXPECT_EQ(progress, 2);
     EXPECT_EQ(front.steps, 2);
     EXPECT_EQ(front.check_line(5), "2 / 3 処理中");

@@ -17,6 +17,7 @@
 #include "checker/scripted_server.h"
 #include "platform/socket.h"
 #include "settings/config_file.h"
+#include "support/loopback.h"
 #include "support/temp_dir.h"
 
 namespace korvanel {
@@ -113,7 +114,7 @@ TEST_F(RealProxies, SquidRevealsTinyproxyAndKorvanelDoNot) {
     rt.settings.checkproxyaddress = "http://127.0.0.1:" + cgi_port + "/dizu8d.cgi";
     AddProxy("10.77.0.1:13128");
     AddProxy("10.77.0.1:18888");
-    AddProxy("10.77.0.1:" + std::to_string(testing::ClosedPort()));
+    AddProxy("10.77.0.1:" + std::to_string(testing::UnusedLoopbackPort()));
     AddProxy("10.77.0.1:18080");
     rt.check_stopped = 1;
     CheckLimits real = kCheckLimits;

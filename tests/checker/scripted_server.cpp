@@ -128,13 +128,6 @@ ScriptedServer::Script HoldUntilClosed(int max_ms) {
     };
 }
 
-int ClosedPort() {
-    int port = 0;
-    int fd = Listen(port);
-    ::close(fd);
-    return port;
-}
-
 std::string Page(const std::string& status, const std::string& headers, const std::string& content,
                  std::size_t body_size, bool with_length) {
     std::string body = content;

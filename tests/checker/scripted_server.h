@@ -60,9 +60,6 @@ ScriptedServer::Script AnswerAfter(int ms, std::string bytes);
 // A script that says nothing until the peer closes (or `max_ms` have passed).
 ScriptedServer::Script HoldUntilClosed(int max_ms);
 
-// A port on 127.0.0.1 on which nothing listens (refused at once).
-int ClosedPort();
-
 // A checker-style page: head with the given extra header lines, a text/html body of
 // exactly `body_size` bytes that holds `content` (the banner, say), padded with '.'.
 std::string Page(const std::string& status, const std::string& headers, const std::string& content,
