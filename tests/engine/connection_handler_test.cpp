@@ -71,7 +71,7 @@ TEST_F(Handler, RelaysAnAnswerByLengthAndKeepsTheConnectionForTheNextRequest) {
     EXPECT_TRUE(seen.At(0).starts_with("GET /page?x=0 HTTP/1.1\r\n")) << seen.At(0);
     EXPECT_TRUE(seen.At(1).starts_with("GET /page?x=1 HTTP/1.1\r\n")) << seen.At(1);
     client.Close();
-    ASSERT_TRUE(testing::WaitUntil(
+    ASSERT_TRUE(testing::PollUntil(
         [&] {
             ConnectionCounters c = testing::CountersOf(rt);
             return c.active == 0 && c.keep_alive_active == 0;

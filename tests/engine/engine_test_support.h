@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "app/runtime.h"
+#include "support/loopback.h"
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"
 
@@ -22,10 +23,5 @@ struct EngineFixture {
     Runtime rt;
 };
 
-inline long long ElapsedMs(std::chrono::steady_clock::time_point since) {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
-                                                                 since)
-        .count();
-}
 
 }  // namespace korvanel::testing

@@ -20,7 +20,7 @@ namespace {
 
 using testing::ClosedByPeer;
 using testing::CountersOf;
-using testing::WaitUntil;
+using testing::PollUntil;
 
 class Listener : public ::testing::Test {
   protected:
@@ -39,7 +39,7 @@ class Listener : public ::testing::Test {
         int result = StartServer(rt, limits);
         if (result == 1) {
             EXPECT_TRUE(
-                WaitUntil([&] { return front.label(Label::kServerState) == "作動中"; }, 1000));
+                PollUntil([&] { return front.label(Label::kServerState) == "作動中"; }, 1000));
         }
         return result;
     }
@@ -56,7 +56,7 @@ class Listener : public ::testing::Test {
             held.push_back(testing::Connect(clients, port));
             ASSERT_TRUE(held.back().valid());
         }
-        ASSERT_TRUE(WaitUntil([&] { return CountersOf(rt).active == before + count; }, 2000));
+        ASSERT_TRUE(PollUntil([&] { return CountersOf(rt).active == before + count; }, 2000));
     }
 
     testing::TempDir dir;
@@ -98,7 +98,7 @@ TEST_F(Listener, AdmittedClientReachesTheIpLogFileWithinASecond) {
     ASSERT_TRUE(StartLogger(rt, logger));
     ASSERT_EQ(Start(), 1);
     HoldClients(1);
-    EXPECT_TRUE(WaitUntil(
+    EXPECT_TRUE(PollUntil(
         [&] {
             return testing::ReadFile(rt.PathOf("ip_log")).find("127.0.0.1を許可\r\n") !=
                    std::string::npos;
@@ -148,7 +148,7 @@ TEST_F(Listener, PassiveModeBlocksClientsOutsideTheRange) {
     Socket outsider = testing::ConnectFrom(clients, testing::kLoopback2, port);
     ASSERT_TRUE(outsider.valid());
     EXPECT_TRUE(ClosedByPeer(outsider, 1000));
-    EXPECT_TRUE(WaitUntil([&] { return CountersOf(rt).blocked == 1; }, 1000));
+    EXPECT_TRUE(PollUntil([&] { return CountersOf(rt).blocked == 1; }, 1000));
     EXPECT_NE(testing::IpLogOf(rt).find("127.0.0.2をブロックし切断"), std::string::npos);
     EXPECT_EQ(CountersOf(rt).active, 0);
 
@@ -165,7 +165,7 @@ TEST_F(Listener, AtMostSixtyActiveConnections) {
     EXPECT_EQ(CountersOf(rt).served, 60);
 
     held[7].Close();
-    ASSERT_TRUE(WaitUntil([&] { return CountersOf(rt).active == 59; }, 1000));
+    ASSERT_TRUE(PollUntil([&] { return CountersOf(rt).active == 59; }, 1000));
     HoldClients(1);
     EXPECT_EQ(CountersOf(rt).served, 61);
 }
@@ -210,7 +210,7 @@ TEST_F(Listener, FullHandlerTableWaitsThenGivesUp) {
     Socket next = testing::Connect(clients, port);
     ASSERT_TRUE(next.valid());
     held[0].Close();
-    EXPECT_TRUE(WaitUntil([&] { return CountersOf(rt).served == 61; }, 1000));
+    EXPECT_TRUE(PollUntil([&] { return CountersOf(rt).served == 61; }, 1000));
     EXPECT_FALSE(ClosedByPeer(next, 100));
 }
 

@@ -30,15 +30,6 @@ bool ClosedByPeer(Socket& client, int timeout_ms) {
     return got.status == IoStatus::kPeerClosed || got.status == IoStatus::kError;
 }
 
-bool WaitUntil(const std::function<bool()>& condition, int timeout_ms) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
-}
-
 ConnectionCounters CountersOf(Runtime& rt) {
     Hold hold(rt.locks.counter);
     return rt.server.counters;

@@ -23,9 +23,6 @@ Socket Connect(SocketRegistry& registry, uint16_t port);
 // True when the peer closed (or reset) the connection within `timeout_ms`.
 bool ClosedByPeer(Socket& client, int timeout_ms);
 
-// Polls `condition` every few milliseconds until it holds or `timeout_ms` has passed.
-bool WaitUntil(const std::function<bool()>& condition, int timeout_ms);
-
 // The runtime's counters and IP log buffer, read under their locks.
 ConnectionCounters CountersOf(Runtime& rt);
 std::string IpLogOf(Runtime& rt);

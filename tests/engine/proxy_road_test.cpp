@@ -193,7 +193,7 @@ TEST_F(ProxyRoad, IdleClientsMeetTheHeadTimeOuts) {
     Socket silent = Client();
     auto start = Steady::now();
     std::string page = ReadToClose(silent, nullptr, 5000);
-    EXPECT_LT(testing::ElapsedMs(start), 3000);
+    EXPECT_LT(testing::MillisecondsSince(start), 3000);
     EXPECT_NE(page.find(text::kTimeout), std::string::npos) << page;
 
     // A kept connection waits for its next request with the other time-out.
@@ -206,7 +206,7 @@ TEST_F(ProxyRoad, IdleClientsMeetTheHeadTimeOuts) {
     bool closed = false;
     ReadToClose(kept, &closed, 5000);
     EXPECT_TRUE(closed);
-    EXPECT_LT(testing::ElapsedMs(start), 3000);
+    EXPECT_LT(testing::MillisecondsSince(start), 3000);
 }
 
 TEST_F(ProxyRoad, TheAccessLogMarksHowRequestsEnded) {
@@ -221,7 +221,7 @@ TEST_F(ProxyRoad, TheAccessLogMarksHowRequestsEnded) {
     ReadToClose(served);
     // The handler of the client that left may still be on its way: wait for its line.
     std::string log;
-    EXPECT_TRUE(testing::WaitUntil(
+    EXPECT_TRUE(testing::PollUntil(
         [&] {
             log = AccessLog();
             return log.find("E127.0.0.1") != std::string::npos &&
@@ -240,11 +240,11 @@ TEST_F(ProxyRoad, AStopReleasesAHandlerWaitingForTheServer) {
     ASSERT_TRUE(Start());
     Socket client = Client();
     WriteAll(client, Get());
-    ASSERT_TRUE(testing::WaitUntil([&] { return origin->accepted() == 1; }, 3000));
+    ASSERT_TRUE(testing::PollUntil([&] { return origin->accepted() == 1; }, 3000));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     auto start = Steady::now();
     EXPECT_EQ(StopServer(rt), 1);
-    EXPECT_LT(testing::ElapsedMs(start), 5000);
+    EXPECT_LT(testing::MillisecondsSince(start), 5000);
     EXPECT_EQ(rt.sockets.Count(), 0u);
     bool closed = false;
     ReadToClose(client, &closed, 2000);

@@ -12,7 +12,7 @@
 namespace korvanel {
 namespace {
 
-using testing::ElapsedMs;
+using testing::MillisecondsSince;
 using testing::EngineFixture;
 using testing::MakePair;
 using testing::SocketPair;
@@ -82,8 +82,8 @@ TEST_F(SocketIo, HeadThatDoesNotCompleteInTimeIsATimeOut) {
     WriteAll(pair.far, "GET / HTTP/1.1\r\n");
     auto start = Steady::now();
     EXPECT_EQ(ReadHead(rt, pair.near, head, count, terminator, error, "client", 300), -1);
-    EXPECT_GE(ElapsedMs(start), 290);
-    EXPECT_LT(ElapsedMs(start), 3000);
+    EXPECT_GE(MillisecondsSince(start), 290);
+    EXPECT_LT(MillisecondsSince(start), 3000);
     EXPECT_EQ(error.view(), std::string(text::kTimeout) + "\n");
 }
 
@@ -153,8 +153,8 @@ TEST_F(SocketIo, SendToAPeerThatStopsReadingGivesUpAfterItsSteps) {
     auto start = Steady::now();
     EXPECT_EQ(SendAll(rt, pair.near, flood.data(), static_cast<long>(flood.size())), 0);
     // 11 steps of 20 ms: the 11th timed-out step gives up.
-    EXPECT_GE(ElapsedMs(start), 200);
-    EXPECT_LT(ElapsedMs(start), 3000);
+    EXPECT_GE(MillisecondsSince(start), 200);
+    EXPECT_LT(MillisecondsSince(start), 3000);
     EXPECT_EQ(SendCounted(rt, pair.near, flood.data(), static_cast<long>(flood.size())), 0);
 }
 
@@ -169,7 +169,7 @@ TEST_F(SocketIo, SendGivesUpOnAStopRequestAndOnARevokedSocket) {
     }
     auto start = Steady::now();
     EXPECT_EQ(SendAll(rt, pair.near, flood.data(), static_cast<long>(flood.size())), 0);
-    EXPECT_LT(ElapsedMs(start), 1000);
+    EXPECT_LT(MillisecondsSince(start), 1000);
 
     std::thread stopper([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));

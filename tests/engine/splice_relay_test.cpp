@@ -20,7 +20,7 @@ using testing::ReadCount;
 using testing::ReadToClose;
 using testing::WriteAll;
 using Steady = std::chrono::steady_clock;
-using testing::ElapsedMs;
+using testing::MillisecondsSince;
 
 class SpliceRelay : public BodyRelay {
   protected:
@@ -81,7 +81,7 @@ TEST_F(SpliceRelay, AClientThatStopsReadingIsGivenUpAfterTheSendSteps) {
     auto start = Steady::now();
     EXPECT_EQ(UntilClose(0), -1);
     EXPECT_EQ(error.view(), std::string(text::kClientSendError) + "\n");
-    EXPECT_LT(ElapsedMs(start), 5000);
+    EXPECT_LT(MillisecondsSince(start), 5000);
     upstream.near.Close();
     server.join();
 }
@@ -102,7 +102,7 @@ TEST_P(SpliceRelayStop, CleanUpReleasesARelayWaitingForTheServer) {
     long long remaining = 10 * 1024 * 1024;
     auto start = Steady::now();
     EXPECT_EQ(by_length ? Length(0, remaining) : UntilClose(0), -9);
-    EXPECT_LT(ElapsedMs(start), 5000);
+    EXPECT_LT(MillisecondsSince(start), 5000);
     reader.join();
     server.join();
     EXPECT_TRUE(got == first);

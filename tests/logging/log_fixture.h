@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "app/runtime.h"
+#include "support/loopback.h"
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"
 
@@ -40,15 +41,5 @@ class LogTest : public ::testing::Test {
     RecordingFrontEnd front;
     Runtime rt{front, dir.path()};
 };
-
-// Polls `done` until it holds or five seconds have passed.
-inline bool WaitUntil(const std::function<bool()>& done) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
 
 }  // namespace korvanel::testing

@@ -14,7 +14,7 @@ namespace {
 TEST_F(LogTest, LoggerShowsCountersAndByteTotalsAsTheyChange) {
     std::thread logger;
     ASSERT_TRUE(StartLogger(rt, logger));
-    EXPECT_TRUE(WaitUntil([&] { return front.label(Label::kServedConnections) == "0"; }));
+    EXPECT_TRUE(PollUntil([&] { return front.label(Label::kServedConnections) == "0"; }));
     EXPECT_EQ(front.label(Label::kBytesReceived), "0 Byte");
     EXPECT_EQ(front.label(Label::kBytesSent), "0 Byte");
     EXPECT_EQ(front.label(Label::kActiveConnections), "0");
@@ -27,8 +27,8 @@ TEST_F(LogTest, LoggerShowsCountersAndByteTotalsAsTheyChange) {
     }
     AddBytesSent(rt, 5000000000LL);  // past 32 bits
     AddBytesReceived(rt, 12);
-    EXPECT_TRUE(WaitUntil([&] { return front.label(Label::kBytesSent) == "5000000000 Byte"; }));
-    EXPECT_TRUE(WaitUntil([&] { return front.label(Label::kServedConnections) == "2"; }));
+    EXPECT_TRUE(PollUntil([&] { return front.label(Label::kBytesSent) == "5000000000 Byte"; }));
+    EXPECT_TRUE(PollUntil([&] { return front.label(Label::kServedConnections) == "2"; }));
     EXPECT_EQ(front.label(Label::kActiveConnections), "1");
     EXPECT_EQ(front.label(Label::kKeepAliveConnections), "1");
     EXPECT_EQ(front.label(Label::kBlockedClients), "3");
@@ -44,8 +44,8 @@ TEST_F(LogTest, LoggerFlushesEveryLogAndEndsWithinACycleOfTheStop) {
     ASSERT_TRUE(StartLogger(rt, logger));
     LogAccess(rt, "c", "h", "n", "80", "GET / HTTP/1.1\r\n", "HTTP/1.1 200 OK\r\n", "\r\n\r\n");
     LogSendHeaders(rt, "GET / HTTP/1.1\r\n", "\r\n");
-    EXPECT_TRUE(WaitUntil([&] { return !front.pane(Pane::kAccess).empty(); }));
-    EXPECT_TRUE(WaitUntil([&] { return !front.pane(Pane::kSendHeaders).empty(); }));
+    EXPECT_TRUE(PollUntil([&] { return !front.pane(Pane::kAccess).empty(); }));
+    EXPECT_TRUE(PollUntil([&] { return !front.pane(Pane::kSendHeaders).empty(); }));
 
     LogIp(rt, "10.0.0.2", "を許可");  // made just before the stop: still written
     auto asked = std::chrono::steady_clock::now();
@@ -71,7 +71,7 @@ TEST_F(LogTest, LoggerCyclesEveryQuarterSecond) {
             rt.server.counters.blocked = value;
         }
         std::string shown = std::to_string(value);
-        if (WaitUntil([&] { return front.label(Label::kBlockedClients) == shown; })) ++cycles;
+        if (PollUntil([&] { return front.label(Label::kBlockedClients) == shown; })) ++cycles;
         ++value;
     }
     StopLogger(rt);

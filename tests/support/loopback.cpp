@@ -52,6 +52,21 @@ Socket AcceptOne(Socket& listener) {
     return Socket();
 }
 
+bool PollUntil(const std::function<bool()>& condition, int timeout_ms) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+long long MillisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
+}
+
 uint16_t UnusedLoopbackPort() {
     constexpr int kFirst = 20000;
     constexpr int kCount = 12000;  // up to 31999; the ephemeral ports start at 32768

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -14,6 +15,11 @@
 #include "platform/socket.h"
 
 namespace korvanel::testing {
+
+// Polls `condition` every few milliseconds until it holds or `timeout_ms` has passed.
+bool PollUntil(const std::function<bool()>& condition, int timeout_ms = 5000);
+
+long long MillisecondsSince(std::chrono::steady_clock::time_point start);
 
 // A port on 127.0.0.1 nothing is bound to right now, for a listener that a test starts
 // later. Picked below the kernel's ephemeral ports, so that no connect or bind to port 0

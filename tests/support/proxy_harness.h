@@ -61,8 +61,4 @@ ProcessCounts WaitForCounts(const ProcessCounts& baseline, int timeout_ms,
 // The text of a new `data` file, with `port` for the proxy's port.
 std::string DefaultDataWithPort(uint16_t port);
 
-bool PollUntil(const std::function<bool()>& condition, int timeout_ms);
-
-long long MillisecondsSince(std::chrono::steady_clock::time_point start);
-
 }  // namespace korvanel::testing
