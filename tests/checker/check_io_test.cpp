@@ -15,14 +15,20 @@ using testing::ScriptedServer;
 
 class CheckIo : public testing::CheckerTest {
   protected:
-    // Connects to a server answering with `script` and reads the head.
-    long ReceiveHead(ScriptedServer::Script script, CheckHead& head) {
-        ScriptedServer server(std::move(script));
+    // A checker connection to `server` through `with`.
+    static Socket ConnectTo(CheckContext& with, ScriptedServer& server) {
         Socket socket;
         NumericHost numeric;
         std::string port = std::to_string(server.port());
-        EXPECT_EQ(CheckConnect(context, "127.0.0.1", port.c_str(), socket, numeric), kConnected);
+        EXPECT_EQ(CheckConnect(with, "127.0.0.1", port.c_str(), socket, numeric), kConnected);
         EXPECT_EQ(numeric.view(), "127.0.0.1");
+        return socket;
+    }
+
+    // Connects to a server answering with `script` and reads the head.
+    long ReceiveHead(ScriptedServer::Script script, CheckHead& head) {
+        ScriptedServer server(std::move(script));
+        Socket socket = ConnectTo(context, server);
         const char request[] = "GET / HTTP/1.0\r\n\r\n";
         EXPECT_EQ(CheckSendAll(context, socket, request, sizeof request - 1),
                   static_cast<long>(sizeof request - 1));
@@ -89,10 +95,8 @@ TEST_F(CheckIo, RefusesHeadsItCannotRead) {
 TEST_F(CheckIo, ASilentServerTimesOutAfterEightyOneRealSlices) {
     CheckContext real{rt, sockets, kCheckLimits};
     ScriptedServer server(testing::HoldUntilClosed(30000));
-    Socket socket;
-    NumericHost numeric;
-    std::string port = std::to_string(server.port());
-    ASSERT_EQ(CheckConnect(real, "127.0.0.1", port.c_str(), socket, numeric), kConnected);
+    Socket socket = ConnectTo(real, server);
+    ASSERT_TRUE(socket.valid());
     auto head = std::make_unique<CheckHead>();
     auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(CheckReceiveHead(real, socket, *head), kCheckTimedOut);
@@ -104,10 +108,8 @@ TEST_F(CheckIo, ASilentServerTimesOutAfterEightyOneRealSlices) {
 TEST_F(CheckIo, AStopIsNoticedWithinASliceOrTwo) {
     CheckContext real{rt, sockets, kCheckLimits};
     ScriptedServer server(testing::HoldUntilClosed(5000));
-    Socket socket;
-    NumericHost numeric;
-    std::string port = std::to_string(server.port());
-    ASSERT_EQ(CheckConnect(real, "127.0.0.1", port.c_str(), socket, numeric), kConnected);
+    Socket socket = ConnectTo(real, server);
+    ASSERT_TRUE(socket.valid());
     std::thread stopper([this] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         RequestStop();

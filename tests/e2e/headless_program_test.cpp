@@ -1,14 +1,13 @@
 // The built program, run headless in a fresh directory.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <string>
 #include <thread>
 
 #include "platform/socket.h"
+#include "support/built_program.h"
 #include "support/proxy_harness.h"
 #include "support/temp_dir.h"
 #include "texts.h"
@@ -16,6 +15,7 @@
 namespace korvanel {
 namespace {
 
+using testing::BuiltProgram;
 using testing::DefaultDataWithPort;
 using testing::ReadFile;
 using testing::TempDir;
@@ -41,64 +41,10 @@ bool DefaultPortFree() {
     return probe.Bind(Ipv4Endpoint{kLoopback, kDefaultPort});
 }
 
-class Program {
-  public:
-    explicit Program(const TempDir& dir) : dir_(dir) {
-        pid_ = fork();
-        if (pid_ == 0) {
-            if (chdir(dir.path().c_str()) != 0) _exit(127);
-            FILE* out = freopen("stdout.txt", "w", stdout);
-            FILE* err = freopen("stderr.txt", "w", stderr);
-            if (!out || !err) _exit(127);
-            execl(KORVANEL_BINARY_DIR "/korvanel", "korvanel", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    ~Program() {
-        if (pid_ > 0 && !exited_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-
-    std::string out() const { return ReadFile(dir_.file("stdout.txt")); }
-    std::string err() const { return ReadFile(dir_.file("stderr.txt")); }
-
-    // Exit status, or -1 when the program has not ended within `timeout_ms`.
-    int WaitExit(int timeout_ms) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-        while (std::chrono::steady_clock::now() < deadline) {
-            int status = 0;
-            if (waitpid(pid_, &status, WNOHANG) == pid_) {
-                exited_ = true;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return -1;
-    }
-
-    bool WaitOutput(const std::string& text, int timeout_ms) {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-        while (out().find(text) == std::string::npos) {
-            if (std::chrono::steady_clock::now() >= deadline) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return true;
-    }
-
-    void Signal(int number) { kill(pid_, number); }
-
-  private:
-    const TempDir& dir_;
-    pid_t pid_ = -1;
-    bool exited_ = false;
-};
-
 TEST(HeadlessProgram, ServesOnTheDefaultPortAndStopsOnSigint) {
     if (!DefaultPortFree()) GTEST_SKIP() << "127.0.0.1:8080 is in use";
     TempDir dir;
-    Program program(dir);
+    BuiltProgram program(dir, "korvanel");
     ASSERT_TRUE(program.WaitOutput("サーバを開始しました PORT::8080", 3000)) << program.err();
 
     SocketRegistry registry;
@@ -129,7 +75,7 @@ TEST(HeadlessProgram, ListensOnThePortOfData) {
     uint16_t port = UnusedLoopbackPort();
     ASSERT_NE(port, 0);
     WriteFile(dir.file("data"), DefaultDataWithPort(port));
-    Program program(dir);
+    BuiltProgram program(dir, "korvanel");
     ASSERT_TRUE(program.WaitOutput("PORT::" + std::to_string(port), 3000)) << program.err();
     program.Signal(SIGTERM);
     EXPECT_EQ(program.WaitExit(3000), 0);
@@ -141,7 +87,7 @@ TEST(HeadlessProgram, RejectedDataEndsWithTheReadErrorAndIsLeftAlone) {
     TempDir dir;
     std::string damaged = DefaultDataWithPort(1024);  // below the lowest port
     WriteFile(dir.file("data"), damaged);
-    Program program(dir);
+    BuiltProgram program(dir, "korvanel");
     EXPECT_EQ(program.WaitExit(3000), 1);
     EXPECT_NE(program.err().find(text::kReadErrorTitle), std::string::npos) << program.err();
     EXPECT_NE(program.err().find("dataの読み込みに失敗しました"), std::string::npos);
@@ -155,7 +101,7 @@ TEST(HeadlessProgram, SigtermStopsToo) {
     uint16_t port = UnusedLoopbackPort();
     ASSERT_NE(port, 0);
     WriteFile(dir.file("data"), DefaultDataWithPort(port));
-    Program program(dir);
+    BuiltProgram program(dir, "korvanel");
     ASSERT_TRUE(program.WaitOutput("PORT::" + std::to_string(port), 3000)) << program.err();
     program.Signal(SIGTERM);
     EXPECT_EQ(program.WaitExit(kStopLimitMs), 0);
@@ -169,7 +115,7 @@ TEST(HeadlessProgram, PortInUseExitsOneNamingThePort) {
                 taken.LocalEndpoint(bound));
     TempDir dir;
     WriteFile(dir.file("data"), DefaultDataWithPort(bound.port));
-    Program program(dir);
+    BuiltProgram program(dir, "korvanel");
     EXPECT_EQ(program.WaitExit(3000), 1);
     EXPECT_NE(program.err().find(std::to_string(bound.port)), std::string::npos) << program.err();
 }

@@ -1,15 +1,13 @@
 // The built program under load: fifty clients, twenty thousand requests through `build/korvanel`
 // started in a fresh directory, then a stop by signal; the program holds no more descriptors or
 // threads after the load than before it.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <string>
 #include <thread>
 
+#include "support/built_program.h"
 #include "support/http_client.h"
 #include "support/load_driver.h"
 #include "support/load_origin.h"
@@ -18,50 +16,6 @@
 
 namespace korvanel::testing {
 namespace {
-
-// The program running in `dir`, its output in stdout.txt and stderr.txt there.
-class RunningProgram {
-  public:
-    explicit RunningProgram(const TempDir& dir) {
-        pid_ = fork();
-        if (pid_ == 0) {
-            // Only calls that are safe between fork and exec in a threaded process.
-            int out =
-                open((dir.path() + "/stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            int err =
-                open((dir.path() + "/stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (out < 0 || err < 0 || chdir(dir.path().c_str()) != 0) _exit(127);
-            dup2(out, 1);
-            dup2(err, 2);
-            close(out);
-            close(err);
-            execl(KORVANEL_BINARY_DIR "/korvanel", "korvanel", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-    }
-    ~RunningProgram() {
-        if (pid_ > 0 && !exited_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-
-    std::string proc() const { return "/proc/" + std::to_string(pid_); }
-    void Signal(int number) { kill(pid_, number); }
-
-    // Exit status, or -1 when the program has not ended within `timeout_ms`.
-    int WaitExit(int timeout_ms) {
-        int status = 0;
-        bool ended = PollUntil([&] { return waitpid(pid_, &status, WNOHANG) == pid_; }, timeout_ms);
-        if (!ended) return -1;
-        exited_ = true;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-
-  private:
-    pid_t pid_ = -1;
-    bool exited_ = false;
-};
 
 // A sanitized build is many times slower: it takes a tenth of the requests.
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
@@ -76,7 +30,7 @@ TEST(ProgramLoad, FiftyClientsTwentyThousandRequestsThroughTheBuiltProgram) {
     ASSERT_NE(port, 0);
     WriteFile(dir.file("data"), DefaultDataWithPort(port));
     LoadOrigin origin;
-    RunningProgram program(dir);
+    BuiltProgram program(dir, "korvanel");
     const std::string started = "PORT::" + std::to_string(port);
     ASSERT_TRUE(PollUntil(
         [&] { return ReadFile(dir.file("stdout.txt")).find(started) != std::string::npos; }, 5000))
