@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "fuzz_support.h"
 #include "settings/config_file.h"
 

@@ -16,8 +16,8 @@
 #include <thread>
 
 #include "app/headless_front_end.h"
-#include "app/message_dialog.h"
-#include "app/runtime.h"
+#include "runtime/message_dialog.h"
+#include "runtime/runtime.h"
 #include "checker/check_run.h"
 #include "settings/config_file.h"
 #include "texts.h"

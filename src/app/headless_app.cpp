@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "app/headless_front_end.h"
-#include "app/message_dialog.h"
-#include "app/runtime.h"
+#include "runtime/message_dialog.h"
+#include "runtime/runtime.h"
 #include "checker/check_run.h"
 #include "engine/listener.h"
 #include "logging/logger.h"

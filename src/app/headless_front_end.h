@@ -7,7 +7,7 @@
 #include <functional>
 #include <mutex>
 
-#include "app/front_end.h"
+#include "runtime/front_end.h"
 
 namespace korvanel {
 

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "browser/firefox_proxy.h"
 #include "browser/opera_proxy.h"
 #include "platform/thread.h"

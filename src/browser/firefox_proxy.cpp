@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "browser/browser_files.h"
 #include "browser/browser_processes.h"
 #include "browser/firefox_prefs.h"

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "browser/browser_files.h"
 #include "browser/browser_processes.h"
 #include "browser/opera_prefs.h"

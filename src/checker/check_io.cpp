@@ -5,7 +5,7 @@
 #include <string_view>
 #include <thread>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 
 namespace korvanel {
 

@@ -8,8 +8,8 @@
 #include <new>
 #include <string>
 
-#include "app/message_dialog.h"
-#include "app/runtime.h"
+#include "runtime/message_dialog.h"
+#include "runtime/runtime.h"
 #include "checker/cgi_attributes.h"
 #include "checker/check_io.h"
 #include "checker/check_request.h"

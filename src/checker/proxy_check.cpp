@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "checker/anonymity.h"
 #include "checker/check_answer.h"
 #include "checker/check_answer_storage.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "logging/log_producers.h"
 #include "platform/socket.h"
 #include "texts.h"

@@ -5,7 +5,7 @@
 #include <memory>
 #include <utility>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "engine/answer_body.h"
 #include "engine/body_relay.h"
 #include "engine/handler_endings.h"

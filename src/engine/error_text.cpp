@@ -3,7 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 
 namespace korvanel {
 

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "engine/error_page.h"
 #include "engine/error_page_send.h"
 #include "engine/server_control.h"

@@ -4,7 +4,7 @@
 #include <thread>
 #include <utility>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "engine/listener_accept.h"
 #include "platform/thread.h"
 #include "texts.h"

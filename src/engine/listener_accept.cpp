@@ -5,7 +5,7 @@
 #include <thread>
 #include <utility>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "engine/access_control.h"
 #include "engine/client_slot.h"
 #include "engine/listener_handler_table.h"

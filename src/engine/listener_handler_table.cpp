@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "engine/connection_handler.h"
 #include "platform/thread.h"
 

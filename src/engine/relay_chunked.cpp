@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "engine/chunk_decoder.h"
 #include "engine/server_control.h"
 #include "texts.h"

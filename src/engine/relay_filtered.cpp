@@ -2,7 +2,7 @@
 // body by length or until close, and a chunked body.
 #include <algorithm>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "engine/chunk_decoder.h"
 #include "engine/server_control.h"
 #include "texts.h"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "engine/body_relay.h"
 #include "engine/server_control.h"
 #include "engine/socket_io.h"

@@ -1,6 +1,6 @@
 #include "engine/server_control.h"
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 
 namespace korvanel {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "engine/server_control.h"
 #include "platform/socket.h"
 #include "platform/splice_pipe.h"

@@ -1,6 +1,6 @@
 #include "engine/tag_filter_step.h"
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "texts.h"
 
 namespace korvanel {

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "engine/engine_limits.h"
 #include "engine/server_control.h"
 #include "platform/socket.h"

@@ -1,5 +1,5 @@
 // Emptying one log buffer into its pane and its file.
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "logging/log_file.h"
 #include "logging/logger.h"
 

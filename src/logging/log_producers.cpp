@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "logging/logger.h"
 
 namespace korvanel {

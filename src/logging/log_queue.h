@@ -7,7 +7,7 @@
 #include <memory>
 #include <string_view>
 
-#include "app/front_end.h"
+#include "runtime/front_end.h"
 #include "platform/named_locks.h"
 #include "settings/settings.h"
 

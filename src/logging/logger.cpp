@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "platform/auto_reset_event.h"
 #include "platform/thread.h"
 #include "texts.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 
 namespace korvanel {
 

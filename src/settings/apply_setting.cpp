@@ -4,7 +4,7 @@
 #include <string>
 #include <thread>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "settings/worker_thread.h"
 
 namespace korvanel {

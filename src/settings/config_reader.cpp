@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "settings/atomic_replace.h"
 #include "settings/config_file.h"
 #include "settings/config_lines.h"

@@ -1,7 +1,7 @@
 #include <cstdio>
 #include <string_view>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "settings/atomic_replace.h"
 #include "settings/config_file.h"
 #include "settings/worker_thread.h"

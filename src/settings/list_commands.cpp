@@ -4,7 +4,7 @@
 #include <iterator>
 #include <string>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "settings/row_makers.h"
 #include "settings/worker_thread.h"
 #include "texts.h"

@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/message_dialog.h"
-#include "app/runtime.h"
+#include "runtime/message_dialog.h"
+#include "runtime/runtime.h"
 #include "platform/thread.h"
 #include "texts.h"
 

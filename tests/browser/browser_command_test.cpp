@@ -6,7 +6,7 @@
 #include <string>
 #include <thread>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "browser/fake_browsers.h"
 #include "support/recording_front_end.h"
 

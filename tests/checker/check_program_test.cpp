@@ -6,7 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "checker/check_answer.h"
 #include "checker/net_namespace.h"
 #include "checker/scripted_server.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "checker/check_io.h"
 #include "checker/check_limits.h"
 #include "support/recording_front_end.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "engine/listener_test_support.h"
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <memory>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "support/loopback.h"
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"

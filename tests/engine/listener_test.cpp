@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "engine/listener_test_support.h"
 #include "engine/server_control.h"
 #include "logging/logger.h"

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "platform/socket.h"
 
 namespace korvanel::testing {

@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "support/loopback.h"
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"

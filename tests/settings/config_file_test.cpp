@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "settings/config_test_support.h"
 #include "settings/row_makers.h"
 #include "support/recording_front_end.h"

@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "settings/config_file.h"
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"

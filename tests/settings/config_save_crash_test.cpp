@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "settings/config_file.h"
 #include "settings/config_test_support.h"
 #include "support/recording_front_end.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "settings/apply_setting.h"
 #include "settings/list_commands.h"
 #include "settings/worker_thread.h"

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/front_end.h"
+#include "runtime/front_end.h"
 
 namespace korvanel::testing {
 

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <string>
 
-#include "app/front_end.h"
+#include "runtime/front_end.h"
 #include "engine/engine_limits.h"
 #include "engine/server_state.h"
 #include "logging/log_queue.h"

@@ -1,6 +1,6 @@
-#include "app/message_dialog.h"
+#include "runtime/message_dialog.h"
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 
 namespace korvanel {
 

@@ -1,10 +1,10 @@
-#include "app/message_dialog.h"
+#include "runtime/message_dialog.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "app/runtime.h"
+#include "runtime/runtime.h"
 #include "support/recording_front_end.h"
 
 namespace korvanel {

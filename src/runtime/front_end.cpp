@@ -1,4 +1,4 @@
-#include "app/front_end.h"
+#include "runtime/front_end.h"
 
 namespace korvanel {
 
