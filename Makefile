@@ -1,5 +1,5 @@
 # The two everyday commands: `make run` and `make test`.
-.PHONY: all deps configure build run test test-sanitize fuzz clean
+.PHONY: all deps configure build run test test-sanitize fuzz pictures clean
 
 all: build
 
@@ -26,6 +26,11 @@ test-sanitize: deps
 # clang in build-fuzz/.
 fuzz: deps
 	bash fuzz/run.sh
+
+# Redraws the pictures under resources/ (kept in the repository).
+pictures: configure
+	@cmake --build --preset default --target draw_pictures
+	QT_QPA_PLATFORM=offscreen ./build/draw_pictures resources
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz

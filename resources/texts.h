@@ -107,3 +107,8 @@ inline constexpr const char kHeadlessCannotStart[] =
     "korvanel: the server could not start on port %s (is the port in use?)\n";
 
 }  // namespace korvanel::text
+
+// The window's texts, one file for each part of it.
+#include "texts_window.h"
+#include "texts_lists.h"
+#include "texts_config.h"

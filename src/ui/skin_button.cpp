@@ -1,0 +1,57 @@
+#include "ui/skin_button.h"
+
+#include <QtGui/QPainter>
+
+namespace korvanel::ui {
+
+SkinButton::SkinButton(const QPixmap& sheet, int column_x, QSize cell, QWidget* parent)
+    : QAbstractButton(parent), sheet_(sheet), column_x_(column_x), cell_(cell) {
+    setFixedSize(cell);
+    setAttribute(Qt::WA_Hover);
+    setFocusPolicy(Qt::NoFocus);
+    setCursor(Qt::PointingHandCursor);
+}
+
+void SkinButton::setLatched(bool latched) {
+    if (latched_ == latched) return;
+    latched_ = latched;
+    update();
+}
+
+SkinButton::Row SkinButton::row() const {
+    // Large sheets have a latched row; small ones are never latched.
+    if (latched_ && sheet_.height() >= 4 * cell_.height()) return Row::kLatched;
+    if (isDown()) return Row::kPressed;
+    if (hovered_) return Row::kHover;
+    return Row::kNormal;
+}
+
+void SkinButton::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    int y = static_cast<int>(row()) * cell_.height();
+    painter.drawPixmap(QPoint(0, 0), sheet_, QRect(QPoint(column_x_, y), cell_));
+}
+
+void SkinButton::enterEvent(QEnterEvent* event) {
+    hovered_ = true;
+    update();
+    QAbstractButton::enterEvent(event);
+}
+
+void SkinButton::leaveEvent(QEvent* event) {
+    hovered_ = false;
+    update();
+    QAbstractButton::leaveEvent(event);
+}
+
+const QPixmap& LargeButtonSheet() {
+    static const QPixmap sheet(":/pictures/large_buttons.png");
+    return sheet;
+}
+
+const QPixmap& SmallButtonSheet() {
+    static const QPixmap sheet(":/pictures/small_buttons.png");
+    return sheet;
+}
+
+}  // namespace korvanel::ui
