@@ -45,13 +45,26 @@ void SkinButton::leaveEvent(QEvent* event) {
 }
 
 const QPixmap& LargeButtonSheet() {
+    RegisterPictures();
     static const QPixmap sheet(":/pictures/large_buttons.png");
     return sheet;
 }
 
 const QPixmap& SmallButtonSheet() {
+    RegisterPictures();
     static const QPixmap sheet(":/pictures/small_buttons.png");
     return sheet;
 }
 
+}  // namespace korvanel::ui
+
+// The pictures are compiled into this static library; its resources must be registered
+// before the first picture is loaded.
+static void InitialisePictures() { Q_INIT_RESOURCE(korvanel); }
+
+namespace korvanel::ui {
+void RegisterPictures() {
+    static bool registered = (InitialisePictures(), true);
+    (void)registered;
+}
 }  // namespace korvanel::ui

@@ -42,6 +42,8 @@ class SkinButton : public QAbstractButton {
 // The two skin sheets of the window, loaded once from the program's resources.
 const QPixmap& LargeButtonSheet();
 const QPixmap& SmallButtonSheet();
+// Registers the compiled-in pictures (once; before any of them is loaded).
+void RegisterPictures();
 inline constexpr QSize kLargeButtonCell{60, 60};
 inline constexpr QSize kSmallButtonCell{82, 30};
 

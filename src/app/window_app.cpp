@@ -1,0 +1,96 @@
+#include "app/window_app.h"
+
+#include <QtWidgets/QApplication>
+
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "app/headless_app.h"
+#include "app/window_pages.h"
+#include "platform/termination_signals.h"
+#include "runtime/message_dialog.h"
+#include "runtime/runtime.h"
+#include "settings/config_file.h"
+#include "settings/window_state.h"
+#include "texts.h"
+#include "ui/main_layout.h"
+#include "ui/main_window.h"
+#include "ui/qt_front_end.h"
+#include "ui/skin_button.h"
+#include "ui/theme.h"
+
+namespace korvanel {
+
+namespace {
+
+bool Set(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && value[0] != '\0';
+}
+
+// Outer rectangle from `data`; the frame is known only once the window is shown.
+void RestoreGeometry(ui::MainWindow& window, const WindowState& state) {
+    window.move(state.x, state.y);
+    window.resize(std::max(state.width, ui::kMinimumWindowWidth),
+                  std::max(state.height, ui::kMinimumWindowHeight));
+}
+
+void FitFrame(ui::MainWindow& window, const WindowState& state) {
+    QSize frame = window.frameGeometry().size() - window.size();
+    if (frame.isEmpty()) return;
+    window.resize(std::max(state.width - frame.width(), ui::kMinimumWindowWidth),
+                  std::max(state.height - frame.height(), ui::kMinimumWindowHeight));
+}
+
+// The termination signals close the window as its close button does.
+void CloseOnTerminationSignal(ui::MainWindow& window) {
+    std::thread waiter([&window] {
+        WaitForTerminationSignal();
+        QMetaObject::invokeMethod(&window, [&window] { window.close(); }, Qt::QueuedConnection);
+    });
+    waiter.detach();  // it ends with the process
+}
+
+}  // namespace
+
+bool DisplayAvailable() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY"); }
+
+int RunWindowProgram(int argc, char** argv) {
+    BlockTerminationSignals();
+    IgnoreBrokenPipe();
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStringLiteral("Fusion"));
+    QApplication::setPalette(ui::ThemePalette(ui::StartupTheme()));
+    ui::RegisterPictures();
+    QApplication::setWindowIcon(QIcon(":/icons/korvanel-128.png"));
+
+    // Both outlive every core thread, so they are never freed.
+    auto* front = new ui::QtFrontEnd;
+    auto* rt = new Runtime(*front, ".");
+    if (ReadConfiguration(*rt) != 1) {
+        ShowMessageDialog(*rt, text::kReadErrorTitle, text::kReadErrorText);
+        return kExitBadConfiguration;
+    }
+    front->setSaveAction([rt] { SaveConfiguration(*rt); });
+
+    auto* window = new ui::MainWindow(*rt, *front);
+    InstallWindowPages(*window, *rt);
+    WindowState state = ReadWindowState(*rt);
+    RestoreGeometry(*window, state);
+    window->show();
+    FitFrame(*window, state);
+    window->initialise();
+    CloseOnTerminationSignal(*window);
+
+    int status = app.exec();
+    if (!window->closed()) {
+        // A thread failure cut the close short: threads may still run, so end at once.
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    delete window;
+    return status;
+}
+
+}  // namespace korvanel

@@ -1,0 +1,56 @@
+#include "ui/gui_wait.h"
+
+#include <QtCore/QCoreApplication>
+#include <QtCore/QDeadlineTimer>
+#include <QtCore/QEventLoop>
+#include <QtCore/QTimer>
+
+#include <atomic>
+#include <memory>
+
+#include "platform/thread.h"
+
+namespace korvanel::ui {
+
+namespace {
+
+constexpr QEventLoop::ProcessEventsFlags kWaitFlags =
+    QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents;
+
+// Posted by the joiner so that a loop asleep in WaitForMoreEvents looks at `done` again.
+void WakeGuiThread() {
+    if (QCoreApplication* app = QCoreApplication::instance()) {
+        QMetaObject::invokeMethod(app, [] {}, Qt::QueuedConnection);
+    }
+}
+
+}  // namespace
+
+void WaitTurningEvents(std::thread& thread) {
+    if (!thread.joinable()) return;
+    // A helper thread does the join, so the GUI thread never blocks in it.
+    auto done = std::make_shared<std::atomic<bool>>(false);
+    std::thread joiner;
+    bool started = StartThread(joiner, [&thread, done] {
+        thread.join();
+        done->store(true);
+        WakeGuiThread();
+    });
+    if (!started) {
+        // Not even a small thread can start: deliver what is pending, then join outright.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        thread.join();
+        return;
+    }
+    while (!done->load()) QCoreApplication::processEvents(kWaitFlags);
+    joiner.join();
+}
+
+void PauseTurningEvents(std::chrono::milliseconds duration) {
+    QDeadlineTimer deadline(duration.count());
+    QTimer wake;
+    wake.start(20);  // WaitForMoreEvents returns at least this often
+    while (!deadline.hasExpired()) QCoreApplication::processEvents(kWaitFlags);
+}
+
+}  // namespace korvanel::ui

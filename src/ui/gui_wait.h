@@ -1,0 +1,18 @@
+// Waiting on the GUI thread for a worker without stopping the window: the event loop keeps
+// turning (painting, queued calls from core threads, a message dialog a worker opened),
+// while user input to the window is held back until the worker has ended.
+#pragma once
+
+#include <chrono>
+#include <thread>
+
+namespace korvanel::ui {
+
+// Joins `thread`, turning the event loop meanwhile. A thread that was not joinable returns
+// at once.
+void WaitTurningEvents(std::thread& thread);
+
+// Lets `duration` pass with the event loop turning (the pause at the end of the close).
+void PauseTurningEvents(std::chrono::milliseconds duration);
+
+}  // namespace korvanel::ui

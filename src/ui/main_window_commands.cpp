@@ -1,0 +1,155 @@
+// What the main window runs: window creation after the controls, the large buttons, the
+// menu and the close sequence. Every wait for a worker keeps the event loop turning.
+#include <QtGui/QCloseEvent>
+#include <QtWidgets/QApplication>
+#include <QtWidgets/QSystemTrayIcon>
+
+#include "browser/browser_command.h"
+#include "checker/check_run.h"
+#include "engine/listener.h"
+#include "logging/logger.h"
+#include "platform/thread.h"
+#include "runtime/message_dialog.h"
+#include "runtime/runtime.h"
+#include "settings/config_file.h"
+#include "settings/worker_thread.h"
+#include "texts.h"
+#include "ui/gui_wait.h"
+#include "ui/info_dialog.h"
+#include "ui/main_window.h"
+#include "ui/skin_button.h"
+
+namespace korvanel::ui {
+
+namespace {
+
+// Pause after the logger was told to stop, so that it finishes its last cycle.
+constexpr std::chrono::milliseconds kClosePause{1000};
+
+bool AutoStartRequested(Runtime& rt) {
+    Hold hold(rt.locks.settings);
+    return rt.settings.auto_start.starts_with("2");
+}
+
+std::string ThemeName(Runtime& rt) {
+    Hold hold(rt.locks.settings);
+    return rt.settings.color.str();
+}
+
+}  // namespace
+
+bool MainWindow::initialise() {
+    logger_started_ = StartLogger(rt_, logger_);
+    if (!logger_started_) ShowMessageDialog(rt_, text::kThreadErrorTitle, text::kThreadErrorText);
+    for (const auto& rebuild : rebuilds_) rebuild();
+    if (AutoStartRequested(rt_) && StartServer(rt_) != -1) {
+        run_state_ = RunState::kRunning;
+        startButton()->setLatched(true);
+    }
+    initialised_ = true;
+    layoutClient();
+    applyTheme(ThemeName(rt_));
+    return logger_started_;
+}
+
+void MainWindow::startServer() {
+    if (run_state_ != RunState::kStopped) return;
+    if (StartServer(rt_) == -1) return;
+    run_state_ = RunState::kRunning;
+    stopButton()->setLatched(false);
+    startButton()->setLatched(true);
+}
+
+void MainWindow::stopServer() {
+    if (run_state_ != RunState::kRunning) return;
+    run_state_ = RunState::kStopping;
+    if (StopServer(rt_) == -1) return;  // a stop worker did not start: stays stopping
+    run_state_ = RunState::kStopped;
+    startButton()->setLatched(false);
+    stopButton()->setLatched(true);
+}
+
+void MainWindow::toTray() {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        // Without a tray the window could not be brought back if it were hidden.
+        showMinimized();
+        return;
+    }
+    if (!tray_) {
+        tray_ = new QSystemTrayIcon(windowIcon(), this);
+        tray_->setToolTip(QString::fromUtf8(text::kTrayTip));
+        connect(tray_, &QSystemTrayIcon::activated, this, [this] { fromTray(); });
+    }
+    tray_->show();
+    in_tray_ = true;
+    hide();
+}
+
+void MainWindow::fromTray() {
+    if (tray_) tray_->hide();
+    in_tray_ = false;
+    showNormal();
+    raise();
+    activateWindow();
+    update();
+}
+
+void MainWindow::runMenu(MenuCommand command) {
+    switch (command) {
+        case MenuCommand::kSave: SaveConfiguration(rt_); break;
+        case MenuCommand::kExit: close(); break;
+        case MenuCommand::kSetFirefox: runBrowser(static_cast<int>(BrowserCommand::kSetFirefox), 32); break;
+        case MenuCommand::kSetOpera: runBrowser(static_cast<int>(BrowserCommand::kSetOpera), 32); break;
+        case MenuCommand::kSetOpera64: runBrowser(static_cast<int>(BrowserCommand::kSetOpera), 64); break;
+        case MenuCommand::kResetFirefox: runBrowser(static_cast<int>(BrowserCommand::kResetFirefox), 32); break;
+        case MenuCommand::kResetOpera: runBrowser(static_cast<int>(BrowserCommand::kResetOpera), 32); break;
+        case MenuCommand::kResetOpera64: runBrowser(static_cast<int>(BrowserCommand::kResetOpera), 64); break;
+        case MenuCommand::kThemeGrey: applyTheme("DEFAULT"); break;
+        case MenuCommand::kThemeWhite: applyTheme("WHITE"); break;
+        case MenuCommand::kThemeGreen: applyTheme("GREEN"); break;
+        case MenuCommand::kUsage: InfoDialog(InfoDialog::Kind::kUsage, this).exec(); break;
+        case MenuCommand::kAbout: InfoDialog(InfoDialog::Kind::kAbout, this).exec(); break;
+    }
+}
+
+void MainWindow::runBrowser(int command, int edition) {
+    RunBrowserCommand(rt_, static_cast<BrowserCommand>(command), edition);
+}
+
+void MainWindow::closeInOrder() {
+    if (closing_) return;
+    closing_ = true;
+    // From here on no core thread waits for this window.
+    front_.beginShutdown();
+    if (tray_) tray_->hide();
+    if (SaveConfiguration(rt_) == kThreadNotStarted) return;
+
+    std::thread stopper;
+    if (!StartThread(stopper, [this] { RequestCheckStop(rt_); })) {
+        ShowMessageDialog(rt_, text::kThreadErrorTitle, text::kThreadErrorText);
+        return;
+    }
+    WaitTurningEvents(stopper);
+    if (StopServer(rt_) == -1) return;  // reported by the stop command
+    if (logger_started_) {
+        if (!StopLogger(rt_)) {
+            ShowMessageDialog(rt_, text::kThreadErrorTitle, text::kThreadErrorText);
+            return;
+        }
+        PauseTurningEvents(kClosePause);
+        WaitTurningEvents(logger_);
+    }
+    closed_ = true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (closing_) {  // a close inside the close: it is already on its way
+        event->ignore();
+        return;
+    }
+    closeInOrder();
+    event->accept();
+    QApplication::quit();
+}
+
+}  // namespace korvanel::ui

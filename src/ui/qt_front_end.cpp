@@ -1,0 +1,148 @@
+#include "ui/qt_front_end.h"
+
+#include <QtCore/QThread>
+
+#include <cstdio>
+#include <string>
+
+#include "ui/gui_wait.h"
+#include "ui/message_box.h"
+
+namespace korvanel::ui {
+
+namespace {
+
+QString FromUtf8(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+void PrintMessage(std::string_view title, std::string_view text) {
+    std::string line(title);
+    line += ": ";
+    line += text;
+    std::string printed;
+    for (char c : line) {
+        if (c != '\r') printed += c;
+    }
+    std::fprintf(stderr, "%s\n", printed.c_str());
+}
+
+}  // namespace
+
+QtFrontEnd::QtFrontEnd(QObject* parent) : QObject(parent) {}
+
+bool QtFrontEnd::onGuiThread() const { return QThread::currentThread() == thread(); }
+
+void QtFrontEnd::onGui(std::function<void()> call) {
+    if (onGuiThread()) {
+        call();
+    } else {
+        QMetaObject::invokeMethod(this, std::move(call), Qt::QueuedConnection);
+    }
+}
+
+void QtFrontEnd::SetLabel(Label label, std::string_view text) {
+    onGui([this, label, value = FromUtf8(text)] {
+        if (surface_) surface_->showLabel(label, value);
+    });
+}
+
+void QtFrontEnd::AppendToPane(Pane pane, std::string_view text, std::size_t limit) {
+    onGui([this, pane, value = FromUtf8(text), limit] {
+        if (surface_) surface_->appendToPane(pane, value, limit);
+    });
+}
+
+void QtFrontEnd::LimitPane(Pane pane, std::size_t characters) {
+    onGui([this, pane, characters] {
+        if (surface_) surface_->limitPane(pane, characters);
+    });
+}
+
+void QtFrontEnd::SetStatusBar(int part, std::string_view text) {
+    onGui([this, part, value = FromUtf8(text)] {
+        if (surface_) surface_->showStatusBarPart(part, value);
+    });
+}
+
+void QtFrontEnd::ShowMessage(std::string_view title, std::string_view text) {
+    if (shutting_down_.load()) {
+        PrintMessage(title, text);
+        return;
+    }
+    QString t = FromUtf8(title), x = FromUtf8(text);
+    if (onGuiThread()) {
+        showMessageNow(t, x);
+    } else {
+        QMetaObject::invokeMethod(this, [this, t, x] { showMessageNow(t, x); },
+                                  Qt::BlockingQueuedConnection);
+    }
+}
+
+void QtFrontEnd::showMessageNow(const QString& title, const QString& text) {
+    if (shutting_down_.load()) {  // asked before the close began, served after
+        PrintMessage(title.toStdString(), text.toStdString());
+        return;
+    }
+    MessageBox box(title, text, surface_ ? surface_->dialogOwner() : nullptr);
+    box.exec();
+    ++messages_shown_;
+}
+
+void QtFrontEnd::RequestSave() {
+    if (onGuiThread()) {
+        saveNow();
+        return;
+    }
+    // Saves asked for while one is still queued are one save: it writes the newest state.
+    if (save_posted_.exchange(true)) return;
+    QMetaObject::invokeMethod(this, [this] {
+        save_posted_.store(false);
+        saveNow();
+    }, Qt::QueuedConnection);
+}
+
+void QtFrontEnd::saveNow() {
+    if (save_) save_();
+}
+
+void QtFrontEnd::WaitFor(std::thread& thread) {
+    if (onGuiThread()) {
+        WaitTurningEvents(thread);
+    } else if (thread.joinable()) {
+        thread.join();
+    }
+}
+
+void QtFrontEnd::SetCheckLine(int line, std::string_view text) {
+    onGui([this, line, value = FromUtf8(text)] {
+        if (check_dialog_) check_dialog_->setCheckLine(line, value);
+    });
+}
+
+void QtFrontEnd::SetCheckProgress(int position, int maximum) {
+    onGui([this, position, maximum] {
+        if (check_dialog_) check_dialog_->setCheckProgress(position, maximum);
+    });
+}
+
+void QtFrontEnd::SetCheckButtons(bool ok_enabled, bool close_enabled) {
+    onGui([this, ok_enabled, close_enabled] {
+        if (check_dialog_) check_dialog_->setCheckButtons(ok_enabled, close_enabled);
+    });
+}
+
+void QtFrontEnd::StepCheckProgress() {
+    onGui([this] {
+        if (check_dialog_) check_dialog_->stepCheckProgress();
+    });
+}
+
+void QtFrontEnd::CloseCheckDialog(int result) {
+    // Always queued, even from the GUI thread: the dialog may be inside its own handler.
+    QMetaObject::invokeMethod(this, [this, result] {
+        if (check_dialog_) check_dialog_->closeCheckDialog(result);
+    }, Qt::QueuedConnection);
+}
+
+}  // namespace korvanel::ui
