@@ -75,6 +75,9 @@ int RunWindowProgram(int argc, char** argv) {
     front->setSaveAction([rt] { SaveConfiguration(*rt); });
 
     auto* window = new ui::MainWindow(*rt, *front);
+    app.setQuitOnLastWindowClosed(false);  // the tray may hide the window; the close quits
+    QObject::connect(window, &ui::MainWindow::closeFinished, &app, &QApplication::quit,
+                     Qt::QueuedConnection);
     InstallWindowPages(*window, *rt);
     WindowState state = ReadWindowState(*rt);
     RestoreGeometry(*window, state);

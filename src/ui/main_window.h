@@ -101,6 +101,10 @@ class MainWindow : public QMainWindow, public WindowSurface {
     void showStatusBarPart(int part, const QString& text) override;
     QWidget* dialogOwner() override { return this; }
 
+  signals:
+    // The close sequence has run (in full or cut short by a thread failure).
+    void closeFinished();
+
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

@@ -31,6 +31,11 @@ bool AutoStartRequested(Runtime& rt) {
     return rt.settings.auto_start.starts_with("2");
 }
 
+std::string ConfiguredPort(Runtime& rt) {
+    Hold hold(rt.locks.settings);
+    return rt.settings.port.str();
+}
+
 std::string ThemeName(Runtime& rt) {
     Hold hold(rt.locks.settings);
     return rt.settings.color.str();
@@ -41,6 +46,7 @@ std::string ThemeName(Runtime& rt) {
 bool MainWindow::initialise() {
     logger_started_ = StartLogger(rt_, logger_);
     if (!logger_started_) ShowMessageDialog(rt_, text::kThreadErrorTitle, text::kThreadErrorText);
+    showLabel(Label::kPort, QString::fromStdString(ConfiguredPort(rt_)));
     for (const auto& rebuild : rebuilds_) rebuild();
     if (AutoStartRequested(rt_) && StartServer(rt_) != -1) {
         run_state_ = RunState::kRunning;
@@ -118,6 +124,7 @@ void MainWindow::runBrowser(int command, int edition) {
 
 void MainWindow::closeInOrder() {
     if (closing_) return;
+    storeGeometry();  // the last place and size, whatever events came before
     closing_ = true;
     // From here on no core thread waits for this window.
     front_.beginShutdown();
@@ -131,6 +138,7 @@ void MainWindow::closeInOrder() {
     }
     WaitTurningEvents(stopper);
     if (StopServer(rt_) == -1) return;  // reported by the stop command
+
     if (logger_started_) {
         if (!StopLogger(rt_)) {
             ShowMessageDialog(rt_, text::kThreadErrorTitle, text::kThreadErrorText);
@@ -149,7 +157,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     }
     closeInOrder();
     event->accept();
-    QApplication::quit();
+    emit closeFinished();
 }
 
 }  // namespace korvanel::ui

@@ -1,0 +1,213 @@
+// The main window driven as a user would, over a real runtime and listener.
+#include <QtTest/QtTest>
+#include <QtWidgets/QApplication>
+
+#include <thread>
+
+#include "settings/config_file.h"
+#include "support/load_driver.h"
+#include "support/load_origin.h"
+#include "support/loopback.h"
+#include "support/recording_front_end.h"
+#include "support/window_fixture.h"
+#include "texts.h"
+#include "ui/log_pane.h"
+#include "ui/skin_button.h"
+#include "ui/status_strip.h"
+#include "ui/themed_tabs.h"
+
+using namespace korvanel;
+using namespace korvanel::testing;
+using korvanel::ui::RunState;
+using Row = korvanel::ui::SkinButton::Row;
+
+namespace {
+
+bool Accepts(uint16_t port) {
+    SocketRegistry registry;
+    return ConnectLoopback(registry, port).valid();
+}
+
+QPoint Centre(QWidget* widget) { return widget->rect().center(); }
+
+void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
+    Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, widget->mapToGlobal(at), button, held, {});
+    QApplication::sendEvent(widget, &event);
+}
+
+std::string WithTheme(std::string data, const std::string& name) {
+    auto at = data.find(":KORVANEL_COLOR\r\n");
+    auto value = at + std::string(":KORVANEL_COLOR\r\n").size();
+    return data.replace(value, data.find("\r\n", value) - value, name);
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+  private slots:
+    void buttonShowsHoverPressAndLatch() {
+        WindowFixture f;
+        ui::SkinButton* start = f.window().startButton();
+        QCOMPARE(start->row(), Row::kNormal);
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+        QApplication::sendEvent(start, &enter);
+        QCOMPARE(start->row(), Row::kHover);
+        QTest::mousePress(start, Qt::LeftButton, {}, Centre(start));
+        QCOMPARE(start->row(), Row::kPressed);
+        QTest::mouseRelease(start, Qt::LeftButton, {}, Centre(start));
+        QCOMPARE(start->row(), Row::kLatched);  // the server runs
+        QCOMPARE(f.window().runState(), RunState::kRunning);
+    }
+
+    void pressOnOneButtonAndReleaseElsewhereRunsNothing() {
+        WindowFixture f;
+        ui::SkinButton* start = f.window().startButton();
+        QTest::mousePress(start, Qt::LeftButton, {}, Centre(start));
+        // The release arrives where the pointer is now: over the stop button.
+        QMouseEvent move(QEvent::MouseMove, QPointF(200, 30), QPointF(200, 30), Qt::NoButton,
+                         Qt::LeftButton, {});
+        QApplication::sendEvent(start, &move);
+        QCOMPARE(start->row(), Row::kNormal);
+        QTest::mouseRelease(start, Qt::LeftButton, {}, QPoint(200, 30));
+        QCOMPARE(f.window().runState(), RunState::kStopped);
+        QVERIFY(!start->latched());
+        QVERIFY(!Accepts(f.port()));
+    }
+
+    void startAndStopLatchTheirButtonsAndRunTheListener() {
+        WindowFixture f;
+        ui::MainWindow& w = f.window();
+        QTest::mouseClick(w.stopButton(), Qt::LeftButton);  // stopped already: nothing
+        QVERIFY(!w.stopButton()->latched());
+
+        QTest::mouseClick(w.startButton(), Qt::LeftButton);
+        QCOMPARE(w.runState(), RunState::kRunning);
+        QVERIFY(Accepts(f.port()));
+        QTest::mouseClick(w.startButton(), Qt::LeftButton);  // running already: nothing
+        QVERIFY(w.startButton()->latched() && !w.stopButton()->latched());
+
+        QTest::mouseClick(w.stopButton(), Qt::LeftButton);
+        QCOMPARE(w.runState(), RunState::kStopped);
+        QVERIFY(!w.startButton()->latched() && w.stopButton()->latched());
+        QVERIFY(!Accepts(f.port()));
+        QTRY_VERIFY(w.pane(Pane::kStatus)->toPlainText().contains(
+            QString::fromUtf8(text::kServerStopped)));
+        QCOMPARE(w.labelText(Label::kServerState), QString::fromUtf8(text::kStateStopped));
+    }
+
+    void autoStartLatchesTheStartButton() {
+        std::string data = DefaultConfigurationText();
+        data.replace(data.find(":AUTO_START\r\n0"), 14, ":AUTO_START\r\n2");
+        WindowFixture f(data);
+        QCOMPARE(f.window().runState(), RunState::kRunning);
+        QVERIFY(f.window().startButton()->latched());
+        QVERIFY(Accepts(f.port()));
+    }
+
+    void themesColourTheWindowAndItsDialogs_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QColor>("background");
+        QTest::addColumn<QColor>("text");
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("BLUE") << "BLUE" << QColor(5, 40, 70) << QColor(181, 181, 210) << "BLUE";
+        QTest::newRow("GREEN") << "GREEN" << QColor(210, 229, 200) << QColor(40, 0, 80) << "GREEN";
+        QTest::newRow("unknown name keeps the start-up colours")
+            << "PURPLE" << QColor(233, 233, 233) << QColor(25, 25, 25) << "PURPLE";
+        QTest::newRow("only the exact name") << "BLUEX" << QColor(233, 233, 233)
+                                             << QColor(25, 25, 25) << "BLUEX";
+    }
+    void themesColourTheWindowAndItsDialogs() {
+        QFETCH(QString, stored);
+        QFETCH(QColor, background);
+        QFETCH(QColor, text);
+        QFETCH(QString, saved);
+        WindowFixture f(WithTheme(DefaultConfigurationText(), stored.toStdString()));
+        QCOMPARE(f.window().palette().color(QPalette::Window), background);
+        QString shown;
+        AnswerNextDialog(&shown);
+        std::thread worker([&f] { f.front().ShowMessage("title", "a\r\nb"); });
+        QTRY_COMPARE(f.front().messagesShown(), 1);  // answered on the GUI thread
+        worker.join();
+        QCOMPARE(shown, QString("a\nb"));
+        QCOMPARE(QApplication::palette().color(QPalette::WindowText), text);
+        f.window().closeInOrder();
+        QVERIFY(f.dataText().find(":KORVANEL_COLOR\r\n" + saved.toStdString() + "\r\n") !=
+                std::string::npos);
+    }
+
+    void menuThemeAndSaveWriteData() {
+        WindowFixture f;
+        f.window().action(ui::MenuCommand::kThemeWhite)->trigger();
+        QCOMPARE(QApplication::palette().color(QPalette::Window), QColor(255, 255, 255));
+        f.window().move(40, 50);
+        f.window().resize(1000, 700);
+        QTRY_COMPARE(f.rt().settings.window_x, 40);
+        f.window().action(ui::MenuCommand::kSave)->trigger();
+        std::string data = f.dataText();
+        QVERIFY(data.find(":KORVANEL_COLOR\r\nWHITE\r\n") != std::string::npos);
+        QRect outer = f.window().frameGeometry();
+        QVERIFY(data.find(QString(":WINDOW_INFO\r\n%1:%2:").arg(outer.width()).arg(outer.height())
+                              .toStdString()) != std::string::npos);
+        QVERIFY(data.find(QString(":%1:%2\r\n").arg(outer.x()).arg(outer.y()).toStdString()) !=
+                std::string::npos);
+    }
+
+    void dividerDragMovesTheTabsWithinLimits() {
+        WindowFixture f;
+        ui::MainWindow& w = f.window();
+        QWidget* client = w.clientArea();
+        int band = w.splitPos() + 3;
+        auto drag = [client](int x, int from, int to) {
+            SendMouse(client, QEvent::MouseMove, QPoint(x, from), Qt::NoButton);
+            SendMouse(client, QEvent::MouseButtonPress, QPoint(x, from), Qt::LeftButton);
+            SendMouse(client, QEvent::MouseMove, QPoint(x, to), Qt::LeftButton);
+            SendMouse(client, QEvent::MouseButtonRelease, QPoint(x, to), Qt::NoButton);
+        };
+        drag(300, band, 450);
+        QCOMPARE(w.splitPos(), 450);
+        drag(100, 453, 520);  // left of the divider's edge: no drag
+        QCOMPARE(w.splitPos(), 450);
+        drag(300, 453, 50);  // the drag stops at 370, the upper part keeps its 300 pixels
+        QCOMPARE(w.splitPos(), 378);
+        QCOMPARE(w.upperTabs()->geometry().height(), 300);
+        QCOMPARE(w.lowerTabs()->geometry().top(), 300 + 86);
+        drag(300, 381, 2000);  // and leaves 220 pixels of the window below it
+        QCOMPARE(w.splitPos(), w.frameGeometry().height() - 220);
+    }
+
+    void logPaneDropsTheOldestTextAtItsLimit() {
+        ui::LogPane pane;
+        pane.appendTrimmed("0123456789", 15);
+        pane.appendTrimmed("abcde", 15);  // reaches 15: five characters go first
+        QCOMPARE(pane.toPlainText(), QString("56789abcde"));
+        pane.appendTrimmed("\xe3\x81\x82\r\n", 15);  // a line end counts once
+        QCOMPARE(pane.characters(), std::size_t(12));
+    }
+
+    void closeWhileFiftyClientsLoadTheProxyEndsAndKeepsData() {
+        WindowFixture f;
+        QTest::mouseClick(f.window().startButton(), Qt::LeftButton);
+        LoadOrigin origin;
+        LoadPlan plan;
+        plan.requests_per_client = 1000;
+        plan.timeout_ms = 3000;
+        std::thread load([&] { RunLoad(f.port(), origin, plan); });
+        QTRY_VERIFY(origin.accepted() > 50);
+        auto start = std::chrono::steady_clock::now();
+        f.window().close();
+        QVERIFY(f.window().closed());
+        // A hang shows here; how fast the close is belongs to the benchmark.
+        QVERIFY2(MillisecondsSince(start) < 15000, "the close hung");
+        load.join();
+
+        RecordingFrontEnd front;
+        Runtime again(front, f.dir().path());
+        QCOMPARE(ReadConfiguration(again), 1);
+        QCOMPARE(again.settings.window_width, f.window().frameGeometry().width());
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"
