@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev make pkg-config libgtest-dev
-          libgmock-dev curl libminiupnpc-dev iproute2 python3 squid tinyproxy
+          libgmock-dev curl libminiupnpc-dev iproute2 python3 squid tinyproxy lighttpd
           qt6-base-dev fonts-noto-cjk xvfb xauth)
 
 missing=()

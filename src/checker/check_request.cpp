@@ -1,6 +1,5 @@
 #include "checker/check_request.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -9,11 +8,6 @@ namespace korvanel {
 namespace {
 
 constexpr std::string_view kScheme = "http://";
-
-constexpr const char kRequestWithPort[] = "GET http://%s:%s%s HTTP/1.0\r\n";
-constexpr const char kRequestWithoutPort[] = "GET http://%s%s HTTP/1.0\r\n";
-// Room the header lines and the rest of the template may take.
-constexpr std::size_t kHeaderAllowance = 256;
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '\v';
@@ -36,7 +30,8 @@ int ParseCheckAddress(std::string_view address, CheckTarget& target) {
     std::size_t colon = authority.find(':');
     if (colon != std::string_view::npos && colon + 1 < authority.size()) {
         std::string_view port = authority.substr(colon + 1);
-        if (port.size() > kCheckPortCapacity - 1) return -1;
+        // "http://:8080/x" names no host: nothing could be connected to.
+        if (colon == 0 || port.size() > kCheckPortCapacity - 1) return -1;
         target.host = authority.substr(0, colon);
         target.port = port;
     } else {
@@ -50,34 +45,25 @@ int ParseCheckAddress(std::string_view address, CheckTarget& target) {
 
 int BuildCheckRequest(std::string_view host, std::string_view port, std::string_view path,
                       CheckRequest& request) {
-    std::string port_text(port);
-    bool with_port = !port.empty() && std::atoi(port_text.c_str()) != 80;
-    const char* line_format = with_port ? kRequestWithPort : kRequestWithoutPort;
-    std::size_t needed = std::char_traits<char>::length(line_format) + host.size() + port.size() +
-                         path.size() + kHeaderAllowance;
-    if (needed > kCheckRequestLimit) return -1;
+    bool with_port = !port.empty() && std::atoi(std::string(port).c_str()) != 80;
+    // The authority as the request line names it; the fixed name only when there is no host.
+    std::string authority(host.empty() ? kCheckHostName : host);
+    if (with_port && !host.empty()) authority.append(":").append(port);
 
-    std::string host_text(host);
-    std::string path_text(path);
-    char line[kCheckRequestCapacity];
-    if (with_port) {
-        std::snprintf(line, sizeof line, kRequestWithPort, host_text.c_str(), port_text.c_str(),
-                      path_text.c_str());
-    } else {
-        std::snprintf(line, sizeof line, kRequestWithoutPort, host_text.c_str(), path_text.c_str());
-    }
-    request = line;
-    request.append("Host: ");
-    request.append(kCheckHostName);
-    request.append("\r\nUser-Agent: ");
-    request.append(kCheckUserAgent);
-    request.append(
+    std::string text = "GET http://";
+    text.append(host);
+    if (with_port) text.append(":").append(port);
+    text.append(path).append(" HTTP/1.0\r\nHost: ").append(authority);
+    text.append("\r\nUser-Agent: ").append(kCheckUserAgent);
+    text.append(
         "\r\nAccept: image/png,image/*;q=0.8,*/*;q=0.5\r\n"
         "Accept-Language: ja,en-us;q=0.7,en;q=0.3\r\n"
         "Accept-Encoding: gzip, deflate\r\n"
         "Referer: http://");
-    request.append(kCheckHostName);
-    request.append("/\r\nConnection: close\r\n\r\n");
+    text.append(authority).append("/\r\nConnection: close\r\n\r\n");
+    // Host and port stand in the request three times: measure the whole text.
+    if (text.size() > kCheckRequestLimit) return -1;
+    request = text;
     return 1;
 }
 

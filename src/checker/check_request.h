@@ -9,9 +9,9 @@
 
 namespace korvanel {
 
-// The fixed name sent in "Host:" and "Referer:". A placeholder under a reserved example
-// domain, like the default check address: replace both with the host that serves the
-// checker CGI (tools/korvanel-checker.cpp).
+// The name "Host:" and "Referer:" carry when the request is built without a host. A check
+// address always names one (it is the host of the default address too), so a request that is
+// sent never uses it.
 inline constexpr std::string_view kCheckHostName = "checker.example.net";
 
 inline constexpr std::string_view kCheckUserAgent =
@@ -30,7 +30,10 @@ int ParseCheckAddress(std::string_view address, CheckTarget& target);
 using CheckRequest = FixedText<kCheckRequestCapacity>;
 
 // The GET request with the absolute URL (the port only when it is not 80) and the fixed
-// header lines. Gives 1, or -1 when the parts are too long for the request.
+// header lines. "Host:" and "Referer:" name the URL's host and port exactly as the request
+// line does: web servers refuse a "Host:" that differs from the absolute URL, and a proxy
+// that passes "Host:" on would otherwise reach another site of a name-based virtual host.
+// Gives 1, or -1 when the parts are too long for the request.
 int BuildCheckRequest(std::string_view host, std::string_view port, std::string_view path,
                       CheckRequest& request);
 

@@ -26,6 +26,7 @@ TEST(CheckAddress, SplitsHostPortAndPath) {
         {"http://h", -1, "", "", ""},              // no path
         {"http://h:8080", -1, "", "", ""},
         {"http:///x", -1, "", "", ""},  // no host
+        {"http://:8080/x", -1, "", "", ""},
         {"https://h/x", -1, "", "", ""},
         {"http://h/a b", 1, "h", "80", "/a"},  // the path ends at white space
     };
@@ -47,22 +48,50 @@ TEST(CheckRequest, CarriesTheAbsoluteUrlAndTheFixedHeaders) {
     ASSERT_EQ(BuildCheckRequest("h", "8080", "/x", request), 1);
     EXPECT_EQ(request.view(),
               "GET http://h:8080/x HTTP/1.0\r\n"
-              "Host: checker.example.net\r\n"
+              "Host: h:8080\r\n"
               "User-Agent: Mozilla/5.0 (Windows NT 6.1; WOW64; rv:15.0) Gecko/20100101 "
               "Firefox/15.0.1\r\n"
               "Accept: image/png,image/*;q=0.8,*/*;q=0.5\r\n"
               "Accept-Language: ja,en-us;q=0.7,en;q=0.3\r\n"
               "Accept-Encoding: gzip, deflate\r\n"
-              "Referer: http://checker.example.net/\r\n"
+              "Referer: http://h:8080/\r\n"
               "Connection: close\r\n\r\n");
-    ASSERT_EQ(BuildCheckRequest("h", "80", "/x", request), 1);
-    EXPECT_TRUE(request.starts_with("GET http://h/x HTTP/1.0\r\n"));
-    ASSERT_EQ(BuildCheckRequest("h", "", "/x", request), 1);
-    EXPECT_TRUE(request.starts_with("GET http://h/x HTTP/1.0\r\n"));
     // The longest parts the address allows still fit; longer ones are refused.
     std::string host(249, 'h'), path = "/" + std::string(248, 'p');
     EXPECT_EQ(BuildCheckRequest(host, "12345678", path, request), 1);
+    EXPECT_TRUE(request.view().ends_with("\r\n\r\n"));
     EXPECT_EQ(BuildCheckRequest(std::string(1800, 'h'), "1", "/", request), -1);
+    // Host and port count each time they stand in the request, not once.
+    EXPECT_EQ(BuildCheckRequest(std::string(600, 'h'), "1", "/", request), -1);
+}
+
+// "Host:" and "Referer:" name the authority exactly as the request line does.
+TEST(CheckRequest, HostAndRefererFollowTheRequestLine) {
+    struct Case {
+        const char* host;
+        const char* port;
+        const char* url;        // the absolute URL of the request line
+        const char* authority;  // in "Host:" and "Referer:"
+    } cases[] = {
+        {"h", "80", "http://h/x", "h"},
+        {"h", "", "http://h/x", "h"},
+        {"h", "080", "http://h/x", "h"},  // a port that reads as 80 is left out of both
+        {"kvcheck.test", "18081", "http://kvcheck.test:18081/x", "kvcheck.test:18081"},
+        {"10.0.0.7", "8080", "http://10.0.0.7:8080/x", "10.0.0.7:8080"},
+        {"Mixed.Case", "80", "http://Mixed.Case/x", "Mixed.Case"},
+        {"h:", "80", "http://h:/x", "h:"},
+        {"", "8080", "http://:8080/x", "checker.example.net"},  // nothing else is known
+    };
+    for (const Case& c : cases) {
+        CheckRequest request;
+        ASSERT_EQ(BuildCheckRequest(c.host, c.port, "/x", request), 1) << c.host;
+        std::string text = request.str();
+        std::string authority = c.authority;
+        EXPECT_TRUE(text.starts_with("GET " + std::string(c.url) + " HTTP/1.0\r\n")) << text;
+        EXPECT_NE(text.find("\r\nHost: " + authority + "\r\n"), std::string::npos) << text;
+        EXPECT_NE(text.find("\r\nReferer: http://" + authority + "/\r\n"), std::string::npos)
+            << text;
+    }
 }
 
 TEST(CheckStatusLine, NeedsThreeFieldsHttp1AndA2xxCode) {

@@ -1,6 +1,8 @@
 #include "checker/net_namespace.h"
 
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -31,6 +33,14 @@ int RerunInNetNamespace(const std::string& setup) {
     int status = std::system(command.c_str());
     if (status == -1 || !WIFEXITED(status)) return 1;
     return WEXITSTATUS(status);
+}
+
+bool UseHostsFile(const std::string& hosts_file) {
+    if (!InNetNamespace()) return false;
+    // The new mount table must not pass its mounts back to the machine's: private first.
+    if (unshare(CLONE_NEWNS) != 0) return false;
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) return false;
+    return mount(hosts_file.c_str(), "/etc/hosts", nullptr, MS_BIND, nullptr) == 0;
 }
 
 int StartHelper(const std::vector<std::string>& argv, std::string* first_line) {

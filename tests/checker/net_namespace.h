@@ -22,6 +22,12 @@ bool InNetNamespace();
 // by " && "). Returns the child's exit status, or -1 when no namespace can be made here.
 int RerunInNetNamespace(const std::string& setup = "");
 
+// Inside the namespace only: gives this process (and what it starts afterwards) a mount table
+// of its own in which `hosts_file` stands in for /etc/hosts, so that names the test makes up
+// resolve for it and for the servers it starts. The machine's /etc/hosts is not touched.
+// False when it cannot be done here.
+bool UseHostsFile(const std::string& hosts_file);
+
 // Starts tests/checker/fake_gateway.py (in this namespace), waits for it to listen; gives
 // its process id, or -1.
 int StartFakeGateway(const std::string& external_address);
