@@ -1,7 +1,7 @@
 // Emptying one log buffer into its pane and its file.
-#include "runtime/runtime.h"
 #include "logging/log_file.h"
 #include "logging/logger.h"
+#include "runtime/runtime.h"
 
 namespace korvanel {
 
@@ -12,24 +12,35 @@ LogMode ReadLogMode(Runtime& rt, const LogBuffer& buffer) {
 }
 
 int FlushLog(Runtime& rt, LogBuffer& buffer) {
-    Hold hold(buffer.lock);  // the buffer lock first, the settings lock (in ReadLogMode) after
-    if (buffer.length == 0) return 1;
-    LogMode mode = ReadLogMode(rt, buffer);
-    bool to_pane =
-        buffer.mode != nullptr && (mode == log_mode::kPaneOnly || mode == log_mode::kPaneAndFile);
-    bool to_file =
-        buffer.mode == nullptr || mode == log_mode::kFileOnly || mode == log_mode::kPaneAndFile;
-    if (to_pane && buffer.shown < buffer.length) {
-        rt.front.AppendToPane(buffer.pane, buffer.view().substr(buffer.shown), buffer.pane_limit);
-        buffer.shown = buffer.length;
+    // Two flushers of one log (the logger and a producer past the threshold) hand their texts
+    // to the pane in the order they took them from the buffer.
+    std::lock_guard<std::mutex> order(buffer.flush_order);
+    std::string& for_pane = buffer.pane_text;
+    for_pane.clear();
+    int result = 1;
+    {
+        Hold hold(buffer.lock);  // the buffer lock first, the settings lock (in ReadLogMode) after
+        if (buffer.length == 0) return 1;
+        LogMode mode = ReadLogMode(rt, buffer);
+        bool to_pane = buffer.mode != nullptr &&
+                       (mode == log_mode::kPaneOnly || mode == log_mode::kPaneAndFile);
+        bool to_file = buffer.mode == nullptr || mode == log_mode::kFileOnly ||
+                       mode == log_mode::kPaneAndFile;
+        if (to_pane && buffer.shown < buffer.length) {
+            for_pane.assign(buffer.view().substr(buffer.shown));
+            buffer.shown = buffer.length;
+        }
+        if (to_file && AppendToLogFile(rt.PathOf(buffer.file_name), buffer.view(), rt.clock) != 1) {
+            result = -1;  // the text stays for the next flush
+        } else {
+            buffer.length = 0;
+            buffer.shown = 0;
+            buffer.text[0] = '\0';
+        }
     }
-    if (to_file && AppendToLogFile(rt.PathOf(buffer.file_name), buffer.view(), rt.clock) != 1) {
-        return -1;  // the text stays for the next flush
-    }
-    buffer.length = 0;
-    buffer.shown = 0;
-    buffer.text[0] = '\0';
-    return 1;
+    // The front end is called with no named lock held.
+    if (!for_pane.empty()) rt.front.AppendToPane(buffer.pane, for_pane, buffer.pane_limit);
+    return result;
 }
 
 }  // namespace korvanel

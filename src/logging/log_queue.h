@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <string_view>
 
 #include "runtime/front_end.h"
@@ -32,6 +34,7 @@ struct LogBuffer {
           lock(buffer_lock),
           text(new char[capacity_bytes]) {
         text[0] = '\0';
+        pane_text.reserve(capacity_bytes);
     }
 
     const LogId id;
@@ -48,6 +51,11 @@ struct LogBuffer {
     // How much of `text` the pane already shows: a flush whose file write failed keeps
     // the text for the next try, which must not show it in the pane a second time.
     std::size_t shown = 0;
+
+    // Flushers of this log take turns (taken before `lock`); each copies the text for the
+    // pane into `pane_text` (room reserved once) and shows it after releasing `lock`.
+    std::mutex flush_order;
+    std::string pane_text;
 
     std::string_view view() const { return {text.get(), length}; }
 };
