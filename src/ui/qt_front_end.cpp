@@ -48,9 +48,34 @@ void QtFrontEnd::SetLabel(Label label, std::string_view text) {
 }
 
 void QtFrontEnd::AppendToPane(Pane pane, std::string_view text, std::size_t limit) {
-    onGui([this, pane, value = FromUtf8(text), limit] {
-        if (surface_) surface_->appendToPane(pane, value, limit);
-    });
+    if (onGuiThread()) {
+        drainPane(pane);  // what other threads handed over comes first
+        if (surface_) surface_->appendToPane(pane, FromUtf8(text), limit);
+        return;
+    }
+    PendingPane& pending = pending_[static_cast<std::size_t>(pane)];
+    std::lock_guard<std::mutex> hold(pending.mutex);
+    pending.text += FromUtf8(text);
+    pending.limit = limit;
+    if (limit != 0 && static_cast<std::size_t>(pending.text.size()) > limit) {
+        pending.text = pending.text.right(static_cast<qsizetype>(limit));
+    }
+    if (pending.posted) return;
+    pending.posted = true;
+    QMetaObject::invokeMethod(this, [this, pane] { drainPane(pane); }, Qt::QueuedConnection);
+}
+
+void QtFrontEnd::drainPane(Pane pane) {
+    PendingPane& pending = pending_[static_cast<std::size_t>(pane)];
+    QString text;
+    std::size_t limit;
+    {
+        std::lock_guard<std::mutex> hold(pending.mutex);
+        text.swap(pending.text);
+        limit = pending.limit;
+        pending.posted = false;
+    }
+    if (!text.isEmpty() && surface_) surface_->appendToPane(pane, text, limit);
 }
 
 void QtFrontEnd::LimitPane(Pane pane, std::size_t characters) {

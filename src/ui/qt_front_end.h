@@ -11,8 +11,10 @@
 #include <QtCore/QObject>
 #include <QtCore/QString>
 
+#include <array>
 #include <atomic>
 #include <functional>
+#include <mutex>
 
 #include "runtime/front_end.h"
 
@@ -81,6 +83,18 @@ class QtFrontEnd : public QObject, public FrontEnd {
     void onGui(std::function<void()> call);
     void showMessageNow(const QString& title, const QString& text);
     void saveNow();
+    void drainPane(Pane pane);
+
+    // Text for a pane from other threads, waiting for the GUI thread. However fast it comes,
+    // at most one hand-over per pane is queued, and what waits never exceeds the pane's limit
+    // (older text would be trimmed from the pane at once anyway).
+    struct PendingPane {
+        std::mutex mutex;
+        QString text;
+        std::size_t limit = 0;
+        bool posted = false;
+    };
+    std::array<PendingPane, 5> pending_;
 
     WindowSurface* surface_ = nullptr;
     CheckDialogSurface* check_dialog_ = nullptr;
