@@ -1,6 +1,7 @@
 // The main window driven as a user would, over a real runtime and listener.
 #include <QtTest/QtTest>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QSystemTrayIcon>
 
 #include <thread>
 
@@ -95,6 +96,14 @@ class MainWindowTest : public QObject {
         QTRY_VERIFY(w.pane(Pane::kStatus)->toPlainText().contains(
             QString::fromUtf8(text::kServerStopped)));
         QCOMPARE(w.labelText(Label::kServerState), QString::fromUtf8(text::kStateStopped));
+    }
+
+    void toTrayWithoutATrayMinimisesSoTheWindowCanComeBack() {
+        WindowFixture f;
+        QVERIFY(!QSystemTrayIcon::isSystemTrayAvailable());
+        QTest::mouseClick(f.window().trayButton(), Qt::LeftButton);
+        QTRY_VERIFY(f.window().isMinimized());
+        QVERIFY(f.window().isVisible() && !f.window().inTray());
     }
 
     void autoStartLatchesTheStartButton() {
