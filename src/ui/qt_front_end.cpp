@@ -97,21 +97,30 @@ void QtFrontEnd::ShowMessage(std::string_view title, std::string_view text) {
     }
     QString t = FromUtf8(title), x = FromUtf8(text);
     if (onGuiThread()) {
-        showMessageNow(t, x);
+        showMessageNow(t, x, false);
     } else {
-        QMetaObject::invokeMethod(this, [this, t, x] { showMessageNow(t, x); },
+        QMetaObject::invokeMethod(this, [this, t, x] { showMessageNow(t, x, true); },
                                   Qt::BlockingQueuedConnection);
     }
 }
 
-void QtFrontEnd::showMessageNow(const QString& title, const QString& text) {
-    if (shutting_down_.load()) {  // asked before the close began, served after
+void QtFrontEnd::showMessageNow(const QString& title, const QString& text, bool for_other_thread) {
+    if (for_other_thread && shutting_down_.load()) {  // asked before the close, served after
         PrintMessage(title.toStdString(), text.toStdString());
         return;
     }
     MessageBox box(title, text, surface_ ? surface_->dialogOwner() : nullptr);
+    if (for_other_thread) open_for_threads_.emplace_back(&box);
     box.exec();
     ++messages_shown_;
+    std::erase_if(open_for_threads_, [&box](const QPointer<QDialog>& d) { return d == &box || !d; });
+}
+
+void QtFrontEnd::beginShutdown() {
+    shutting_down_.store(true);
+    for (const QPointer<QDialog>& dialog : open_for_threads_) {
+        if (dialog) dialog->reject();
+    }
 }
 
 void QtFrontEnd::RequestSave() {

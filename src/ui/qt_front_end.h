@@ -9,12 +9,15 @@
 #pragma once
 
 #include <QtCore/QObject>
+#include <QtCore/QPointer>
+#include <QtWidgets/QDialog>
 #include <QtCore/QString>
 
 #include <array>
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 #include "runtime/front_end.h"
 
@@ -56,8 +59,9 @@ class QtFrontEnd : public QObject, public FrontEnd {
     void setCheckDialog(CheckDialogSurface* dialog) { check_dialog_ = dialog; }
     // What the save command does (SaveConfiguration). Set before any thread may ask for it.
     void setSaveAction(std::function<void()> save) { save_ = std::move(save); }
-    // From now on no call blocks, and messages are no longer shown in a window.
-    void beginShutdown() { shutting_down_.store(true); }
+    // From now on no call from another thread blocks: their messages go to standard error,
+    // and a dialog open for one of them is closed, so the thread waiting on it goes on.
+    void beginShutdown();
     bool shuttingDown() const { return shutting_down_.load(); }
 
     void SetLabel(Label label, std::string_view text) override;
@@ -81,7 +85,7 @@ class QtFrontEnd : public QObject, public FrontEnd {
     bool onGuiThread() const;
     // Runs `call` on the GUI thread: at once there, else queued.
     void onGui(std::function<void()> call);
-    void showMessageNow(const QString& title, const QString& text);
+    void showMessageNow(const QString& title, const QString& text, bool for_other_thread);
     void saveNow();
     void drainPane(Pane pane);
 
@@ -95,6 +99,7 @@ class QtFrontEnd : public QObject, public FrontEnd {
         bool posted = false;
     };
     std::array<PendingPane, 5> pending_;
+    std::vector<QPointer<QDialog>> open_for_threads_;
 
     WindowSurface* surface_ = nullptr;
     CheckDialogSurface* check_dialog_ = nullptr;
