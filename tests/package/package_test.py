@@ -13,6 +13,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 BUILD_DIR = os.environ["KORVANEL_BUILD_DIR"]
@@ -72,6 +73,32 @@ def library_packages(binary):
             owner = run(["dpkg", "-S", os.path.realpath(path)])
         packages[soname] = owner.stdout.split(":")[0] if owner.returncode == 0 else None
     return packages
+
+
+class Xvfb:
+    """A virtual X display of its own (Xvfb picks a free number); its DISPLAY value."""
+
+    def __enter__(self):
+        read_end, write_end = os.pipe()
+        self.server = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1024x768x24",
+             "-nolisten", "tcp"], pass_fds=[write_end], stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as numbers:
+            number = numbers.readline().strip()
+        if not number:
+            self.__exit__()
+            raise RuntimeError("Xvfb did not start")
+        return ":" + number
+
+    def __exit__(self, *exc):
+        self.server.terminate()
+        try:
+            self.server.wait(timeout=TOOL_LIMIT_S)
+        except subprocess.TimeoutExpired:
+            self.server.kill()
+            self.server.wait()
 
 
 class PackageTest(unittest.TestCase):
@@ -189,6 +216,30 @@ class PackageTest(unittest.TestCase):
                 if below_home:
                     self.assertEqual(sorted(os.listdir(started_in)),
                                      ["stderr.txt", "stdout.txt"])
+
+    def test_launcher_on_a_display_makes_the_data_folder_and_keeps_data_there(self):
+        """The desktop's way: a display, no data folder yet. The window does not start the
+        server (the new `data` leaves that off), so no port is taken."""
+        with tempfile.TemporaryDirectory() as scratch, Xvfb() as display:
+            home = os.path.join(scratch, "home")
+            started_in = os.path.join(scratch, "started-in")
+            os.makedirs(started_in)
+            env = kp.headless_environment(HOME=home, DISPLAY=display)
+            env.pop("XDG_DATA_HOME", None)
+            data_folder = os.path.join(home, ".local", "share", "korvanel")
+            with kp.RunningProgram(self.launcher_command(), started_in, env) as program:
+                data = os.path.join(data_folder, "data")
+                deadline = time.monotonic() + kp.START_LIMIT_S
+                while not os.path.exists(data) and time.monotonic() < deadline:
+                    time.sleep(0.05)
+                self.assertTrue(os.path.exists(data), program.err())
+                self.assertIsNone(program.process.poll(), program.err())
+                self.assertEqual(program.stop(), 0, program.err())
+            for folder in [os.path.join(home, ".local"), os.path.join(home, ".local/share"),
+                           data_folder]:
+                with self.subTest(folder=folder):
+                    self.assertEqual(os.stat(folder).st_mode & 0o7777, 0o700)
+            self.assertEqual(sorted(os.listdir(started_in)), ["stderr.txt", "stdout.txt"])
 
     def test_installed_program_refuses_an_unknown_option(self):
         with tempfile.TemporaryDirectory() as folder:
