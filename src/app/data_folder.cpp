@@ -15,7 +15,9 @@ namespace {
 
 constexpr const char kDataHomeBelowHome[] = ".local/share";
 
-bool IsAbsolute(const char* path) { return path && path[0] == '/'; }
+bool IsAbsolute(const char* path) {
+    return path && path[0] == '/';
+}
 
 // `base` + "/" + `name`, without doubling the slashes a base may end with.
 std::string Join(std::string base, const char* name) {
@@ -32,7 +34,9 @@ std::string Format(const char* format, const char* first, const char* second = "
     return out;
 }
 
-StartDecision Stop(int status, std::string message) { return {false, status, std::move(message)}; }
+StartDecision Stop(int status, std::string message) {
+    return {false, status, std::move(message)};
+}
 
 // One folder: made with the mode (set again afterwards, so that the umask cannot take the
 // owner's rights away), or found to be a folder already.
