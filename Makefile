@@ -1,5 +1,5 @@
 # The two everyday commands: `make run` and `make test`.
-.PHONY: all deps configure build run test test-sanitize fuzz pictures clean
+.PHONY: all deps configure build run test test-sanitize fuzz pictures clean install package
 
 all: build
 
@@ -17,6 +17,16 @@ run: build
 
 test: build
 	ctest --preset default
+
+# Installs the programs, the launcher, the icons and the documentation under PREFIX
+# (/usr/local unless given: make install PREFIX=/opt/korvanel); DESTDIR works as usual.
+PREFIX ?= /usr/local
+install: build
+	cmake --install build --prefix "$(PREFIX)"
+
+# The Debian package, build/korvanel_VERSION_ARCH.deb (installs under /usr).
+package: build
+	cmake --build --preset default --target package
 
 test-sanitize: deps
 	cmake --preset asan >/dev/null && cmake --build --preset asan && ctest --preset asan

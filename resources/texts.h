@@ -106,6 +106,20 @@ inline constexpr const char kBrowserOperaX64Item[] = "Opera x64 (&S)";
 inline constexpr const char kHeadlessCannotStart[] =
     "korvanel: the server could not start on port %s (is the port in use?)\n";
 
+// ---- command line and data folder ----
+inline constexpr const char kUnknownArgument[] = "korvanel: unknown option '%s'\n";
+inline constexpr const char kUsage[] =
+    "usage: korvanel [--desktop]\n"
+    "  without an option: data and the logs in the current directory\n"
+    "  --desktop: in $XDG_DATA_HOME/korvanel (else ~/.local/share/korvanel), as the launcher "
+    "starts it\n";
+inline constexpr const char kNoDataHome[] =
+    "korvanel: no data folder: neither XDG_DATA_HOME nor HOME is an absolute path\n";
+inline constexpr const char kDataFolderNotMade[] =
+    "korvanel: the data folder %s could not be made: %s\n";
+inline constexpr const char kDataFolderNotEntered[] =
+    "korvanel: the data folder %s could not be entered: %s\n";
+
 }  // namespace korvanel::text
 
 // The window's texts, one file for each part of it.

@@ -4,7 +4,12 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev make pkg-config libgtest-dev
           libgmock-dev curl libminiupnpc-dev iproute2 python3 squid tinyproxy lighttpd
-          qt6-base-dev fonts-noto-cjk xvfb xauth)
+          # the window, and the CJK font its Japanese texts need
+          qt6-base-dev fonts-noto-cjk xvfb xauth
+          # the Debian package and its checks (dpkg-shlibdeps is in dpkg-dev)
+          dpkg-dev desktop-file-utils lintian
+          # the real-browser tests
+          chromium)
 
 missing=()
 for p in "${packages[@]}"; do

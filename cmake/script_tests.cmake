@@ -1,0 +1,16 @@
+# The tests written in Python, one ctest test per script: the Debian package built and
+# installed into a scratch root, and a real browser (headless Chromium) through the proxy.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+# A package is built from the release build only: a sanitizer build is no product.
+if(NOT KORVANEL_SANITIZE)
+    add_test(NAME package.debian_package
+             COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/package/package_test.py)
+    set_tests_properties(package.debian_package PROPERTIES LABELS package TIMEOUT 300
+        ENVIRONMENT "KORVANEL_BUILD_DIR=${CMAKE_BINARY_DIR};KORVANEL_SOURCE_DIR=${CMAKE_SOURCE_DIR};PYTHONDONTWRITEBYTECODE=1")
+endif()
+
+add_test(NAME browser_real.chromium
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/browser_real/chromium_test.py)
+set_tests_properties(browser_real.chromium PROPERTIES LABELS browser_real TIMEOUT 60
+    ENVIRONMENT "KORVANEL_PROGRAM=$<TARGET_FILE:korvanel>;KORVANEL_SOURCE_DIR=${CMAKE_SOURCE_DIR};PYTHONDONTWRITEBYTECODE=1")
