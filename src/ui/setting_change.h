@@ -2,6 +2,7 @@
 // the text of an edit as the settings store it.
 #pragma once
 
+#include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 
 #include <cstddef>
@@ -25,6 +26,14 @@ std::string EditText(const QLineEdit& edit, std::size_t max_bytes);
 // The UTF-8 `text` as a QString.
 inline QString Qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// A label that shows `text` as it is: the tag labels ("<LINK>", "<IMG>") must never be taken
+// for markup.
+inline QLabel* PlainLabel(std::string_view text, QWidget* parent) {
+    auto* label = new QLabel(Qs(text), parent);
+    label->setTextFormat(Qt::PlainText);
+    return label;
 }
 
 }  // namespace korvanel::ui

@@ -70,7 +70,7 @@ void SettingsGroupOne::build() {
     auto* grid = new QGridLayout(this);
     int line = 0;
     auto add_row = [&](const char* label) {
-        grid->addWidget(new QLabel(Qs(label), this), line, 0);
+        grid->addWidget(PlainLabel(label, this), line, 0);
         auto* row = new QHBoxLayout;
         grid->addLayout(row, line++, 1);
         return row;

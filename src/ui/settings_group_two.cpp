@@ -74,9 +74,9 @@ void SettingsGroupTwo::build() {
     range_end_->setMaxLength(kRangeEditMaxLength);
     range_button_ = new SkinButton(SmallButtonSheet(), 0, kSmallButtonCell, this);
     range_row->addWidget(range_start_);
-    range_row->addWidget(new QLabel(Qs(text::kRangeFrom), this));
+    range_row->addWidget(PlainLabel(text::kRangeFrom, this));
     range_row->addWidget(range_end_);
-    range_row->addWidget(new QLabel(Qs(text::kRangeTo), this));
+    range_row->addWidget(PlainLabel(text::kRangeTo, this));
     range_row->addWidget(range_button_);
     range_row->addStretch();
     grid->addLayout(range_row, 2, 0);
@@ -85,7 +85,7 @@ void SettingsGroupTwo::build() {
     port_ = new QLineEdit(this);
     port_->setMaxLength(kPortEditMaxLength);
     port_button_ = new SkinButton(SmallButtonSheet(), 0, kSmallButtonCell, this);
-    port_row->addWidget(new QLabel(Qs(text::kPortRow), this));
+    port_row->addWidget(PlainLabel(text::kPortRow, this));
     port_row->addWidget(port_);
     port_row->addWidget(port_button_);
     port_row->addStretch();

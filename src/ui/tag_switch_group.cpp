@@ -36,7 +36,8 @@ void TagSwitchGroup::build() {
         int column = (group / kTagSwitchesPerColumn) * kColumnsPerSwitch;
         remove_[group] = new ActionRadio(Qs(text::kTagRemove), this);
         keep_[group] = new ActionRadio(Qs(text::kTagKeep), this);
-        grid->addWidget(new QLabel(Qs(text::kTagSwitchTexts[group].label), this), row, column);
+        labels_[group] = PlainLabel(text::kTagSwitchTexts[group].label, this);
+        grid->addWidget(labels_[group], row, column);
         grid->addWidget(remove_[group], row, column + 1);
         grid->addWidget(keep_[group], row, column + 2);
         connect(remove_[group], &QAbstractButton::clicked, this,

@@ -9,6 +9,7 @@
 #include <string>
 
 class QAbstractButton;
+class QLabel;
 
 namespace korvanel {
 struct Runtime;
@@ -31,6 +32,7 @@ class TagSwitchGroup : public QGroupBox {
 
     QAbstractButton* removeRadio(int group) const;
     QAbstractButton* keepRadio(int group) const;
+    const QLabel* label(int group) const { return labels_.at(group); }
 
   private:
     void build();
@@ -38,6 +40,7 @@ class TagSwitchGroup : public QGroupBox {
     void switchClicked(int group, bool remove);
 
     Runtime& rt_;
+    std::array<QLabel*, kTagSwitchGroups> labels_{};
     std::array<ActionRadio*, kTagSwitchGroups> remove_{};
     std::array<ActionRadio*, kTagSwitchGroups> keep_{};
 };

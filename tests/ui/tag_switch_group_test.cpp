@@ -1,6 +1,7 @@
 // The tag switches: each pair switches exactly the four rows of its group, shows the stored
 // state, and refuses to show a value that is neither on nor off.
 #include <QtTest/QTest>
+#include <QtWidgets/QLabel>
 
 #include <memory>
 
@@ -82,6 +83,18 @@ class TagSwitchGroupTest : public QObject {
         QCOMPARE(rows(), all_off);
         QCOMPARE(rt().settings.tag_filter_active, 0);
         QVERIFY(ui_->data().find(":TUG_JOB\r\n0:0:0:0:0:") != std::string::npos);
+    }
+
+    // "<A>" or "<IMG>" taken for markup would show nothing, or a picture.
+    void tagLabelsShowTheirText() {
+        open();
+        for (int group = 0; group < kTagSwitchGroups; ++group) {
+            const QLabel* label = group_->label(group);
+            QCOMPARE(label->text(), QString::fromUtf8(text::kTagSwitchTexts[group].label));
+            QVERIFY2(label->sizeHint().width() >=
+                         label->fontMetrics().horizontalAdvance(label->text()),
+                     text::kTagSwitchTexts[group].label);
+        }
     }
 
     void opensWithTheFirstRowOfEachGroup() {
