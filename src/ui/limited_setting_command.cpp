@@ -76,9 +76,11 @@ bool LimitedSettingCommand::waitUntil(State& state,
         auto now = std::chrono::steady_clock::now();
         if (now >= deadline) return false;
         lock.unlock();
-        QCoreApplication::processEvents();
+        // Painting and queued calls go on; clicks wait until the change has ended.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         lock.lock();
-        auto turn = deadline - now < kEventTurn ? deadline - now : std::chrono::steady_clock::duration(kEventTurn);
+        auto turn = deadline - now < kEventTurn ? deadline - now
+                                                : std::chrono::steady_clock::duration(kEventTurn);
         state.changed.wait_for(lock, turn, [&state] { return state.done; });
     }
     return true;
