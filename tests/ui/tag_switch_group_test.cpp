@@ -42,16 +42,6 @@ class TagSwitchGroupTest : public QObject {
         ui_.reset();
     }
 
-    void codesNameTheFirstRowOfEachGroup() {
-        const struct {
-            int group;
-            bool remove;
-            const char* code;
-        } cases[] = {{0, true, "1"}, {0, false, "-1"}, {1, true, "4"}, {2, false, "-8"},
-                     {13, true, "52"}, {13, false, "-52"}};
-        for (const auto& c : cases) QCOMPARE(TagSwitchCode(c.group, c.remove), std::string(c.code));
-    }
-
     // Every group on and off in turn: only its own four rows change, and "すべて" leaves the
     // other pairs alone.
     void eachSwitchChangesOnlyItsGroup() {
