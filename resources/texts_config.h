@@ -116,7 +116,7 @@ inline constexpr const char kStatusBarSetCookieKept[] = "受信クッキー：�
 inline constexpr const char kStatusBarCookieRemoved[] = "送信クッキー：消す";
 inline constexpr const char kStatusBarCookieKept[] = "送信クッキー：消さない";
 // The limited wait of a cookie switch ran out.
-inline constexpr const char kTimeoutName[] = "TIMEOUT...";
+inline constexpr const char kCookieTimeoutName[] = "TIMEOUT...";
 inline constexpr const char kCookieFailed[] = "クッキーの設定に失敗しました";
 
 }  // namespace korvanel::text

@@ -92,7 +92,7 @@ void CookiePage::switchClicked(int which, bool remove) {
         case LimitedSettingCommand::Outcome::kNotStarted:
             return;
         case LimitedSettingCommand::Outcome::kTimedOut:
-            PostStatus(rt_, text::kTimeoutName, text::kCookieFailed);
+            PostStatus(rt_, text::kCookieTimeoutName, text::kCookieFailed);
             return;
         case LimitedSettingCommand::Outcome::kDone:
             break;
