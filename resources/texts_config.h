@@ -104,7 +104,8 @@ inline constexpr TagSwitchTexts kTagSwitchTexts[] = {
 inline constexpr const char kCookiePageCaption[] = "クッキー";
 inline constexpr const char kSetCookieFrame[] =
     "受信したヘッダからクッキーを削除する (Set-Cookieを削除する)";
-inline constexpr const char kCookieFrame[] = "送信するヘッダからクッキーを削除する (Cookie) を削除する";
+inline constexpr const char kCookieFrame[] =
+    "送信するヘッダからクッキーを削除する (Cookie) を削除する";
 inline constexpr const char kCookieYes[] = "はい";
 inline constexpr const char kCookieNo[] = "いいえ";
 inline constexpr const char kSetCookieRemoved[] = "受信するクッキーを削除します";

@@ -7,7 +7,6 @@
 
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QRadioButton>
-
 #include <initializer_list>
 
 namespace korvanel::ui {
@@ -33,7 +32,8 @@ class ActionCheckBox : public QCheckBox {
 };
 
 // Selects `chosen` and clears every other radio of `radios`; a null `chosen` clears them all.
-inline void SelectOnly(std::initializer_list<QAbstractButton*> radios, const QAbstractButton* chosen) {
+inline void SelectOnly(std::initializer_list<QAbstractButton*> radios,
+                       const QAbstractButton* chosen) {
     for (QAbstractButton* radio : radios) radio->setChecked(radio == chosen);
 }
 

@@ -3,7 +3,6 @@
 #include <QtWidgets/QGroupBox>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QVBoxLayout>
-
 #include <string>
 
 #include "logging/status_log.h"
@@ -31,8 +30,8 @@ struct CookieSwitchText {
 const CookieSwitchText kSwitches[kCookieSwitchCount] = {
     {text::kSetCookieFrame, "setcookie", &Settings::setcookie, 2, text::kSetCookieRemoved,
      text::kSetCookieKept, text::kStatusBarSetCookieRemoved, text::kStatusBarSetCookieKept},
-    {text::kCookieFrame, "cookie", &Settings::cookie, 3, text::kCookieRemoved,
-     text::kCookieKept, text::kStatusBarCookieRemoved, text::kStatusBarCookieKept},
+    {text::kCookieFrame, "cookie", &Settings::cookie, 3, text::kCookieRemoved, text::kCookieKept,
+     text::kStatusBarCookieRemoved, text::kStatusBarCookieKept},
 };
 
 }  // namespace

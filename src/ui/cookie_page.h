@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QtWidgets/QWidget>
-
 #include <array>
 #include <chrono>
 #include <memory>

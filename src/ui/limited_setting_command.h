@@ -36,8 +36,8 @@ class LimitedSettingCommand {
     struct State {
         std::mutex mutex;
         std::condition_variable changed;
-        bool storing = false;   // the worker holds the settings lock and will store
-        bool abandoned = false; // the wait ran out first: the worker stores nothing
+        bool storing = false;    // the worker holds the settings lock and will store
+        bool abandoned = false;  // the wait ran out first: the worker stores nothing
         bool done = false;
     };
     // Waits for the last worker to end, without a limit, and joins it.

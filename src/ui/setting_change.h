@@ -4,7 +4,6 @@
 
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
-
 #include <cstddef>
 #include <string>
 #include <string_view>

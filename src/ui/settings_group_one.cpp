@@ -4,7 +4,6 @@
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
-
 #include <string>
 
 #include "logging/status_log.h"
@@ -124,15 +123,21 @@ void SettingsGroupOne::fill() {
     for (int i = 0; i < 2; ++i) http_[i]->setChecked(version == kHttpChoices[i].value);
     for (int r = 0; r < kLogRowCount; ++r) selectLogMode(r, ShownLogMode(modes[r]));
     check_address_->setText(address.size() < kShortestShownAddress ? Qs(text::kCheckAddressNone)
-                                                                    : Qs(address));
+                                                                   : Qs(address));
 }
 
-QCheckBox* SettingsGroupOne::startupBox() const { return startup_; }
-QAbstractButton* SettingsGroupOne::httpRadio(int index) const { return http_.at(index); }
+QCheckBox* SettingsGroupOne::startupBox() const {
+    return startup_;
+}
+QAbstractButton* SettingsGroupOne::httpRadio(int index) const {
+    return http_.at(index);
+}
 QAbstractButton* SettingsGroupOne::logRadio(LogRow row, int mode) const {
     return logs_.at(static_cast<int>(row)).at(mode);
 }
-QAbstractButton* SettingsGroupOne::checkAddressButton() const { return check_address_button_; }
+QAbstractButton* SettingsGroupOne::checkAddressButton() const {
+    return check_address_button_;
+}
 
 void SettingsGroupOne::selectLogMode(int row, int mode) {
     const auto& radios = logs_[row];

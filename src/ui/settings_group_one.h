@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QtWidgets/QGroupBox>
-
 #include <array>
 
 class QAbstractButton;

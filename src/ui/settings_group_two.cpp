@@ -114,12 +114,22 @@ void SettingsGroupTwo::fill() {
     port_->setText(Qs(port));
 }
 
-QAbstractButton* SettingsGroupTwo::localRadio() const { return local_; }
-QAbstractButton* SettingsGroupTwo::rangeRadio() const { return range_; }
-QAbstractButton* SettingsGroupTwo::rangeButton() const { return range_button_; }
-QAbstractButton* SettingsGroupTwo::portButton() const { return port_button_; }
+QAbstractButton* SettingsGroupTwo::localRadio() const {
+    return local_;
+}
+QAbstractButton* SettingsGroupTwo::rangeRadio() const {
+    return range_;
+}
+QAbstractButton* SettingsGroupTwo::rangeButton() const {
+    return range_button_;
+}
+QAbstractButton* SettingsGroupTwo::portButton() const {
+    return port_button_;
+}
 
-void SettingsGroupTwo::selectRange(bool range) { SelectOnly({local_, range_}, range ? range_ : local_); }
+void SettingsGroupTwo::selectRange(bool range) {
+    SelectOnly({local_, range_}, range ? range_ : local_);
+}
 
 void SettingsGroupTwo::localClicked() {
     if (!ChangeSetting(rt_, "local", "")) return;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QtWidgets/QGroupBox>
-
 #include <cstddef>
 #include <optional>
 #include <string>

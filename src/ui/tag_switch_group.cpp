@@ -65,8 +65,12 @@ void TagSwitchGroup::fill() {
     }
 }
 
-QAbstractButton* TagSwitchGroup::removeRadio(int group) const { return remove_.at(group); }
-QAbstractButton* TagSwitchGroup::keepRadio(int group) const { return keep_.at(group); }
+QAbstractButton* TagSwitchGroup::removeRadio(int group) const {
+    return remove_.at(group);
+}
+QAbstractButton* TagSwitchGroup::keepRadio(int group) const {
+    return keep_.at(group);
+}
 
 void TagSwitchGroup::switchClicked(int group, bool remove) {
     if (TagSwitchCommand(rt_, TagSwitchCode(group, remove)) == kThreadNotStarted) return;

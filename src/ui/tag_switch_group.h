@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QtWidgets/QGroupBox>
-
 #include <array>
 #include <string>
 

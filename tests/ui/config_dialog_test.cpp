@@ -1,15 +1,15 @@
 // The Config dialog as a whole: every setting changed through it is in `data` and is read
 // back by the next start, and the dialog closes and deletes itself with "閉じる".
+#include "ui/config_dialog.h"
+
 #include <QtCore/QPointer>
 #include <QtTest/QTest>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QPushButton>
-
 #include <memory>
 
 #include "settings/config_file.h"
 #include "texts.h"
-#include "ui/config_dialog.h"
 #include "ui/cookie_page.h"
 #include "ui/settings_group_one.h"
 #include "ui/settings_group_two.h"
@@ -72,7 +72,11 @@ class ConfigDialogTest : public QObject {
         const Settings& s = next.settings;
         std::string tags;
         for (const TagSwitch& row : s.tag_switches) tags += row.value.str();
-        QCOMPARE(tags, "1111" "0000" "1111" + std::string(40, '0') + "1111");
+        QCOMPARE(tags,
+                 "1111"
+                 "0000"
+                 "1111" +
+                     std::string(40, '0') + "1111");
         QCOMPARE(s.auto_start.str(), std::string("2"));
         QCOMPARE(s.http_version.str(), std::string("1.0"));
         QCOMPARE(s.access_log.str() + s.send_header_log.str() + s.recv_header_log.str() +

@@ -1,12 +1,12 @@
 // The cookie switches: each radio stores its value at once, logs and updates its status-bar
 // part; a change whose limited wait runs out is reported and changes nothing.
-#include <QtTest/QTest>
+#include "ui/cookie_page.h"
 
+#include <QtTest/QTest>
 #include <chrono>
 #include <memory>
 
 #include "texts.h"
-#include "ui/cookie_page.h"
 #include "ui/support/ui_runtime.h"
 
 using namespace korvanel;
@@ -48,8 +48,8 @@ class CookiePageTest : public QObject {
             const char* saved;
         };
         const Case cases[] = {
-            {CookieSwitch::kSetCookie, true, &Settings::setcookie, "受信するクッキーを削除します", 2,
-             "受信クッキー：消す", ":SET_COOKIE\r\n1\r\n"},
+            {CookieSwitch::kSetCookie, true, &Settings::setcookie, "受信するクッキーを削除します",
+             2, "受信クッキー：消す", ":SET_COOKIE\r\n1\r\n"},
             {CookieSwitch::kCookie, true, &Settings::cookie, "送信ヘッダのクッキーを削除します", 3,
              "送信クッキー：消す", ":COOKIE\r\n1\r\n"},
             {CookieSwitch::kSetCookie, false, &Settings::setcookie,

@@ -1,12 +1,12 @@
 // "設定１": each control clicked as a user would, checked in Settings, the status log,
 // the messages and `data`.
+#include "ui/settings_group_one.h"
+
 #include <QtTest/QTest>
 #include <QtWidgets/QLineEdit>
-
 #include <memory>
 
 #include "texts.h"
-#include "ui/settings_group_one.h"
 #include "ui/support/ui_runtime.h"
 
 using namespace korvanel;

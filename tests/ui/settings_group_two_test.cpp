@@ -1,12 +1,12 @@
 // "設定２": access control and port, clicked and typed as a user would; refusals show their
 // messages and store nothing.
+#include "ui/settings_group_two.h"
+
 #include <QtTest/QTest>
 #include <QtWidgets/QLineEdit>
-
 #include <memory>
 
 #include "texts.h"
-#include "ui/settings_group_two.h"
 #include "ui/support/ui_runtime.h"
 
 using namespace korvanel;
@@ -18,8 +18,7 @@ using korvanel::testing::UiRuntime;
 namespace {
 
 const std::string kPortFailed = std::string(text::kPortFailedTitle) + "|";
-const std::string kRangeRefused =
-    std::string(text::kRangeInvalidTitle) + "|" + text::kRangeInvalid;
+const std::string kRangeRefused = std::string(text::kRangeInvalidTitle) + "|" + text::kRangeInvalid;
 const std::string kRestart =
     std::string(text::kAccessControlTitle) + "|" + text::kAppliedAfterRestart;
 
@@ -36,7 +35,9 @@ class SettingsGroupTwoTest : public QObject {
         group_ = std::make_unique<SettingsGroupTwo>(rt());
         group_->show();
     }
-    bool rangeShown() { return group_->rangeRadio()->isChecked() && !group_->localRadio()->isChecked(); }
+    bool rangeShown() {
+        return group_->rangeRadio()->isChecked() && !group_->localRadio()->isChecked();
+    }
 
   private slots:
     void init() { ui_ = std::make_unique<UiRuntime>(); }
@@ -116,7 +117,8 @@ class SettingsGroupTwoTest : public QObject {
             if (c.accepted) {
                 stored = std::string(c.start) + "to" + c.end;
                 QVERIFY2(ui_->lastMessage() == kRestart, c.name);
-                QCOMPARE(ui_->lastStatusLine(), std::string(text::kAccessControlSet) + ":" + stored);
+                QCOMPARE(ui_->lastStatusLine(),
+                         std::string(text::kAccessControlSet) + ":" + stored);
                 QCOMPARE(rt().settings.localorpassive.str(), std::string("passive"));
             } else {
                 QVERIFY2(ui_->lastMessage() == kRangeRefused, c.name);

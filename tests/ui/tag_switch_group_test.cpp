@@ -1,13 +1,13 @@
 // The tag switches: each pair switches exactly the four rows of its group, shows the stored
 // state, and refuses to show a value that is neither on nor off.
+#include "ui/tag_switch_group.h"
+
 #include <QtTest/QTest>
 #include <QtWidgets/QLabel>
-
 #include <memory>
 
 #include "texts.h"
 #include "ui/support/ui_runtime.h"
-#include "ui/tag_switch_group.h"
 
 using namespace korvanel;
 using namespace korvanel::ui;
@@ -58,13 +58,15 @@ class TagSwitchGroupTest : public QObject {
             const text::TagSwitchTexts& texts = text::kTagSwitchTexts[group];
             Click(group_->removeRadio(group));
             QCOMPARE(rows(), withGroup(img_on, group, '1'));
-            QVERIFY(group_->removeRadio(group)->isChecked() && !group_->keepRadio(group)->isChecked());
+            QVERIFY(group_->removeRadio(group)->isChecked() &&
+                    !group_->keepRadio(group)->isChecked());
             QCOMPARE(ui_->lastStatusLine(), std::string(texts.removed) + ": ");
             QCOMPARE(rt().settings.tag_filter_active, 1);
 
             Click(group_->keepRadio(group));
             QCOMPARE(rows(), img_on);
-            QVERIFY(!group_->removeRadio(group)->isChecked() && group_->keepRadio(group)->isChecked());
+            QVERIFY(!group_->removeRadio(group)->isChecked() &&
+                    group_->keepRadio(group)->isChecked());
             QCOMPARE(ui_->lastStatusLine(), std::string(texts.kept) + ": ");
             // The <IMG> pair still shows what it stores.
             QVERIFY(group_->removeRadio(5)->isChecked());
@@ -81,9 +83,9 @@ class TagSwitchGroupTest : public QObject {
         for (int group = 0; group < kTagSwitchGroups; ++group) {
             const QLabel* label = group_->label(group);
             QCOMPARE(label->text(), QString::fromUtf8(text::kTagSwitchTexts[group].label));
-            QVERIFY2(label->sizeHint().width() >=
-                         label->fontMetrics().horizontalAdvance(label->text()),
-                     text::kTagSwitchTexts[group].label);
+            QVERIFY2(
+                label->sizeHint().width() >= label->fontMetrics().horizontalAdvance(label->text()),
+                text::kTagSwitchTexts[group].label);
         }
     }
 

@@ -8,7 +8,6 @@
 #include <QtWidgets/QCheckBox>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QRadioButton>
-
 #include <string>
 #include <vector>
 
