@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "engine/access_control.h"
 #include "settings/config_lines.h"
 #include "settings/row_makers.h"
 #include "settings/row_validation.h"
@@ -151,22 +152,6 @@ bool StoreGeometry(Settings& s, std::string_view value) {
 
 }  // namespace
 
-int ReadsAsDottedQuad(std::string_view text) {
-    std::size_t pos = 0;
-    for (int i = 0; i < 4; ++i) {
-        if (i > 0 && (pos >= text.size() || text[pos++] != '.')) return -1;
-        std::size_t digits = 0;
-        int number = 0;
-        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') {
-            number = number * 10 + (text[pos++] - '0');
-            if (number > 255) return -1;
-            ++digits;
-        }
-        if (digits == 0) return -1;
-    }
-    return 1;
-}
-
 // One value per tag row in table order, each ended by ":". A file from before the last two
 // tag groups holds 48; any other count, or a value other than "0" or "1", is damage.
 bool StoreTagLine(Settings& s, std::string_view value) {
@@ -198,8 +183,9 @@ bool StoreAllowRange(Settings& s, std::string_view value) {
     static constexpr std::size_t kRangeStartMaxLength = 35;
     std::size_t to = value.find("to");
     if (to == std::string_view::npos || to > kRangeStartMaxLength) return false;
-    if (ReadsAsDottedQuad(value.substr(0, to)) != 1 ||
-        ReadsAsDottedQuad(value.substr(to + 2)) != 1) {
+    // The same test as the access-range register button, so that every range the dialog
+    // accepts and saves is read back at the next start.
+    if (ParseDottedQuad(value.substr(0, to)) != 1 || ParseDottedQuad(value.substr(to + 2)) != 1) {
         return false;
     }
     return StoreFitting(s.allow_user, value);

@@ -49,8 +49,4 @@ extern const ValueSection kRequiredSections[4];
 // ":USER_AGENT_LIST" to ":WINDOW_INFO", each ended by the next header; the last ends at ":END".
 extern const ListSection kListSections[8];
 
-// 1 when `text` begins with four decimal numbers (digits only) separated by dots, none above
-// 255; text after the fourth number is ignored. Else -1.
-int ReadsAsDottedQuad(std::string_view text);
-
 }  // namespace korvanel

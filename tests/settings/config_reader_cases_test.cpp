@@ -91,6 +91,12 @@ const Case kCases[] = {
     {"range start of 36 characters", Swap("10.0.0.1to", "10.0.0.1" + std::string(28, 'x') + "to"),
      -1},
     {"range with text after the fourth number", Swap("to10.0.0.9", "to10.0.0.9x"), 1},
+    // The register button's test reads a number as "%d" does, blanks and sign first: what it
+    // accepts must read back.
+    {"range end after a blank", Swap("to10.0.0.9", "to 10.0.0.9"), 1,
+     [](const Settings& s) { EXPECT_EQ(s.allow_user.view(), "10.0.0.1to 10.0.0.9"); }},
+    {"range with signed numbers", Swap("10.0.0.1to", "+10.0.0.1to"), 1},
+    {"range with a negative number", Swap("to10.0.0.9", "to10.0.-1.9"), -1},
     {"no http and log sections",
      Swap(":HTTP_VERSION\r\n1.0\r\n:ACCESS_LOG\r\n2\r\n:SEND_HEADER_LOG\r\n3\r\n:RECV_HEADER_"
           "LOG\r\n1\r\n"

@@ -1,0 +1,36 @@
+// The Config dialog: the tag switches, "設定１" and "設定２", top to bottom, and "閉じる".
+// Modeless; it shows the values Settings holds when it is made and deletes itself when
+// closed, so each opening builds it anew.
+#pragma once
+
+#include <QtWidgets/QDialog>
+
+class QPushButton;
+
+namespace korvanel {
+struct Runtime;
+}
+
+namespace korvanel::ui {
+
+class SettingsGroupOne;
+class SettingsGroupTwo;
+class TagSwitchGroup;
+
+class ConfigDialog : public QDialog {
+  public:
+    ConfigDialog(Runtime& rt, QWidget* parent = nullptr);
+
+    TagSwitchGroup* tagSwitches() const { return tags_; }
+    SettingsGroupOne* groupOne() const { return one_; }
+    SettingsGroupTwo* groupTwo() const { return two_; }
+    QPushButton* closeButton() const { return close_; }
+
+  private:
+    TagSwitchGroup* tags_ = nullptr;
+    SettingsGroupOne* one_ = nullptr;
+    SettingsGroupTwo* two_ = nullptr;
+    QPushButton* close_ = nullptr;
+};
+
+}  // namespace korvanel::ui
