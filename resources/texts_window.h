@@ -25,9 +25,6 @@ inline constexpr const char kPaneSendHeaders[] = " 送信ヘッダ";
 inline constexpr const char kPaneRecvHeaders[] = " 受信ヘッダ";
 inline constexpr const char kPaneHeaderPairs[] = " 送受信ヘッダの対のログ";
 inline constexpr const char kPaneStatus[] = "コマンドのログ";
-// Status bar parts 2 and 3 before the cookie page sets them.
-inline constexpr const char kStatusBarRecvCookieKept[] = "受信クッキー：消さない";
-inline constexpr const char kStatusBarSendCookieKept[] = "送信クッキー：消さない";
 // Tool tips of the large buttons (the settings button has none).
 inline constexpr const char kTipStart[] = "プロクシを起動";
 inline constexpr const char kTipStop[] = "プロクシを停止";

@@ -1,12 +1,55 @@
 #include "app/window_pages.h"
 
+#include <QtCore/QPointer>
+
+#include <memory>
+
+#include "runtime/runtime.h"
+#include "texts.h"
+#include "ui/config_dialog.h"
+#include "ui/cookie_page.h"
 #include "ui/main_window.h"
 
 namespace korvanel {
 
+namespace {
+
+QString Text(const char* text) { return QString::fromUtf8(text); }
+
+// Status-bar parts 2 and 3 show the two cookie switches as `Settings` holds them.
+void ShowCookieSwitches(Runtime& rt) {
+    bool set_cookie, cookie;
+    {
+        Hold hold(rt.locks.settings);
+        set_cookie = rt.settings.setcookie.view() == "1";
+        cookie = rt.settings.cookie.view() == "1";
+    }
+    rt.front.SetStatusBar(2, set_cookie ? text::kStatusBarSetCookieRemoved
+                                        : text::kStatusBarSetCookieKept);
+    rt.front.SetStatusBar(3, cookie ? text::kStatusBarCookieRemoved : text::kStatusBarCookieKept);
+}
+
+}  // namespace
+
 void InstallWindowPages(ui::MainWindow& window, Runtime& rt) {
-    (void)window;
-    (void)rt;
+    auto* cookies = new ui::CookiePage(rt, &window);
+    window.addUpperPage(Text(text::kCookiePageCaption), cookies);
+    window.addPageRebuild([cookies, &rt] {
+        cookies->rebuild();
+        ShowCookieSwitches(rt);
+    });
+
+    // One Config dialog at a time: a further press raises the open one.
+    auto open = std::make_shared<QPointer<ui::ConfigDialog>>();
+    window.setSettingsAction([open, &window, &rt] {
+        if (*open) {
+            (*open)->raise();
+            (*open)->activateWindow();
+            return;
+        }
+        *open = new ui::ConfigDialog(rt, &window);
+        (*open)->show();
+    });
 }
 
 }  // namespace korvanel

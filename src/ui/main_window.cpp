@@ -123,8 +123,8 @@ void MainWindow::buildTabs() {
     status_ = new StatusStrip(client_);
     status_->setPartText(0, Text(text::kStatusBarNoProxy));
     status_->setPartText(1, Text(text::kStatusBarNoUserAgent));
-    status_->setPartText(2, Text(text::kStatusBarRecvCookieKept));
-    status_->setPartText(3, Text(text::kStatusBarSendCookieKept));
+    status_->setPartText(2, Text(text::kStatusBarSetCookieKept));
+    status_->setPartText(3, Text(text::kStatusBarCookieKept));
     connect(upper_, &QTabWidget::currentChanged, this, [this] { layoutClient(); });
     connect(lower_, &QTabWidget::currentChanged, this, [this] { layoutClient(); });
 }
