@@ -18,13 +18,6 @@ using RangeEndText = FixedText<30>;
 // Shortest text a dotted IPv4 address can have ("0.0.0.0").
 constexpr std::size_t kShortestAddressText = 7;
 
-uint32_t ToAddressOrZero(std::string_view text) {
-    RangeEndText end(text);
-    uint32_t address = 0;
-    if (!ParseIpv4(end.c_str(), address)) return 0;
-    return address;
-}
-
 void LogVerdict(Runtime& rt, std::string_view address, std::string_view verdict) {
     Hold hold(rt.locks.message);
     LogIp(rt, address, verdict);
@@ -45,6 +38,34 @@ bool ReadNumber(const char*& cursor, long& value) {
     if (end == cursor) return false;
     cursor = end;
     return true;
+}
+
+// Reads "a.b.c.d" as ParseDottedQuad accepts it (blanks before a number, anything after the
+// fourth) into `address`, host byte order.
+bool ReadDottedQuad(std::string_view text, uint32_t& address) {
+    FixedText<64> copy(text);
+    const char* cursor = copy.c_str();
+    uint32_t value = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) {
+            if (*cursor != '.') return false;
+            ++cursor;
+        }
+        long number = 0;
+        if (!ReadNumber(cursor, number)) return false;
+        // A negative part is not an address either.
+        if (number < 0 || number > 255) return false;
+        value = (value << 8) | static_cast<uint32_t>(number);
+    }
+    address = value;
+    return true;
+}
+
+// The range ends are read exactly as the settings page and the configuration reader check
+// them, so an end they accept never turns into another address.
+uint32_t ToAddressOrZero(std::string_view text) {
+    uint32_t address = 0;
+    return ReadDottedQuad(RangeEndText(text).view(), address) ? address : 0;
 }
 
 }  // namespace
@@ -81,19 +102,8 @@ int CheckClient(Runtime& rt, Socket& socket, int peer_family, ClientAddressText&
 }
 
 int ParseDottedQuad(std::string_view text) {
-    FixedText<64> copy(text);
-    const char* cursor = copy.c_str();
-    for (int i = 0; i < 4; ++i) {
-        if (i > 0) {
-            if (*cursor != '.') return -1;
-            ++cursor;
-        }
-        long number = 0;
-        if (!ReadNumber(cursor, number)) return -1;
-        // A negative part is not an address either.
-        if (number < 0 || number > 255) return -1;
-    }
-    return 1;
+    uint32_t address = 0;
+    return ReadDottedQuad(text, address) ? 1 : -1;
 }
 
 int AnyTagFilterOn(Runtime& rt) {

@@ -47,6 +47,12 @@ TEST(ParseAllowedRange, SplitsAtTheFirstTo) {
     EXPECT_EQ(range.low, 0u);
     EXPECT_EQ(range.high, 0x0A000001u);
 
+    // Ends that the settings page accepts are read as it reads them, never as 0 (which would
+    // open the range down to 0.0.0.0).
+    range = ParseAllowedRange("10.0.0.1to 10.0.0.9x");
+    EXPECT_EQ(range.low, 0x0A000001u);
+    EXPECT_EQ(range.high, 0x0A000009u);
+
     range = ParseAllowedRange("192.168.0.7");  // no "to": one address
     EXPECT_EQ(range.low, 0xC0A80007u);
     EXPECT_EQ(range.high, 0xC0A80007u);
