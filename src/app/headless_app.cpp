@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/headless_front_end.h"
 #include "runtime/message_dialog.h"
@@ -17,10 +18,19 @@ namespace korvanel {
 
 namespace {
 
-void StopLogging(Runtime& rt, std::thread& logger) {
-    StopLogger(rt);
+// False when the logger could not be told to stop: then it is not waited for.
+bool StopLogging(Runtime& rt, std::thread& logger, const ThreadStarter& starter) {
+    if (!StopLogger(rt, starter)) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(kShutdownPauseMs));
     if (logger.joinable()) rt.front.WaitFor(logger);
+    return true;
+}
+
+// After a thread failure some threads still run and use the runtime: the process ends
+// without destroying what they use.
+[[noreturn]] void EndAtOnce(int status) {
+    std::fflush(nullptr);
+    std::_Exit(status);
 }
 
 }  // namespace
@@ -38,15 +48,14 @@ bool StartHeadless(Runtime& rt, std::thread& logger) {
         port = rt.settings.port;
     }
     std::fprintf(stderr, text::kHeadlessCannotStart, port.c_str());
-    StopLogging(rt, logger);
+    StopLogging(rt, logger, SystemThreadStarter());
     return false;
 }
 
-void StopHeadless(Runtime& rt, std::thread& logger) {
+bool StopHeadless(Runtime& rt, std::thread& logger, const ThreadStarter& starter) {
     SaveConfiguration(rt);
     RequestCheckStop(rt);
-    StopServer(rt);
-    StopLogging(rt, logger);
+    return StopServer(rt, starter) == 1 && StopLogging(rt, logger, starter);
 }
 
 int RunHeadlessProgram() {
@@ -64,9 +73,12 @@ int RunHeadlessProgram() {
     front.SetSaveHandler([&rt] { WriteConfiguration(rt); });
 
     std::thread logger;
-    if (!StartHeadless(rt, logger)) return kExitCannotStart;
+    if (!StartHeadless(rt, logger)) {
+        if (logger.joinable()) EndAtOnce(kExitCannotStart);
+        return kExitCannotStart;
+    }
     WaitForTerminationSignal();
-    StopHeadless(rt, logger);
+    if (!StopHeadless(rt, logger)) EndAtOnce(kExitOk);
     return kExitOk;
 }
 

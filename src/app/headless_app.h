@@ -4,6 +4,8 @@
 
 #include <thread>
 
+#include "platform/thread.h"
+
 namespace korvanel {
 
 struct Runtime;
@@ -21,8 +23,11 @@ inline constexpr int kExitBadConfiguration = 1;
 bool StartHeadless(Runtime& rt, std::thread& logger);
 
 // The orderly stop: save `data`, stop the checker, stop the server, stop the logger, then
-// the pause.
-void StopHeadless(Runtime& rt, std::thread& logger);
+// the pause. False when the thread of a step could not be started: its message has been
+// shown and the later steps skipped, so that nothing waits for a thread that was never told
+// to end; the caller then ends the program without them.
+bool StopHeadless(Runtime& rt, std::thread& logger,
+                  const ThreadStarter& starter = SystemThreadStarter());
 
 // The whole program: blocks the termination signals, reads `data` (creating it when missing;
 // a rejected file ends the program with the read-error message and status 1), starts, waits

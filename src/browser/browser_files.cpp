@@ -1,5 +1,7 @@
 #include "browser/browser_files.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,6 +40,12 @@ int WriteExactly(const std::string& path, const std::string& text) {
 
 void RemoveFile(const std::string& path) {
     std::remove(path.c_str());
+}
+
+int ModeOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return -1;
+    return static_cast<int>(info.st_mode & 07777);
 }
 
 std::string HomeFolder(const char* below) {

@@ -9,22 +9,25 @@
 namespace korvanel {
 namespace {
 
-// [CR LF of the line, CR LF that ends it) of the first line starting with `key`, or false.
-bool FindLine(const EditBuffer& prefs, std::string_view key, std::size_t& begin, std::size_t& end) {
-    begin = prefs.Find(key);
+// [line end before the key, line end that ends its line) of the first line starting with
+// `key`, or false.
+bool FindLine(const EditBuffer& prefs, std::string_view line_end, std::string_view key,
+              std::size_t& begin, std::size_t& end) {
+    begin = prefs.Find(std::string(line_end) + std::string(key));
     if (begin == std::string::npos) return false;
-    end = prefs.Find(opera_pref::kLineEnd, begin + opera_pref::kLineEnd.size());
+    end = prefs.Find(line_end, begin + line_end.size());
     return end != std::string::npos;
 }
 
 // "Use HTTP" replaced in place, or inserted after the "HTTP server" line.
-void SetUseHttp(EditBuffer& prefs, std::string_view line) {
+void SetUseHttp(EditBuffer& prefs, std::string_view line_end, std::string_view line) {
+    std::string replacement = std::string(line_end) + std::string(line);
     std::size_t begin = 0;
     std::size_t end = 0;
-    if (FindLine(prefs, opera_pref::kUseHttp, begin, end)) {
-        prefs.ReplaceRange(begin, end, line);
-    } else if (FindLine(prefs, opera_pref::kHttpServer, begin, end)) {
-        prefs.Insert(end, line);
+    if (FindLine(prefs, line_end, opera_pref::kUseHttp, begin, end)) {
+        prefs.ReplaceRange(begin, end, replacement);
+    } else if (FindLine(prefs, line_end, opera_pref::kHttpServer, begin, end)) {
+        prefs.Insert(end, replacement);
     }
 }
 
@@ -61,26 +64,35 @@ std::string FindOperaPrefsFile(const std::string& folder) {
     return {};
 }
 
+std::string_view PrefsLineEnd(std::string_view text) {
+    std::size_t lf = text.find('\n');
+    if (lf != std::string_view::npos && (lf == 0 || text[lf - 1] != '\r')) return opera_pref::kLf;
+    return opera_pref::kCrLf;
+}
+
 void ApplyOperaSetEdits(EditBuffer& prefs, std::string_view port) {
+    const std::string_view line_end = PrefsLineEnd(prefs.text());
     std::size_t begin = 0;
     std::size_t end = 0;
-    if (FindLine(prefs, opera_pref::kHttpServer, begin, end)) {
-        std::string line(opera_pref::kHttpServerValue);
+    if (FindLine(prefs, line_end, opera_pref::kHttpServer, begin, end)) {
+        std::string line(line_end);
+        line += opera_pref::kHttpServerValue;
         line += opera_pref::kProxyHost;
         line += ':';
         line += port;
         prefs.ReplaceRange(begin, end, line);
     }
-    SetUseHttp(prefs, opera_pref::kUseHttpOn);
+    SetUseHttp(prefs, line_end, opera_pref::kUseHttpOn);
 }
 
 void ApplyOperaResetEdits(EditBuffer& prefs) {
+    const std::string_view line_end = PrefsLineEnd(prefs.text());
     std::size_t begin = 0;
     std::size_t end = 0;
-    if (FindLine(prefs, opera_pref::kHttpServer, begin, end)) {
-        prefs.ReplaceRange(begin + opera_pref::kHttpServer.size(), end, {});
+    if (FindLine(prefs, line_end, opera_pref::kHttpServer, begin, end)) {
+        prefs.ReplaceRange(begin + line_end.size() + opera_pref::kHttpServer.size(), end, {});
     }
-    SetUseHttp(prefs, opera_pref::kUseHttpOff);
+    SetUseHttp(prefs, line_end, opera_pref::kUseHttpOff);
 }
 
 }  // namespace korvanel

@@ -1,5 +1,6 @@
 // Opera's preferences file: which of its names the folder holds, and the edits of its
-// "HTTP server" and "Use HTTP" lines (lines end with CR LF).
+// "HTTP server" and "Use HTTP" lines. Lines end with CR LF, or with LF alone in the files
+// Opera writes on Linux: every edit uses the line end the file's first line has.
 #pragma once
 
 #include <string>
@@ -13,14 +14,22 @@ namespace opera_pref {
 // In the order they are looked for.
 inline constexpr std::string_view kFileNames[] = {"OperaDef6.ini", "opera6.ini", "Operaprefs.ini"};
 inline constexpr std::string_view kWorkingCopyPrefix = "backup_";
-inline constexpr std::string_view kHttpServer = "\r\nHTTP server";
-inline constexpr std::string_view kHttpServerValue = "\r\nHTTP server=";
+// The edited file is written under this name beside the preferences file, then renamed
+// over it.
+inline constexpr std::string_view kReplacementSuffix = ".new";
+// Each key is looked for at the start of a line (after a line end).
+inline constexpr std::string_view kHttpServer = "HTTP server";
+inline constexpr std::string_view kHttpServerValue = "HTTP server=";
 inline constexpr std::string_view kProxyHost = "127.0.0.1";
-inline constexpr std::string_view kUseHttp = "\r\nUse HTTP";
-inline constexpr std::string_view kUseHttpOn = "\r\nUse HTTP=1";
-inline constexpr std::string_view kUseHttpOff = "\r\nUse HTTP=0";
-inline constexpr std::string_view kLineEnd = "\r\n";
+inline constexpr std::string_view kUseHttp = "Use HTTP";
+inline constexpr std::string_view kUseHttpOn = "Use HTTP=1";
+inline constexpr std::string_view kUseHttpOff = "Use HTTP=0";
+inline constexpr std::string_view kCrLf = "\r\n";
+inline constexpr std::string_view kLf = "\n";
 }  // namespace opera_pref
+
+// The line end of `text`: LF when its first line ends with LF alone, else CR LF.
+std::string_view PrefsLineEnd(std::string_view text);
 
 // The name, as the folder spells it, of the first preferences file found in `folder`
 // (names compared without regard to case); "" when there is none.

@@ -7,14 +7,21 @@
 #include "browser/browser_files.h"
 #include "browser/browser_processes.h"
 #include "browser/opera_prefs.h"
+#include "settings/atomic_replace.h"
 
 namespace korvanel {
 namespace {
 
-// file -> working copy -> edited -> file. The working copy is gone either way.
+// file -> working copy -> edited -> a new file renamed over the file. The file is replaced
+// in one step or not at all: a copy over it would cut it short when the disk fills
+// part-way. The working copy is removed once the file holds the edit, or when it is not
+// whole itself; when only the replacement failed it stays, as the one whole edited copy.
 int EditPrefsFile(const std::string& file, const std::string& working_copy, bool set,
                   std::string_view port) {
-    if (CopyReplacing(file, working_copy) < 0) return -1;
+    if (CopyReplacing(file, working_copy) < 0) {
+        RemoveFile(working_copy);
+        return -1;
+    }
     std::optional<EditBuffer> prefs = ReadForEdit(working_copy);
     int result = prefs ? 1 : -1;
     if (result > 0) {
@@ -25,9 +32,14 @@ int EditPrefsFile(const std::string& file, const std::string& working_copy, bool
         }
         result = WriteExactly(working_copy, prefs->text());
     }
-    if (result > 0) result = CopyReplacing(working_copy, file);
+    if (result < 0) {
+        RemoveFile(working_copy);
+        return -1;
+    }
+    const std::string replacement = file + std::string(opera_pref::kReplacementSuffix);
+    if (ReplaceFileAtomically(file, replacement, prefs->text(), ModeOf(file)) < 0) return -1;
     RemoveFile(working_copy);
-    return result;
+    return 1;
 }
 
 void RunOperaCommand(Runtime& rt, const BrowserHost& host, int edition, bool set) {

@@ -47,10 +47,13 @@ BodyMode ChooseBodyMode(const AnswerFacts& a, bool filter_active, bool head_requ
     const bool filter = a.html && filter_active;
     if (a.chunked) return filter ? BodyMode::kChunkedFiltered : BodyMode::kChunked;
     if (a.no_length) {
+        // A filtered answer's head already went out without a length and with a close: a
+        // redirect's page reaches the client like any other.
+        if (filter) return BodyMode::kFiltered;
         if (NoBodyWithoutLength(status_code)) return BodyMode::kNone;
         // The body ends when the server closes; relayed whatever the version and headers,
         // so that it is never dropped.
-        return filter ? BodyMode::kFiltered : BodyMode::kUntilClose;
+        return BodyMode::kUntilClose;
     }
     if (filter) return a.remaining > 0 ? BodyMode::kFiltered : BodyMode::kFilterWhole;
     return BodyMode::kLength;

@@ -26,7 +26,7 @@ std::string_view StatusCodeOf(std::string_view status_line);
 // True for an interim answer (1xx other than 101): the final answer follows it on the
 // same connection.
 bool IsInterimAnswer(std::string_view status_line);
-// At most this many interim answers are passed over before one is taken as final.
+// At most this many interim answers are passed on or over before one is taken as final.
 inline constexpr int kMaxInterimAnswers = 8;
 
 // The relay for an answer with these facts. `filter_active`: the tag filter is on.

@@ -32,6 +32,7 @@ class Handler {
 
   private:
     Ending ReadRequest();
+    Ending EndIdleConnection();
     Ending ParseRequest();
     Ending ChooseTarget();
     Ending Connect();
@@ -42,7 +43,8 @@ class Handler {
     Ending Resend();
     Ending TakeEarlyAnswer();
     int SplitAnswer();
-    Ending SkipInterimAnswers();
+    Ending PassInterimAnswers();
+    int SendInterimAnswer();
     Ending ParseAnswer();
     Ending SendAnswerHead();
 
@@ -93,6 +95,7 @@ Ending Handler::ReadRequest() {
     int read = ReadHead(rt_, s_.client, s_.head, s_.head_count, s_.request_terminator, s_.error,
                         "client", timeout);
     if (read == kIoNotSocket || Stopping()) return Ending::kQuiet;
+    if (read == kIoNothing && s_.head_count == 0) return EndIdleConnection();
     if (read != kIoDone) return Ending::kError;
     // The settings of this request.
     Hold hold(rt_.locks.settings);
@@ -105,6 +108,14 @@ Ending Handler::ReadRequest() {
     s_.settings.http_version = settings.http_version;
     s_.settings.tag_filter_active = settings.tag_filter_active;
     return kGoOn;
+}
+
+// No byte of a new request came in time. Browsers open connections ahead of use and keep
+// them for later: a page sent now, unasked, could be taken as the answer to the request the
+// browser sends at this very moment. The connection ends as if the client had closed it.
+Ending Handler::EndIdleConnection() {
+    s_.error.clear();
+    return Ending::kError;
 }
 
 Ending Handler::ParseRequest() {
@@ -223,11 +234,10 @@ Ending Handler::ReadAnswer() {
     int read = ReadAnswerHead();
     if (read == kIoNotSocket) return Ending::kQuiet;
     if (read != kIoDone) {
-        // A body relayed after the head cannot be sent again.
-        if (relayed > 0) {
-            SetErrorText(rt_, s_.error, "%s\n", text::kServerReceiveError);
-            return Ending::kError;
-        }
+        // A server that is only slow has the request already: sent again, it would be
+        // carried out twice. A body relayed after the head cannot be sent again. Either
+        // way the reader's text says what went wrong.
+        if (read == kIoNothing || relayed > 0) return Ending::kError;
         Ending resent = Resend();
         if (resent != kGoOn) return resent;
     }
@@ -271,11 +281,11 @@ Ending Handler::Resend() {
     }
     if (Stopping()) return Ending::kQuiet;
     s_.upstream_connected = 1;
+    // Counted once, when the request was first sent.
     for (std::string_view part : RequestParts()) {
         int sent = SendAll(rt_, s_.upstream, part.data(), static_cast<long>(part.size()));
         if (sent == kIoNotSocket) return Ending::kQuiet;
         if (sent != kIoDone) return FailWithTarget(text::kCannotSend);
-        AddBytesSent(rt_, static_cast<long long>(part.size()));
     }
     int read = ReadAnswerHead();
     if (read == kIoNotSocket) return Ending::kQuiet;
@@ -294,12 +304,18 @@ int Handler::SplitAnswer() {
     return 1;
 }
 
-// Passes over interim answers ("100 Continue" and the like): the client asked for the
-// final answer, which follows on the same connection. What came after an interim head is
-// the beginning of the next one.
-Ending Handler::SkipInterimAnswers() {
-    for (int skipped = 0; IsInterimAnswer(s_.status_line) && skipped < kMaxInterimAnswers;
-         ++skipped) {
+// Interim answers ("100 Continue" and the like) go on to a client that asked for one
+// ("Expect: 100-continue" over HTTP/1.1); any other client is waiting for the final answer
+// only, and they are passed over. The final answer follows on the same connection; what
+// came after an interim head is the beginning of the next one.
+Ending Handler::PassInterimAnswers() {
+    const bool wanted =
+        s_.version == "1.1" && ExpectsContinue(s_.request_headers, s_.request_terminator) == 1;
+    for (int passed = 0; IsInterimAnswer(s_.status_line) && passed < kMaxInterimAnswers; ++passed) {
+        if (wanted && SendInterimAnswer() != 1) {
+            SetErrorText(rt_, s_.error, "%s\n", text::kClientSendError);
+            return Ending::kError;
+        }
         long already = static_cast<long>(s_.head_body.size());
         std::memcpy(s_.head, s_.head_body.data(), static_cast<std::size_t>(already));
         int read = ReadHead(rt_, s_.upstream, s_.head, s_.head_count, s_.answer_terminator,
@@ -312,11 +328,23 @@ Ending Handler::SkipInterimAnswers() {
     return kGoOn;
 }
 
+// An interim answer is no answer yet: a failure after it still gets the error page.
+int Handler::SendInterimAnswer() {
+    std::string_view block = s_.answer_headers.view();
+    // A head without header lines holds its blank line twice in the block (see SplitHead);
+    // it goes out as it came.
+    if (block == s_.answer_terminator.view()) block = LineEndOf(block);
+    int sent =
+        SendAll(rt_, s_.client, s_.status_line.data(), static_cast<long>(s_.status_line.size()));
+    if (sent != kIoDone) return sent;
+    return SendAll(rt_, s_.client, block.data(), static_cast<long>(block.size()));
+}
+
 Ending Handler::ParseAnswer() {
     const Terminator& terminator = s_.answer_terminator;
     if (SplitAnswer() != 1) return Fail(text::kServerHeadUnsupported);
-    Ending skipped = SkipInterimAnswers();
-    if (skipped != kGoOn) return skipped;
+    Ending passed = PassInterimAnswers();
+    if (passed != kGoOn) return passed;
     {
         Hold hold(rt_.locks.settings);
         ApplyHeaderRules(s_.answer_headers, rt_.settings.recv_headers, terminator);
@@ -334,6 +362,9 @@ Ending Handler::ParseAnswer() {
     s_.head[0] = '\0';
     if (a.html && !a.chunked && s_.settings.tag_filter_active) {
         FrameFilteredAnswer(s_.answer_headers, terminator);
+        // The head now tells the client the connection ends with this answer, body or not.
+        a.close = 1;
+        a.keep_alive = 0;
     }
     if (Stopping()) return Ending::kRefused;
     return kGoOn;

@@ -34,6 +34,9 @@ constexpr std::array<std::string_view, 4> kProxyConnectionTexts = {
     "Proxy-Connection: ", "Proxy-connection: ", "proxy-connection: ", "PROXY-CONNECTION: "};
 constexpr std::array<std::string_view, 4> kKeepAliveValues = {"Keep-Alive", "Keep-alive",
                                                               "keep-alive", "KEEP-ALIVE"};
+constexpr std::array<std::string_view, 3> kExpectTexts = {"Expect: ", "expect: ", "EXPECT: "};
+constexpr std::array<std::string_view, 3> kContinueValues = {"100-continue", "100-Continue",
+                                                             "100-CONTINUE"};
 
 constexpr std::size_t kNotFound = std::string_view::npos;
 
@@ -114,6 +117,10 @@ int HasConnectionKeepAlive(std::string_view block, std::string_view terminator) 
 int HasProxyKeepAlive(std::string_view block, std::string_view terminator) {
     if (block.size() < kProxyKeepAliveMinBlock) return -1;
     return FirstValueIs(block, kProxyConnectionTexts, kKeepAliveValues, terminator);
+}
+
+int ExpectsContinue(std::string_view block, std::string_view terminator) {
+    return FirstValueIs(block, kExpectTexts, kContinueValues, terminator);
 }
 
 }  // namespace korvanel

@@ -29,4 +29,7 @@ int HasConnectionKeepAlive(std::string_view block, std::string_view terminator);
 // 1 when the first Proxy-Connection line found has the value Keep-Alive, else -1.
 int HasProxyKeepAlive(std::string_view block, std::string_view terminator);
 
+// 1 when the first Expect line found has the value 100-continue, else -1.
+int ExpectsContinue(std::string_view block, std::string_view terminator);
+
 }  // namespace korvanel

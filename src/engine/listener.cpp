@@ -72,10 +72,9 @@ void MarkStopped(Runtime& rt) {
     if (rt.server.state == kServerListening) rt.server.state = kServerStopped;
 }
 
-template <typename Fn>
-bool RunWorker(Runtime& rt, Fn&& fn) {
+bool RunWorker(Runtime& rt, const ThreadStarter& starter, std::function<void()> fn) {
     std::thread worker;
-    if (!StartThread(worker, std::forward<Fn>(fn))) return false;
+    if (!starter(worker, std::move(fn))) return false;
     rt.front.WaitFor(worker);
     return true;
 }
@@ -122,8 +121,13 @@ int StartServer(Runtime& rt, const ListenerLimits& limits) {
 }
 
 int StopServer(Runtime& rt) {
-    if (!RunWorker(rt, [&rt] { RequestStop(rt); }) || !RunWorker(rt, [&rt] { MarkStopped(rt); })) {
-        ReportThreadError(rt);
+    return StopServer(rt, SystemThreadStarter());
+}
+
+int StopServer(Runtime& rt, const ThreadStarter& starter) {
+    if (!RunWorker(rt, starter, [&rt] { RequestStop(rt); }) ||
+        !RunWorker(rt, starter, [&rt] { MarkStopped(rt); })) {
+        rt.front.ShowMessage(text::kThreadErrorTitleDots, text::kThreadErrorText);
         return -1;
     }
     if (rt.server.accept_thread.joinable()) rt.front.WaitFor(rt.server.accept_thread);

@@ -7,6 +7,8 @@
 // wake, waits for all its handlers, writes the stop line and zeroes the counters.
 #pragma once
 
+#include "platform/thread.h"
+
 namespace korvanel {
 
 struct Runtime;
@@ -40,7 +42,9 @@ int StartServer(Runtime& rt, const ListenerLimits& limits);
 
 // The stop command: runs the two stop workers one after the other through the front end,
 // then waits for the accept thread (and so for every handler) to end. 1, or -1 when a
-// worker could not be started (reported with the thread-error message).
+// worker could not be started: the message "thread error.." / "error" has been shown and
+// nothing after that worker was done (a stop that was never requested is not waited for).
 int StopServer(Runtime& rt);
+int StopServer(Runtime& rt, const ThreadStarter& starter);
 
 }  // namespace korvanel

@@ -43,10 +43,13 @@ long HeadVerdict(HeadScan scan, long total) {
 }  // namespace
 
 long ReadHeadBytes(Socket& socket, char* buffer, Terminator& terminator, int timeout_ms,
-                   long already) {
+                   long already, long* received) {
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeout_ms);
     HeadScanState state;
     long total = already;
+    long unused = 0;
+    long& arrived = received != nullptr ? *received : unused;
+    arrived = total;
     buffer[total] = '\0';
     if (total > 0) {
         HeadScan scan = ScanHead({buffer, static_cast<std::size_t>(total)}, state, terminator);
@@ -66,6 +69,7 @@ long ReadHeadBytes(Socket& socket, char* buffer, Terminator& terminator, int tim
         // A close or an error before the head was complete: what arrived is no head.
         if (got.status != IoStatus::kOk) return kIoFailed;
         total += got.bytes;
+        arrived = total;
         buffer[total] = '\0';
         HeadScan scan = ScanHead({buffer, static_cast<std::size_t>(total)}, state, terminator);
         if (scan != HeadScan::kMore) return HeadVerdict(scan, total);
@@ -74,7 +78,8 @@ long ReadHeadBytes(Socket& socket, char* buffer, Terminator& terminator, int tim
 
 int ReadHead(Runtime& rt, Socket& socket, char* buffer, long& count, Terminator& terminator,
              ErrorText& error, std::string_view side, int timeout_ms, long already) {
-    long result = ReadHeadBytes(socket, buffer, terminator, timeout_ms, already);
+    long received = 0;
+    long result = ReadHeadBytes(socket, buffer, terminator, timeout_ms, already, &received);
     const bool client = StartsWithN(side, "client", 6);
     switch (result) {
         case kIoNotSocket:
@@ -85,7 +90,8 @@ int ReadHead(Runtime& rt, Socket& socket, char* buffer, long& count, Terminator&
             return kIoFailed;
         case kIoNothing:
             SetErrorText(rt, error, "%s\n", text::kTimeout);
-            return kIoFailed;
+            count = received;
+            return kIoNothing;
         case kIoRefused:
             SetErrorText(rt, error, "%s",
                          client ? text::kClientHeadUnsupported : text::kServerHeadUnsupported);

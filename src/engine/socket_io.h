@@ -35,12 +35,16 @@ bool IsDisconnect(const StatusText& status);
 // `terminator` set, 0 on time-out, -1 when the peer closed or failed first, -2 when the
 // head is too long or not HTTP, -9 when the socket is no longer a socket.
 // The first `already` bytes of `buffer` were received before (they are judged first).
+// `received`, when given, is left holding the bytes in `buffer` (those included) whatever
+// the result.
 long ReadHeadBytes(Socket& socket, char* buffer, Terminator& terminator, int timeout_ms,
-                   long already = 0);
+                   long already = 0, long* received = nullptr);
 
 // The head reader as the connection handler calls it: 1 with `count` set; -1 with the
 // reason in `error` ("Client..." texts when `side` is "client", else the server's); -9
-// without a text. A head that does not complete within `timeout_ms` fails with "タイムアウト".
+// without a text. A head that does not complete within `timeout_ms` gives 0 with the text
+// "タイムアウト" and `count` set to the bytes that had arrived, so that a caller can tell a
+// peer that sent nothing from one that stopped part-way, and a slow peer from one that left.
 int ReadHead(Runtime& rt, Socket& socket, char* buffer, long& count, Terminator& terminator,
              ErrorText& error, std::string_view side, int timeout_ms, long already = 0);
 

@@ -104,13 +104,16 @@ bool StartLogger(Runtime& rt, std::thread& logger) {
     return true;
 }
 
-bool StopLogger(Runtime& rt) {
+bool StopLogger(Runtime& rt, const ThreadStarter& starter) {
     std::thread stopper;
-    bool begun = StartThread(stopper, [&rt] {
+    bool begun = starter(stopper, [&rt] {
         Hold hold(rt.locks.server);
         rt.server.logger_stop_flag = 1;
     });
-    if (!begun) return false;
+    if (!begun) {
+        rt.front.ShowMessage(text::kThreadErrorTitle, text::kThreadErrorText);
+        return false;
+    }
     rt.front.WaitFor(stopper);
     return true;
 }

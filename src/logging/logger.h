@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "logging/log_queue.h"
+#include "platform/thread.h"
 
 namespace korvanel {
 
@@ -22,7 +23,9 @@ int FlushLog(Runtime& rt, LogBuffer& buffer);
 bool StartLogger(Runtime& rt, std::thread& logger);
 
 // The logger stop: a short thread that sets the stop flag under the server lock; the
-// caller waits for it through the front end. False when it could not be started.
-bool StopLogger(Runtime& rt);
+// caller waits for it through the front end. False when it could not be started, after the
+// message "thread error" / "error": the logger was not told to stop, so the caller must not
+// wait for it to end.
+bool StopLogger(Runtime& rt, const ThreadStarter& starter = SystemThreadStarter());
 
 }  // namespace korvanel

@@ -1,6 +1,7 @@
 #include "settings/atomic_replace.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -39,10 +40,11 @@ void SyncDirectory(const std::string& path) {
 }  // namespace
 
 int ReplaceFileAtomically(const std::string& path, const std::string& temporary,
-                          std::string_view content) {
+                          std::string_view content, int mode) {
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return -1;
-    bool written = WriteAll(fd, content) && ::fsync(fd) == 0;
+    bool written = (mode < 0 || ::fchmod(fd, static_cast<mode_t>(mode)) == 0) &&
+                   WriteAll(fd, content) && ::fsync(fd) == 0;
     bool closed = ::close(fd) == 0;
     if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
         ::unlink(temporary.c_str());

@@ -10,9 +10,7 @@ ConfigLineCursor::Result ConfigLineCursor::Next(std::string_view& value) {
     end = end == std::string_view::npos ? text_.size() : end + 1;
     std::string_view line = text_.substr(pos_, end - pos_);
     pos_ = end;
-    if (line.size() > kConfigMaxLineBytes || line.find('\0') != std::string_view::npos) {
-        return kDamaged;
-    }
+    if (line.find('\0') != std::string_view::npos) return kDamaged;
     value = line.substr(0, line.find_first_of("\r\n"));
     return kLine;
 }

@@ -6,10 +6,6 @@
 
 namespace korvanel {
 
-// The longest line the file may hold, CR LF included. The widest field (the checker
-// address) holds 255 characters, so every value the writer can write fits; a longer line
-// can only come from damage and rejects the file.
-inline constexpr std::size_t kConfigMaxLineBytes = 257;
 // Far above the largest file the lists allow (about 130 KB); a larger file is not ours.
 inline constexpr std::size_t kConfigMaxFileBytes = 1024 * 1024;
 
@@ -20,7 +16,8 @@ class ConfigLineCursor {
     explicit ConfigLineCursor(std::string_view text) : text_(text) {}
 
     enum Result { kLine = 1, kEnd = 0, kDamaged = -1 };
-    // kDamaged: the line is longer than kConfigMaxLineBytes or holds a NUL byte.
+    // kDamaged: the line holds a NUL byte. A line of any length is read whole; the values
+    // too long for their fields are cut when they are stored.
     Result Next(std::string_view& value);
 
   private:

@@ -1,6 +1,8 @@
 // Reading `data`. The sections stand in a fixed order; headers are recognised on a fixed
-// number of leading characters. Anything the reader does not expect rejects the whole file:
-// a damaged file is refused rather than half read, and start-up then tells the user.
+// number of leading characters. A value too long for its field is cut to it, and the tag
+// values are kept as they stand, so that whatever the program saved reads back. Anything
+// else the reader does not expect rejects the whole file: a damaged file is refused rather
+// than half read, and start-up then tells the user.
 #include <fcntl.h>
 #include <unistd.h>
 

@@ -12,10 +12,10 @@ namespace korvanel {
 
 namespace {
 
-// A value that does not fit its field would be cut and no longer be what the file says.
+// A value longer than its field is cut to it, as every copy of a value is: what the program
+// itself accepted and saved must never make the next start refuse the whole file.
 template <std::size_t N>
-bool StoreFitting(FixedText<N>& field, std::string_view value) {
-    if (value.size() > FixedText<N>::kMaxLength) return false;
+bool StoreCut(FixedText<N>& field, std::string_view value) {
     field = value;
     return true;
 }
@@ -59,14 +59,14 @@ bool StoreProxy(Settings& s, std::string_view value) {
         s.proxy.clear();
         return true;
     }
-    return StoreFitting(s.proxy, value);
+    return StoreCut(s.proxy, value);
 }
 
 bool StoreCookie(Settings& s, std::string_view v) {
-    return IsOneOf(v, "0", "1") && StoreFitting(s.cookie, v);
+    return IsOneOf(v, "0", "1") && StoreCut(s.cookie, v);
 }
 bool StoreSetCookie(Settings& s, std::string_view v) {
-    return IsOneOf(v, "0", "1") && StoreFitting(s.setcookie, v);
+    return IsOneOf(v, "0", "1") && StoreCut(s.setcookie, v);
 }
 
 // "0" (the default text) means no rewriting. Only the bare "0": a User-Agent such as
@@ -76,7 +76,7 @@ bool StoreAgent(Settings& s, std::string_view value) {
         s.agent.clear();
         return true;
     }
-    return StoreFitting(s.agent, value);
+    return StoreCut(s.agent, value);
 }
 
 bool StoreUserAgentRow(Settings& s, std::string_view row) {
@@ -124,13 +124,13 @@ bool StoreRecvRow(Settings& s, std::string_view row) {
 
 // Three sections whose last value line wins; their values are not examined.
 bool StoreAutoStart(Settings& s, std::string_view v) {
-    return !v.empty() && StoreFitting(s.auto_start, v);
+    return !v.empty() && StoreCut(s.auto_start, v);
 }
 bool StoreColor(Settings& s, std::string_view v) {
-    return !v.empty() && StoreFitting(s.color, v);
+    return !v.empty() && StoreCut(s.color, v);
 }
 bool StoreCheckAddress(Settings& s, std::string_view v) {
-    return !v.empty() && StoreFitting(s.checkproxyaddress, v);
+    return !v.empty() && StoreCut(s.checkproxyaddress, v);
 }
 
 // Five integers; a negative one takes its default. The last line wins.
@@ -153,7 +153,8 @@ bool StoreGeometry(Settings& s, std::string_view value) {
 }  // namespace
 
 // One value per tag row in table order, each ended by ":". A file from before the last two
-// tag groups holds 48; any other count, or a value other than "0" or "1", is damage.
+// tag groups holds 48; any other count is damage. The values are kept as they stand: the
+// tag switches show one other than "0" or "1" as an error for the user to mend.
 bool StoreTagLine(Settings& s, std::string_view value) {
     int count = 0;
     std::size_t pos = 0;
@@ -165,7 +166,7 @@ bool StoreTagLine(Settings& s, std::string_view value) {
         std::size_t end = value.find(':', pos);
         if (end == std::string_view::npos) end = value.size();
         std::string_view tag = value.substr(pos, end - pos);
-        if (count >= kTagSwitchCount || !IsOneOf(tag, "0", "1")) return false;
+        if (count >= kTagSwitchCount) return false;
         s.tag_switches[count++].value = tag;
         pos = end;
     }
@@ -176,7 +177,7 @@ bool StoreTagLine(Settings& s, std::string_view value) {
 
 bool StoreBindMode(Settings& s, std::string_view value) {
     // Only the two modes: anything else could open the server to every address by mistake.
-    return IsOneOf(value, "local", "passive") && StoreFitting(s.localorpassive, value);
+    return IsOneOf(value, "local", "passive") && StoreCut(s.localorpassive, value);
 }
 
 bool StoreAllowRange(Settings& s, std::string_view value) {
@@ -188,11 +189,11 @@ bool StoreAllowRange(Settings& s, std::string_view value) {
     if (ParseDottedQuad(value.substr(0, to)) != 1 || ParseDottedQuad(value.substr(to + 2)) != 1) {
         return false;
     }
-    return StoreFitting(s.allow_user, value);
+    return StoreCut(s.allow_user, value);
 }
 
 bool StoreHttpVersion(Settings& s, std::string_view value) {
-    return IsOneOf(value, "1.0", "1.1") && StoreFitting(s.http_version, value);
+    return IsOneOf(value, "1.0", "1.1") && StoreCut(s.http_version, value);
 }
 
 const ValueSection kLogSections[4] = {

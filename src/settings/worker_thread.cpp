@@ -11,9 +11,7 @@
 namespace korvanel {
 
 int RunWorkerCommand(Runtime& rt, std::function<int()> body) {
-    return RunWorkerCommand(rt, std::move(body), [](std::thread& thread, std::function<void()> fn) {
-        return StartThread(thread, std::move(fn));
-    });
+    return RunWorkerCommand(rt, std::move(body), SystemThreadStarter());
 }
 
 int RunWorkerCommand(Runtime& rt, std::function<int()> body, const ThreadStarter& starter) {

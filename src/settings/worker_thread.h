@@ -7,14 +7,13 @@
 #include <functional>
 #include <thread>
 
+#include "platform/thread.h"
+
 namespace korvanel {
 
 struct Runtime;
 
 inline constexpr int kThreadNotStarted = -1;
-
-// How a worker thread is started; tests pass one that fails.
-using ThreadStarter = std::function<bool(std::thread&, std::function<void()>)>;
 
 // Runs `body` on a worker thread and waits for it. Returns what `body` returned, or
 // kThreadNotStarted after the dialog.

@@ -140,10 +140,7 @@ void MainWindow::closeInOrder() {
     if (StopServer(rt_) == -1) return;  // reported by the stop command
 
     if (logger_started_) {
-        if (!StopLogger(rt_)) {
-            ShowMessageDialog(rt_, text::kThreadErrorTitle, text::kThreadErrorText);
-            return;
-        }
+        if (!StopLogger(rt_)) return;  // reported by the logger stop
         PauseTurningEvents(kClosePause);
         WaitTurningEvents(logger_);
     }

@@ -1,13 +1,17 @@
 #include "browser/browser_command.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 
 #include "runtime/runtime.h"
 #include "browser/fake_browsers.h"
+#include "browser/opera_prefs.h"
+#include "browser/small_disk.h"
 #include "support/recording_front_end.h"
 
 namespace korvanel {
@@ -204,6 +208,36 @@ TEST_F(BrowserCommandTest, ACommandWaitsForTheBrowserLock) {
     command.join();
     EXPECT_EQ(ReadFile(folder + "opera6.ini"),
               "[Proxy]\r\nHTTP server=127.0.0.1:8123\r\nUse HTTP=1\r\n");
+}
+
+// A disk that fills while the edited file is written leaves the user's preferences whole,
+// and the edited text in the working copy beside them.
+TEST_F(BrowserCommandTest, AFullDiskLeavesTheOperaFileWhole) {
+    const std::size_t page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+    // Two pages, and three once the set edit has added the proxy's address: the disk holds
+    // the file, its working copy and the edited working copy, but no edited file besides.
+    std::string prefs = "[Proxy]\r\nHTTP server\r\nUse HTTP=0\r\nX=";
+    prefs += std::string(2 * page - 7 - prefs.size() - 2, 'x') + "\r\n";
+    EditBuffer edit(prefs, prefs.size());
+    ApplyOperaSetEdits(edit, "8123");
+    ASSERT_GT(edit.text().size(), 2 * page);
+    std::string folder = fakes.home() + "/.opera/";
+    std::filesystem::create_directories(folder);
+    std::optional<std::string> seen = testing::RunOnSmallDisk(folder, 5 * page, [&] {
+        WriteFile(folder + "opera6.ini", prefs);
+        Run(BrowserCommand::kSetOpera, 32);
+        return ReadFile(folder + "opera6.ini") + "|" + ReadFile(folder + "backup_opera6.ini") +
+               "|" + std::to_string(FileExists(folder + "opera6.ini.new"));
+    });
+    if (!seen) GTEST_SKIP() << "no mount namespace for a small disk here";
+    std::size_t first = seen->find('|');
+    std::size_t second = seen->find('|', first + 1);
+    ASSERT_NE(second, std::string::npos) << *seen;
+    EXPECT_TRUE(seen->substr(0, first) == prefs)
+        << "the file holds " << first << " of " << prefs.size() << " bytes";
+    EXPECT_TRUE(seen->substr(first + 1, second - first - 1) == edit.text())
+        << "the working copy holds " << second - first - 1 << " bytes";
+    EXPECT_EQ(seen->substr(second + 1), "0") << "the new file is left behind";
 }
 
 TEST(BrowserHost, TheSystemUsesTheNamedWaits) {

@@ -72,5 +72,26 @@ TEST(OperaPrefsEdits, ResetEmptiesTheServerAndTurnsItOff) {
               "[Proxy]\r\nHTTP server\r\nUse HTTP=0\r\n");
 }
 
+// Opera on Linux writes its preferences with LF alone: they are edited in that line end.
+TEST(OperaPrefsEdits, FilesWithLfLinesAreEditedInTheirOwnLineEnd) {
+    struct Case {
+        const char* name;
+        std::string (*edit)(const std::string&);
+        std::string text;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {"set", Set, "Opera Preferences version 2.1\n[Proxy]\nHTTP server=a:1\nUse HTTP=0\n",
+         "Opera Preferences version 2.1\n[Proxy]\nHTTP server=127.0.0.1:8080\nUse HTTP=1\n"},
+        {"set adds Use HTTP", Set, "[Proxy]\nHTTP server\nX=1\n",
+         "[Proxy]\nHTTP server=127.0.0.1:8080\nUse HTTP=1\nX=1\n"},
+        {"reset", Reset, "[Proxy]\nHTTP server=127.0.0.1:8080\nUse HTTP=1\n",
+         "[Proxy]\nHTTP server\nUse HTTP=0\n"},
+        {"the first line decides", Set, "[Proxy]\r\nHTTP server\nUse HTTP=0\n",
+         "[Proxy]\r\nHTTP server\nUse HTTP=0\n"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(c.edit(c.text), c.expected) << c.name;
+}
+
 }  // namespace
 }  // namespace korvanel

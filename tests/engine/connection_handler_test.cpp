@@ -291,6 +291,46 @@ TEST_F(Handler, ResendsARequestWhoseServerLeftWithoutAnswering) {
     EXPECT_TRUE(got.ends_with("\r\n\r\nagain")) << got;
     EXPECT_EQ(origin->accepted(), 2);
     EXPECT_TRUE(seen.At(1).ends_with("\r\n\r\nbody")) << seen.At(1);
+    // The request went out twice but is counted once.
+    EXPECT_EQ(rt.server.bytes_sent, seen.At(1).size());
+}
+
+// A server that takes longer than the answer time-out has the request already: sent again,
+// a form would be submitted twice. The client learns of the time-out instead.
+TEST_F(Handler, ASlowServerIsNotSentTheRequestAgain) {
+    rt.limits.answer_head_timeout_ms = 300;
+    Origin([](Socket& c, int) {
+        std::string request = ReadUntil(c, "\r\n\r\n");
+        std::size_t have = request.size() - (request.find("\r\n\r\n") + 4);
+        if (have < 4) ReadCount(c, 4 - have);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        WriteAll(c, "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nlate");
+    });
+    ASSERT_TRUE(Start());
+    struct Case {
+        const char* name;
+        bool body_after_head;
+    };
+    const Case cases[] = {{"body with the head", false}, {"body after the head", true}};
+    const std::string head =
+        "POST " + OriginUrl("/") + " HTTP/1.1\r\nHost: example.test\r\nContent-Length: 4\r\n\r\n";
+    for (const Case& c : cases) {
+        const int before = origin->accepted();
+        Socket client = Client();
+        if (c.body_after_head) {
+            WriteAll(client, head);
+            ASSERT_TRUE(testing::PollUntil([&] { return origin->accepted() > before; }, 3000));
+            WriteAll(client, "body");
+        } else {
+            WriteAll(client, head + "body");
+        }
+        std::string page = ReadToClose(client);
+        EXPECT_TRUE(page.starts_with("HTTP/1.0 500 InternalServerError\r\n")) << c.name << page;
+        EXPECT_NE(page.find(text::kTimeout), std::string::npos) << c.name << ": " << page;
+        // A second connection would have been made by now.
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        EXPECT_EQ(origin->accepted(), before + 1) << c.name;
+    }
 }
 
 TEST_F(Handler, DoesNotResendABodyThatFollowedTheHead) {

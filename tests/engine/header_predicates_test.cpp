@@ -73,8 +73,10 @@ INSTANTIATE_TEST_SUITE_P(
         FlagCase{"KeepAlive", HasConnectionKeepAlive, "Connection: Keep-Alive\n\n", 1},
         FlagCase{"KeepAliveCutShort", HasConnectionKeepAlive, "AAAAAAAA\nConnection: Keep", -1},
         FlagCase{"ProxyKeepAlive", HasProxyKeepAlive, "Proxy-Connection: keep-alive\n\n", 1},
-        FlagCase{"ProxyKeepAliveAbsent", HasProxyKeepAlive, "Connection: keep-alive\nA: b\n\n",
-                 -1}),
+        FlagCase{"ProxyKeepAliveAbsent", HasProxyKeepAlive, "Connection: keep-alive\nA: b\n\n", -1},
+        FlagCase{"ExpectContinue", ExpectsContinue, "Host: a\nExpect: 100-continue\n\n", 1},
+        FlagCase{"ExpectSomethingElse", ExpectsContinue, "Expect: 200-ok\n\n", -1},
+        FlagCase{"ExpectCutShort", ExpectsContinue, "Expect: 100-cont", -1}),
     [](const auto& row) { return row.param.name; });
 
 }  // namespace

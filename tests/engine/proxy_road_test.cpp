@@ -145,6 +145,84 @@ TEST_F(ProxyRoad, PassesOverInterimAnswers) {
     EXPECT_TRUE(got.ends_with("\r\n\r\ndone")) << got;
 }
 
+// A client that announced "Expect: 100-continue" over HTTP/1.1 waits for the interim answer
+// before it sends its body; an HTTP/1.0 client cannot read one.
+TEST_F(ProxyRoad, PassesInterimAnswersOnToClientsThatAskForThem) {
+    ServeAnswer("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\ndone");
+    ASSERT_TRUE(Start());
+    struct Case {
+        const char* name;
+        const char* version;
+        const char* answer_start;
+    };
+    const Case cases[] = {
+        {"HTTP/1.1", "HTTP/1.1", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\n"},
+        {"HTTP/1.0", "HTTP/1.0", "HTTP/1.1 200 OK\r\n"},
+    };
+    for (const Case& c : cases) {
+        Socket client = Client();
+        WriteAll(client, "POST " + OriginUrl() + " " + c.version +
+                             "\r\nHost: example.test\r\nExpect: 100-continue\r\n"
+                             "Content-Length: 2\r\n\r\nhi");
+        std::string got = ReadToClose(client);
+        EXPECT_TRUE(got.starts_with(c.answer_start)) << c.name << ": " << got;
+        EXPECT_TRUE(got.ends_with("\r\n\r\ndone")) << c.name << ": " << got;
+    }
+}
+
+// With the filter on, an HTML answer's head goes out with "Connection: close" whether a
+// body follows or not; the connection ends with it, and a body is relayed filtered whatever
+// the status.
+TEST_F(ProxyRoad, FilteredAnswersEndTheirConnectionAndKeepTheirBodies) {
+    EnableScriptFilter();
+    struct Case {
+        const char* name;
+        const char* method;
+        std::string answer;
+        std::string body;
+    };
+    const std::string html = "Content-Type: text/html\r\n";
+    const Case cases[] = {
+        {"HEAD", "HEAD",
+         "HTTP/1.1 200 OK\r\n" + html + "Content-Length: 50\r\nConnection: Keep-Alive\r\n\r\n", ""},
+        {"204", "GET",
+         "HTTP/1.1 204 No Content\r\n" + html +
+             "Content-Length: 0\r\nConnection: Keep-Alive\r\n\r\n",
+         ""},
+        {"304", "GET",
+         "HTTP/1.1 304 Not Modified\r\n" + html +
+             "Content-Length: 120\r\nConnection: Keep-Alive\r\n\r\n",
+         ""},
+        {"302 until close", "GET",
+         "HTTP/1.0 302 Found\r\nLocation: /b\r\n" + html + "\r\n<a>moved</a><script>x</script>",
+         "<a>moved</a><!--<script>-->x<!--</script>-->"},
+    };
+    ASSERT_TRUE(Start());
+    for (const Case& c : cases) {
+        std::string answer = c.answer;
+        // The origin leaves its end open unless the answer ends with the close.
+        const bool origin_closes = c.answer.starts_with("HTTP/1.0");
+        testing::ScriptedOrigin one([answer, origin_closes](Socket& s, int) {
+            ReadUntil(s, "\r\n\r\n");
+            WriteAll(s, answer);
+            if (!origin_closes) ReadToClose(s, nullptr, 3000);
+        });
+        Socket client = Client();
+        WriteAll(client, std::string(c.method) + " http://127.0.0.1:" + std::to_string(one.port()) +
+                             "/ HTTP/1.1\r\nHost: example.test\r\n\r\n");
+        bool closed = false;
+        std::string got = ReadToClose(client, &closed, 2000);
+        EXPECT_TRUE(closed) << c.name;
+        std::size_t cut = got.find("\r\n\r\n");
+        ASSERT_NE(cut, std::string::npos) << c.name << ": " << got;
+        EXPECT_NE(got.substr(0, cut).find("Connection: close"), std::string::npos) << c.name;
+        EXPECT_EQ(got.substr(cut + 4), c.body) << c.name;
+    }
+    ASSERT_TRUE(testing::PollUntil([&] { return testing::CountersOf(rt).active == 0; }, 3000));
+    // Every line names its request: none for a wait on a connection that should have ended.
+    EXPECT_EQ(AccessLog().find("\"\" \"\""), std::string::npos) << AccessLog();
+}
+
 // Runs a shell command and gives its exit status.
 int Shell(const std::string& command) {
     return std::system(command.c_str());
@@ -186,15 +264,36 @@ TEST_F(ProxyRoad, CurlGetsAndSendsBodiesByteForByte) {
     EXPECT_TRUE(testing::ReadFile(dir.file("echo")) == body);
 }
 
+// A connection on which no byte of a request came closes quietly at its time-out: a page
+// sent unasked could be taken as the answer to the request a browser sends at that moment.
+// A head cut off part-way is answered with the time-out page.
 TEST_F(ProxyRoad, IdleClientsMeetTheHeadTimeOuts) {
     rt.limits.first_request_head_timeout_ms = 300;
     ServeAnswer("HTTP/1.1 200 OK\r\nContent-Length: 0\r\nConnection: Keep-Alive\r\n\r\n");
     ASSERT_TRUE(Start());
-    Socket silent = Client();
-    auto start = Steady::now();
-    std::string page = ReadToClose(silent, nullptr, 5000);
-    EXPECT_LT(testing::MillisecondsSince(start), 3000);
-    EXPECT_NE(page.find(text::kTimeout), std::string::npos) << page;
+    struct Case {
+        const char* name;
+        std::string sent;
+        bool page;
+    };
+    const Case cases[] = {
+        {"silent", "", false},
+        {"head cut off", "GET " + OriginUrl() + " HTTP/1.1\r\nHost: exa", true},
+    };
+    for (const Case& c : cases) {
+        Socket client = Client();
+        WriteAll(client, c.sent);
+        auto start = Steady::now();
+        bool closed = false;
+        std::string got = ReadToClose(client, &closed, 5000);
+        EXPECT_TRUE(closed) << c.name;
+        EXPECT_LT(testing::MillisecondsSince(start), 3000) << c.name;
+        if (c.page) {
+            EXPECT_NE(got.find(text::kTimeout), std::string::npos) << c.name << ": " << got;
+        } else {
+            EXPECT_EQ(got, "") << c.name;
+        }
+    }
 
     // A kept connection waits for its next request with the other time-out.
     rt.limits.first_request_head_timeout_ms = 20000;
@@ -202,11 +301,25 @@ TEST_F(ProxyRoad, IdleClientsMeetTheHeadTimeOuts) {
     Socket kept = Client();
     WriteAll(kept, Get());
     ReadUntil(kept, "\r\n\r\n");
-    start = Steady::now();
+    auto start = Steady::now();
     bool closed = false;
-    ReadToClose(kept, &closed, 5000);
+    EXPECT_EQ(ReadToClose(kept, &closed, 5000), "");
     EXPECT_TRUE(closed);
     EXPECT_LT(testing::MillisecondsSince(start), 3000);
+    // Counted and logged as connections their clients ended: one "E" line each, no page.
+    ASSERT_TRUE(testing::PollUntil(
+        [&] {
+            ConnectionCounters counters = testing::CountersOf(rt);
+            return counters.active == 0 && counters.keep_alive_active == 0;
+        },
+        3000));
+    std::string log = AccessLog();
+    std::size_t marked = 0;
+    for (std::size_t at = log.find("E127.0.0.1"); at != std::string::npos;
+         at = log.find("E127.0.0.1", at + 1)) {
+        ++marked;
+    }
+    EXPECT_EQ(marked, 3u) << log;
 }
 
 TEST_F(ProxyRoad, TheAccessLogMarksHowRequestsEnded) {

@@ -156,8 +156,25 @@ const Case kCases[] = {
          EXPECT_TRUE(s.color.empty());
          EXPECT_TRUE(s.checkproxyaddress.empty());
      }},
+    // Values are cut to their fields, as every copy is; only structural damage rejects.
     {"theme name too long for its field",
-     Swap("\r\nBLUE\r\n", "\r\n" + std::string(16, 'B') + "\r\n"), -1},
+     Swap("\r\nBLUE\r\n", "\r\n" + std::string(16, 'B') + "\r\n"), 1,
+     [](const Settings& s) { EXPECT_EQ(s.color.view(), std::string(15, 'B')); }},
+    {"user agent too long for its field",
+     Swap(":USER_AGENT\r\nUA/1\r\n", ":USER_AGENT\r\n" + std::string(300, 'u') + "\r\n"), 1,
+     [](const Settings& s) { EXPECT_EQ(s.agent.view(), std::string(254, 'u')); }},
+    {"range too long for its field", Swap("to10.0.0.9", "to10.0.0.9" + std::string(40, 'x')), 1,
+     [](const Settings& s) {
+         EXPECT_EQ(s.allow_user.view(), "10.0.0.1to10.0.0.9" + std::string(29, 'x'));
+     }},
+    {"tag values other than 0 and 1 are kept",
+     Swap(kBaseTags, "2:" + Tags(4) + "1:x:12345:" + Tags(48)), 1,
+     [](const Settings& s) {
+         EXPECT_EQ(s.tag_switches[0].value.view(), "2");
+         EXPECT_EQ(s.tag_switches[6].value.view(), "x");
+         EXPECT_EQ(s.tag_switches[7].value.view(), "123");
+         EXPECT_EQ(s.tag_filter_active, 1);
+     }},
     {"negative window numbers", Swap("800:600:200:5:6", "-1:-2:-3:-4:-5"), 1,
      [](const Settings& s) {
          EXPECT_EQ(s.window_width, 920);
@@ -186,7 +203,8 @@ const Case kCases[] = {
      },
      1},
     {"a line longer than 257 bytes",
-     Swap("http://c.example/x.cgi", "http://c.example/" + std::string(240, 'x')), -1},
+     Swap("http://c.example/x.cgi", "http://c.example/" + std::string(240, 'x')), 1,
+     [](const Settings& s) { EXPECT_EQ(s.checkproxyaddress.size(), 255u); }},
     {"a NUL byte in a line", Swap("BLUE", std::string("BL\0E", 4)), -1},
     {"missing list header", Swap(":PROXY_LIST\r\n", ""), -1},
     {"first line not TUG_JOB", Swap(":TUG_JOB", ":TAG_JOB"), -1},

@@ -1,0 +1,95 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
+#include <string>
+
+#include "app/headless_app.h"
+#include "runtime/runtime.h"
+#include "engine/listener.h"
+#include "logging/logger.h"
+#include "support/loopback.h"
+#include "support/recording_front_end.h"
+#include "support/temp_dir.h"
+
+namespace korvanel {
+namespace {
+
+using testing::RecordingFrontEnd;
+using testing::TempDir;
+
+// Longer than any stop takes; a shutdown still running then waits for a thread that was
+// never told to end.
+constexpr auto kHangLimit = std::chrono::seconds(10);
+
+// Starts threads as the system does, except the one numbered `failing` (from 0).
+ThreadStarter FailingAt(int failing, int& started) {
+    return [failing, &started](std::thread& thread, std::function<void()> fn) {
+        if (started++ == failing) return false;
+        return SystemThreadStarter()(thread, std::move(fn));
+    };
+}
+
+// The program's runtime as the headless start leaves it: logger and server running.
+struct Running {
+    Running() : rt(front, dir.path()) {
+        ApplyNewFileDefaults(rt.settings);
+        rt.settings.port = std::to_string(testing::UnusedLoopbackPort());
+    }
+    // The steps a shutdown skipped.
+    ~Running() {
+        if (rt.server.accept_thread.joinable()) StopServer(rt);
+        if (logger.joinable()) {
+            StopLogger(rt);
+            logger.join();
+        }
+    }
+
+    TempDir dir;
+    RecordingFrontEnd front;
+    Runtime rt;
+    std::thread logger;
+};
+
+// The stop command's two workers report "thread error..", the logger stop "thread error";
+// each failure ends the shutdown at once instead of waiting for what was never stopped.
+TEST(HeadlessShutdownTest, AThreadThatCannotStartEndsTheShutdownWithItsMessage) {
+    struct Case {
+        const char* name;
+        int failing;  // the stop worker, the state worker, the logger stop
+        const char* title;
+        char run_flag;
+        int state;
+    };
+    const Case cases[] = {
+        {"stop worker", 0, "thread error..", kRunning, kServerListening},
+        {"state worker", 1, "thread error..", kStopRequested, kServerListening},
+        {"logger stop", 2, "thread error", kStopRequested, kServerStopped},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Running run;
+        ASSERT_TRUE(StartHeadless(run.rt, run.logger));
+        int started = 0;
+        ThreadStarter starter = FailingAt(c.failing, started);
+        auto stopped = std::async(std::launch::async,
+                                  [&] { return StopHeadless(run.rt, run.logger, starter); });
+        if (stopped.wait_for(kHangLimit) != std::future_status::ready) {
+            ADD_FAILURE() << "the shutdown hangs";
+            Hold hold(run.rt.locks.server);
+            run.rt.server.logger_stop_flag = 1;  // lets it end
+        }
+        EXPECT_FALSE(stopped.get());
+        auto messages = run.front.messages();
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].first, c.title);
+        EXPECT_EQ(messages[0].second, "error");
+        Hold hold(run.rt.locks.server);
+        EXPECT_EQ(run.rt.server.run_flag, c.run_flag);
+        EXPECT_EQ(run.rt.server.state, c.state);
+        EXPECT_EQ(run.rt.server.logger_stop_flag, 0);
+    }
+}
+
+}  // namespace
+}  // namespace korvanel
