@@ -12,6 +12,8 @@ namespace korvanel {
 struct Runtime;
 
 inline constexpr int kThreadNotStarted = -1;
+// A limited wait ended before the worker did.
+inline constexpr int kWorkerTimedOut = -3;
 
 // How a worker thread is started; tests pass one that fails.
 using ThreadStarter = std::function<bool(std::thread&, std::function<void()>)>;
@@ -20,6 +22,11 @@ using ThreadStarter = std::function<bool(std::thread&, std::function<void()>)>;
 // kThreadNotStarted after the dialog.
 int RunWorkerCommand(Runtime& rt, std::function<int()> body);
 int RunWorkerCommand(Runtime& rt, std::function<int()> body, const ThreadStarter& starter);
+
+// As RunWorkerCommand, but waits at most `timeout_ms`: kWorkerTimedOut after that. A worker
+// that outlasts the wait runs on to its end unwatched, so `body` must own what it uses
+// (capture by value) apart from the runtime.
+int RunWorkerCommandWithin(Runtime& rt, int timeout_ms, std::function<int()> body);
 
 // A list row could not be allocated: shows the out-of-memory dialog and ends the program
 // with exit code 0.
