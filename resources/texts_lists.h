@@ -79,7 +79,8 @@ inline constexpr const char kReceiveNameExample[] = "例） Content-Type";
 inline constexpr const char kReceiveContentExample[] = "例） text/html";
 inline constexpr const char kReceiveActionExample[] = "例） 変える";
 inline constexpr const char kSendRuleLimit[] = "KORVANELの送信ヘッダの登録を100件以内にしています";
-inline constexpr const char kReceiveRuleLimit[] = "KORVANELの受信ヘッダの登録を100件以内にしています";
+inline constexpr const char kReceiveRuleLimit[] =
+    "KORVANELの受信ヘッダの登録を100件以内にしています";
 inline constexpr const char kSendRuleAdded[] = "送信ヘッダのリストに加えました";
 inline constexpr const char kReceiveRuleAdded[] = "受信ヘッダのリストに加えました";
 inline constexpr const char kSendRuleEnabled[] = "送信ヘッダ一件を有効にしました";
