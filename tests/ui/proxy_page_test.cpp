@@ -229,6 +229,11 @@ class ProxyPageTest : public QObject {
             rt_->settings.proxies.rows.push_back(row);
         }
         page_->rebuild();
+        page_->view()->selectOnly(1);
+        // A picture of the page for a look by eye, when asked for.
+        if (qEnvironmentVariableIsSet("KORVANEL_SHOT_DIR")) {
+            page_->grab().save(qEnvironmentVariable("KORVANEL_SHOT_DIR") + "/proxy_page.png");
+        }
         QCOMPARE(Cell(0, 2), QString("notAnonymous"));
         QCOMPARE(Cell(0, 3), QString("120 (ms)"));
         QCOMPARE(Cell(1, 3), QString());
