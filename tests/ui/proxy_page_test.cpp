@@ -98,6 +98,7 @@ class ProxyPageTest : public QObject {
     }
 
   private slots:
+    void initTestCase() { Q_INIT_RESOURCE(korvanel); }
     void init() {
         dir_ = std::make_unique<korvanel::testing::TempDir>();
         front_ = std::make_unique<RecordingFrontEnd>();
