@@ -8,14 +8,15 @@
 #include <new>
 #include <string>
 
-#include "runtime/message_dialog.h"
-#include "runtime/runtime.h"
 #include "checker/cgi_attributes.h"
 #include "checker/check_io.h"
 #include "checker/check_request.h"
 #include "checker/local_identity.h"
 #include "checker/proxy_check.h"
 #include "platform/thread.h"
+#include "runtime/message_dialog.h"
+#include "runtime/runtime.h"
+#include "settings/worker_thread.h"
 #include "texts.h"
 
 namespace korvanel {
@@ -48,29 +49,41 @@ struct WorkerPool {
     int started = 0;
     std::mutex mutex;
     std::condition_variable ended;
+    ThreadStarter starter;
+
+    explicit WorkerPool(ThreadStarter start_thread) : starter(std::move(start_thread)) {}
 
     bool Start(int slot, std::unique_ptr<CheckJob> job) {
         {
             std::lock_guard<std::mutex> hold(mutex);
             done[slot] = false;
         }
-        return StartThread(threads[slot], [this, slot, job = std::move(job)]() mutable {
-            CheckOneProxy(std::move(job));
+        auto shared_job = std::make_shared<std::unique_ptr<CheckJob>>(std::move(job));
+        bool running = starter(threads[slot], [this, slot, shared_job] {
+            CheckOneProxy(std::move(*shared_job));
             {
                 std::lock_guard<std::mutex> hold(mutex);
                 done[slot] = true;
             }
             ended.notify_all();
         });
+        // A slot whose worker never started is free again at once; otherwise every failed
+        // start would lose a slot, and after eight the run would wait for ever.
+        if (!running) {
+            std::lock_guard<std::mutex> hold(mutex);
+            done[slot] = true;
+        }
+        return running;
     }
 
-    // A slot whose worker has ended (joined), or -1 after `timeout_ms` without one.
+    // A free slot (its worker ended and joined, or never started), or -1 after
+    // `timeout_ms` without one.
     int WaitAny(int timeout_ms) {
         std::unique_lock<std::mutex> hold(mutex);
         int slot = -1;
         auto any_done = [&] {
             for (int i = 0; i < kMaxCheckWorkers; ++i) {
-                if (done[i] && threads[i].joinable()) {
+                if (done[i]) {
                     slot = i;
                     return true;
                 }
@@ -78,8 +91,9 @@ struct WorkerPool {
             return false;
         };
         if (!ended.wait_for(hold, std::chrono::milliseconds(timeout_ms), any_done)) return -1;
+        done[slot] = false;
         hold.unlock();
-        threads[slot].join();
+        if (threads[slot].joinable()) threads[slot].join();
         return slot;
     }
 
@@ -224,9 +238,9 @@ Handed HandOut(RunShared& run, WorkerPool& pool, std::unique_ptr<CheckJob> job) 
 // Hands out the rows in list order. The next row is found by its position each time, not
 // kept as an iterator: the list may be edited (from the settings dialog) while the run
 // waits for a worker, and a removed row must not leave the driver holding a dangling one.
-CheckRunEnd Dispatch(RunShared& run) {
+CheckRunEnd Dispatch(RunShared& run, const ThreadStarter& starter) {
     Runtime& rt = run.rt;
-    WorkerPool pool;
+    WorkerPool pool(starter);
     for (int position = 0;; ++position) {
         std::unique_ptr<CheckJob> job;
         bool stopped = false;
@@ -255,15 +269,25 @@ CheckRunEnd Dispatch(RunShared& run) {
 }  // namespace
 
 CheckRunEnd RunProxyCheck(Runtime& rt, const CheckLimits& limits) {
+    return RunProxyCheck(rt, limits, [](std::thread& thread, std::function<void()> fn) {
+        return StartThread(thread, std::move(fn));
+    });
+}
+
+CheckRunEnd RunProxyCheck(Runtime& rt, const CheckLimits& limits, const ThreadStarter& starter) {
     auto run = std::make_unique<RunShared>(rt, limits);
     FindOwnAddresses(*run);
 
     std::string address;
+    bool no_proxy;
     {
         Hold settings(rt.locks.settings);
-        if (rt.settings.proxies.empty()) return EndA(rt, text::kCheckNoProxy);
+        no_proxy = rt.settings.proxies.empty();
         address = rt.settings.checkproxyaddress.str();
     }
+    // The dialog is told only once the lock is released: its thread may be waiting for a
+    // stop request, which needs the lock.
+    if (no_proxy) return EndA(rt, text::kCheckNoProxy);
     CheckTarget target;
     if (ParseCheckAddress(address, target) != 1) return EndA(rt, text::kCheckBadAddress);
     if (BuildCheckRequest(target.host, target.port, target.path, run->request) != 1) {
@@ -273,7 +297,7 @@ CheckRunEnd RunProxyCheck(Runtime& rt, const CheckLimits& limits) {
     if (!ReportAttributes(rt, QueryCgiAttributes(context, target, run->request))) {
         return EndB(rt);
     }
-    return Dispatch(*run);
+    return Dispatch(*run, starter);
 }
 
 void RequestCheckStop(Runtime& rt) {

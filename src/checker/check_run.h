@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "checker/check_limits.h"
+#include "settings/worker_thread.h"
 
 namespace korvanel {
 
@@ -21,6 +22,8 @@ struct Runtime;
 //   D  a stop was noticed while handing out: all workers waited for, the dialog is closed.
 enum class CheckRunEnd { kA, kB, kC, kD };
 CheckRunEnd RunProxyCheck(Runtime& rt, const CheckLimits& limits = kCheckLimits);
+// The same, starting the workers through `starter` (tests make starts fail).
+CheckRunEnd RunProxyCheck(Runtime& rt, const CheckLimits& limits, const ThreadStarter& starter);
 
 // The stop request's thread body: sets check_stopped to 1 under both locks.
 void RequestCheckStop(Runtime& rt);

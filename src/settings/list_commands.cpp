@@ -78,6 +78,22 @@ int AddProxyCommand(Runtime& rt, std::string_view in_use, std::string_view speed
     });
 }
 
+int AddProxyCommandWithin(Runtime& rt, std::string_view address, int timeout_ms) {
+    return RunWorkerCommandWithin(rt, timeout_ms, [&rt, row = std::string(address)] {
+        Hold hold(rt.locks.settings);
+        if (!AppendProxyRow(rt.settings, "0", "0", 0, row)) ExitForOutOfMemory(rt);
+        return kDone;
+    });
+}
+
+int AddUserAgentCommandWithin(Runtime& rt, std::string_view text, int timeout_ms) {
+    return RunWorkerCommandWithin(rt, timeout_ms, [&rt, row = std::string(text)] {
+        Hold hold(rt.locks.settings);
+        if (!AppendUserAgentRow(rt.settings, row, 0)) ExitForOutOfMemory(rt);
+        return kDone;
+    });
+}
+
 int DeleteProxyCommand(Runtime& rt, int position) {
     return DeleteInUseRow(rt, position, &Settings::proxies, ClearProxy, kProxyStatusPart,
                           text::kStatusBarNoProxy);
@@ -89,6 +105,17 @@ int UseProxyCommand(Runtime& rt, int position) {
         if (!row) return kNoSuchRow;
         row->in_use = 1;
         s.proxy = row->address.view();
+        return kDone;
+    });
+}
+
+int UseProxyCommandWithin(Runtime& rt, int position, int timeout_ms) {
+    return RunWorkerCommandWithin(rt, timeout_ms, [&rt, position] {
+        Hold hold(rt.locks.settings);
+        ProxyEntry* row = rt.settings.proxies.at(position);
+        if (!row) return kNoSuchRow;
+        row->in_use = 1;
+        rt.settings.proxy = row->address.view();
         return kDone;
     });
 }

@@ -29,7 +29,12 @@ int AddProxyCommand(Runtime& rt, std::string_view in_use, std::string_view speed
                     std::string_view kind, std::string_view address);
 // Deleting the row in use also empties `proxy` and shows "no proxy" in the status bar.
 int DeleteProxyCommand(Runtime& rt, int position);
+// The add commands with a limited wait, for the bulk registration (kWorkerTimedOut).
+int AddProxyCommandWithin(Runtime& rt, std::string_view address, int timeout_ms);
+int AddUserAgentCommandWithin(Runtime& rt, std::string_view text, int timeout_ms);
 int UseProxyCommand(Runtime& rt, int position);
+// As UseProxyCommand with a wait of at most `timeout_ms` (kWorkerTimedOut after it).
+int UseProxyCommandWithin(Runtime& rt, int position, int timeout_ms);
 int ReleaseProxyCommand(Runtime& rt, int position);
 // Writes the position of the first row in use, or -1.
 int FindProxyInUseCommand(Runtime& rt, int& position);

@@ -14,11 +14,18 @@ namespace korvanel {
 struct Runtime;
 
 inline constexpr int kThreadNotStarted = -1;
+// A limited wait ended before the worker did.
+inline constexpr int kWorkerTimedOut = -3;
 
 // Runs `body` on a worker thread and waits for it. Returns what `body` returned, or
 // kThreadNotStarted after the dialog.
 int RunWorkerCommand(Runtime& rt, std::function<int()> body);
 int RunWorkerCommand(Runtime& rt, std::function<int()> body, const ThreadStarter& starter);
+
+// As RunWorkerCommand, but waits at most `timeout_ms`: kWorkerTimedOut after that. A worker
+// that outlasts the wait runs on to its end unwatched, so `body` must own what it uses
+// (capture by value) apart from the runtime.
+int RunWorkerCommandWithin(Runtime& rt, int timeout_ms, std::function<int()> body);
 
 // A list row could not be allocated: shows the out-of-memory dialog and ends the program
 // with exit code 0.

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <future>
 #include <set>
 
 #include "checker/check_answer.h"
@@ -195,6 +197,89 @@ TEST_F(CheckRun, CloseDuringDispatchStopsTheRun) {
     EXPECT_EQ(handed_out, slow.connections());
     EXPECT_GE(untouched, 12);
     EXPECT_NE(front.check_line(5), "Proxyのﾁｪｯｸを終了しました");
+}
+
+// Workers that cannot be started free their slot again: with every start after the first
+// eight failing, the run still hands out the whole list and ends (it once waited for ever
+// for a slot that no worker would free).
+TEST_F(CheckRun, WorkersThatCannotStartDoNotHangTheRun) {
+    KORVANEL_RUN_IN_NET_NAMESPACE();
+    ScriptedServer cgi(Answer(kCgiPage));
+    UseCgi(cgi);
+    for (int i = 0; i < 18; ++i) {
+        AddProxy("127.0.0.1:" + std::to_string(testing::UnusedLoopbackPort()));
+    }
+    limits = testing::FastLimits();
+    std::atomic<int> starts{0};
+    ThreadStarter eight_only = [&](std::thread& thread, std::function<void()> fn) {
+        if (++starts > kMaxCheckWorkers) return false;
+        thread = std::thread(std::move(fn));
+        return true;
+    };
+    rt.check_stopped = 0;
+    auto run =
+        std::async(std::launch::async, [&] { return RunProxyCheck(rt, limits, eight_only); });
+    bool ended = run.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
+    if (!ended) RequestStop();  // lets a hung run end, so that the test can report it
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(run.get(), CheckRunEnd::kC);
+    std::vector<std::string> kinds = Kinds();
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), "3"), kMaxCheckWorkers);
+    EXPECT_EQ(std::count(kinds.begin(), kinds.end(), "5"), 18 - kMaxCheckWorkers);
+    EXPECT_EQ(front.messages().size(), 18u - kMaxCheckWorkers);  // one thread error each
+    EXPECT_EQ(front.closed_with, 1);
+}
+
+// A front end that notes whether either lock was held while the run called it: the
+// dialog's thread may be waiting for a stop request, which needs both.
+class LockWatchingFrontEnd : public testing::CheckFrontEnd {
+  public:
+    void SetCheckLine(int line, std::string_view text) override {
+        Watch();
+        CheckFrontEnd::SetCheckLine(line, text);
+    }
+    void SetCheckButtons(bool ok_enabled, bool close_enabled) override {
+        Watch();
+        CheckFrontEnd::SetCheckButtons(ok_enabled, close_enabled);
+    }
+    void CloseCheckDialog(int result) override {
+        Watch();
+        CheckFrontEnd::CloseCheckDialog(result);
+    }
+    Runtime* rt = nullptr;
+    std::atomic<int> calls_under_lock{0};
+
+  private:
+    // Another thread tries both locks: the caller holding one makes the try fail.
+    void Watch() {
+        if (rt == nullptr) return;
+        std::thread probe([this] {
+            for (Lock* lock : {&rt->locks.settings, &rt->locks.checker}) {
+                if (lock->try_lock()) {
+                    lock->unlock();
+                } else {
+                    ++calls_under_lock;
+                }
+            }
+        });
+        probe.join();
+    }
+};
+
+TEST(CheckRunLocks, TheDialogIsNeverCalledUnderALock) {
+    KORVANEL_RUN_IN_NET_NAMESPACE();
+    LockWatchingFrontEnd front;
+    Runtime rt{front};
+    front.rt = &rt;
+    CheckLimits limits = testing::FastLimits();
+    rt.check_stopped = 0;
+    EXPECT_EQ(RunProxyCheck(rt, limits), CheckRunEnd::kA);  // no proxy
+    EXPECT_EQ(front.check_line(5), "Proxyが登録されていません");
+    rt.settings.proxies.rows.push_back(ProxyEntry{});
+    rt.settings.checkproxyaddress = "http://127.0.0.1:1";  // no path
+    rt.check_stopped = 0;
+    EXPECT_EQ(RunProxyCheck(rt, limits), CheckRunEnd::kA);
+    EXPECT_EQ(front.calls_under_lock, 0);
 }
 
 TEST(CheckDialog, OpeningNamesTheCheckAddress) {

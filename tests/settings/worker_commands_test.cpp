@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include "runtime/runtime.h"
 #include "settings/apply_setting.h"
@@ -228,6 +231,35 @@ TEST_F(WorkerCommandsTest, CommandRunsOnItsOwnThreadHoldingTheSettingsLock) {
     FixedText<64> mode;
     ASSERT_EQ(CopyBindModeCommand(rt, mode), 1);
     EXPECT_EQ(mode.view(), "local");
+}
+
+}  // namespace
+}  // namespace korvanel
+
+namespace korvanel {
+namespace {
+
+// A limited wait gives up while another thread holds the list; the command still ends
+// later, once the lock is free, and a free list answers within the limit.
+TEST_F(WorkerCommandsTest, LimitedWaitsGiveUpButTheCommandStillEnds) {
+    ASSERT_EQ(AddProxyCommandWithin(rt, "a.example:8080", 3000), 1);
+    ASSERT_EQ(AddUserAgentCommandWithin(rt, "UA/2", 3000), 1);
+    EXPECT_EQ(rt.settings.user_agents.at(0)->text.view(), "UA/2");
+    {
+        std::unique_lock<Lock> held(rt.locks.settings);
+        std::thread other([this] { EXPECT_EQ(UseProxyCommandWithin(rt, 0, 50), kWorkerTimedOut); });
+        other.join();
+    }
+    for (int tries = 0; tries < 200; ++tries) {
+        {
+            Hold hold(rt.locks.settings);
+            if (rt.settings.proxy.view() == "a.example:8080") break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    Hold hold(rt.locks.settings);
+    EXPECT_EQ(rt.settings.proxies.at(0)->in_use, 1);
+    EXPECT_EQ(rt.settings.proxy.view(), "a.example:8080");
 }
 
 }  // namespace

@@ -1,0 +1,32 @@
+#include "ui/list_page_support.h"
+
+#include <QtWidgets/QMenu>
+
+#include "runtime/message_dialog.h"
+#include "texts.h"
+#include "ui/report_view.h"
+
+namespace korvanel::ui {
+
+void ConnectListMenu(ReportView* view, ListMenuCommands commands) {
+    QObject::connect(view, &QWidget::customContextMenuRequested, view,
+                     [view, commands](const QPoint& at) {
+                         QMenu menu(view);
+                         QObject::connect(menu.addAction(text::kMenuEnable), &QAction::triggered,
+                                          view, commands.enable);
+                         menu.addSeparator();
+                         QObject::connect(menu.addAction(text::kMenuDisable), &QAction::triggered,
+                                          view, commands.disable);
+                         menu.addSeparator();
+                         QObject::connect(menu.addAction(text::kMenuDelete), &QAction::triggered,
+                                          view, commands.remove);
+                         menu.addSeparator();
+                         menu.exec(view->viewport()->mapToGlobal(at));
+                     });
+}
+
+void ShowRefusal(Runtime& rt, const char* text) {
+    ShowMessageDialog(rt, text::kRefusedTitle, text);
+}
+
+}  // namespace korvanel::ui

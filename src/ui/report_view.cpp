@@ -1,0 +1,83 @@
+#include "ui/report_view.h"
+
+#include <QtWidgets/QHeaderView>
+#include <algorithm>
+
+#include "ui/row_delegate.h"
+
+namespace korvanel::ui {
+
+ReportView::ReportView(std::vector<int> widths, bool multi_select, QWidget* parent)
+    : QTableView(parent), widths_(std::move(widths)) {
+    setItemDelegate(new RowDelegate(this));
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(multi_select ? QAbstractItemView::ExtendedSelection
+                                  : QAbstractItemView::SingleSelection);
+    setShowGrid(true);
+    setWordWrap(false);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(kRowHeight);
+    horizontalHeader()->setSectionsClickable(true);
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setSortIndicatorShown(false);
+    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setMinimumSectionSize(0);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+}
+
+void ReportView::setModel(QAbstractItemModel* model) {
+    QTableView::setModel(model);
+    applyWidths();
+}
+
+std::vector<int> ReportView::selectedRowList() const {
+    std::vector<int> rows;
+    if (selectionModel() == nullptr) return rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows()) rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+int ReportView::firstSelectedRow() const {
+    std::vector<int> rows = selectedRowList();
+    return rows.empty() ? -1 : rows.front();
+}
+
+void ReportView::selectOnly(int row) {
+    clearSelection();
+    if (model() == nullptr || row < 0 || row >= model()->rowCount()) return;
+    QModelIndex index = model()->index(row, 1);
+    selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(index);
+}
+
+void ReportView::selectAfterDelete(int removed) {
+    int rows = model() == nullptr ? 0 : model()->rowCount();
+    if (removed <= 0) {
+        selectOnly(0);
+    } else {
+        selectOnly(removed == rows ? removed - 1 : removed);
+    }
+}
+
+void ReportView::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    applyWidths();
+}
+
+void ReportView::applyWidths() {
+    int fixed = 0;
+    for (int width : widths_) fixed += std::max(width, 0);
+    int rest = std::max(viewport()->width() - fixed, 0);
+    for (std::size_t column = 0; column < widths_.size(); ++column) {
+        int width = widths_[column] == kRestWidth ? rest : widths_[column];
+        setColumnWidth(static_cast<int>(column), width);
+    }
+}
+
+}  // namespace korvanel::ui
