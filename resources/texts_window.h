@@ -14,11 +14,6 @@ inline constexpr const char kCaptionClient[] = "Client:";
 inline constexpr const char kCaptionPort[] = "Port:";
 inline constexpr const char kCaptionKeepAlive[] = "Keep-Alive:";
 inline constexpr const char kCounterStart[] = "0";
-// The upper tab control's pages.
-inline constexpr const char kPageProxies[] = " プロクシサーバ";
-inline constexpr const char kPageUserAgents[] = " ユーザーエージェント";
-inline constexpr const char kPageSendRules[] = " 送信ヘッダ";
-inline constexpr const char kPageRecvRules[] = " 受信ヘッダ";
 // The lower tab control's panes.
 inline constexpr const char kPaneAccess[] = " アクセスログ";
 inline constexpr const char kPaneSendHeaders[] = " 送信ヘッダ";

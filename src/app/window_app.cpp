@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "app/headless_app.h"
-#include "app/window_pages.h"
+#include "ui/window_pages.h"
 #include "platform/termination_signals.h"
 #include "runtime/message_dialog.h"
 #include "runtime/runtime.h"
@@ -78,7 +78,7 @@ int RunWindowProgram(int argc, char** argv) {
     app.setQuitOnLastWindowClosed(false);  // the tray may hide the window; the close quits
     QObject::connect(window, &ui::MainWindow::closeFinished, &app, &QApplication::quit,
                      Qt::QueuedConnection);
-    InstallWindowPages(*window, *rt);
+    ui::InstallWindowPages(*window, *rt);
     WindowState state = ReadWindowState(*rt);
     RestoreGeometry(*window, state);
     window->show();

@@ -52,8 +52,10 @@ constexpr std::array<Counter, 8> kCounters = {{
 constexpr int kBindModeX = 280;
 constexpr int kBindModeY = 52;
 
-constexpr std::array<const char*, 4> kUpperPages = {
-    text::kPageProxies, text::kPageUserAgents, text::kPageSendRules, text::kPageRecvRules};
+constexpr std::array<const char*, 4> kUpperPages = {text::kProxyPageCaption,
+                                                    text::kUserAgentPageCaption,
+                                                    text::kSendRulePageCaption,
+                                                    text::kReceiveRulePageCaption};
 constexpr std::array<const char*, 5> kLowerPanes = {text::kPaneAccess, text::kPaneSendHeaders,
                                                     text::kPaneRecvHeaders,
                                                     text::kPaneHeaderPairs, text::kPaneStatus};
@@ -163,8 +165,10 @@ void MainWindow::buildMenu() {
 void MainWindow::setUpperPage(int index, QWidget* page) {
     QString title = upper_->tabText(index);
     QWidget* old = upper_->widget(index);
+    int current = upper_->currentIndex();
     upper_->removeTab(index);
     upper_->insertTab(index, page, title);
+    upper_->setCurrentIndex(current);
     delete old;
 }
 

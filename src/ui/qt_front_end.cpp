@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "ui/check_dialog_view.h"
 #include "ui/gui_wait.h"
 #include "ui/message_box.h"
 
@@ -150,32 +151,32 @@ void QtFrontEnd::WaitFor(std::thread& thread) {
 
 void QtFrontEnd::SetCheckLine(int line, std::string_view text) {
     onGui([this, line, value = FromUtf8(text)] {
-        if (check_dialog_) check_dialog_->setCheckLine(line, value);
+        if (CheckDialogView* dialog = OpenCheckDialogView()) dialog->setCheckLine(line, value);
     });
 }
 
 void QtFrontEnd::SetCheckProgress(int position, int maximum) {
     onGui([this, position, maximum] {
-        if (check_dialog_) check_dialog_->setCheckProgress(position, maximum);
+        if (CheckDialogView* dialog = OpenCheckDialogView()) dialog->setCheckProgress(position, maximum);
     });
 }
 
 void QtFrontEnd::SetCheckButtons(bool ok_enabled, bool close_enabled) {
     onGui([this, ok_enabled, close_enabled] {
-        if (check_dialog_) check_dialog_->setCheckButtons(ok_enabled, close_enabled);
+        if (CheckDialogView* dialog = OpenCheckDialogView()) dialog->setCheckButtons(ok_enabled, close_enabled);
     });
 }
 
 void QtFrontEnd::StepCheckProgress() {
     onGui([this] {
-        if (check_dialog_) check_dialog_->stepCheckProgress();
+        if (CheckDialogView* dialog = OpenCheckDialogView()) dialog->stepCheckProgress();
     });
 }
 
 void QtFrontEnd::CloseCheckDialog(int result) {
     // Always queued, even from the GUI thread: the dialog may be inside its own handler.
     QMetaObject::invokeMethod(this, [this, result] {
-        if (check_dialog_) check_dialog_->closeCheckDialog(result);
+        if (CheckDialogView* dialog = OpenCheckDialogView()) dialog->closeCheckDialog(result);
     }, Qt::QueuedConnection);
 }
 

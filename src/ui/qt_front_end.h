@@ -37,17 +37,6 @@ class WindowSurface {
     virtual QWidget* dialogOwner() = 0;
 };
 
-// The proxy-check dialog while it is open. Called on the GUI thread only.
-class CheckDialogSurface {
-  public:
-    virtual ~CheckDialogSurface() = default;
-    virtual void setCheckLine(int line, const QString& text) = 0;
-    virtual void setCheckProgress(int position, int maximum) = 0;
-    virtual void stepCheckProgress() = 0;
-    virtual void setCheckButtons(bool ok_enabled, bool close_enabled) = 0;
-    virtual void closeCheckDialog(int result) = 0;
-};
-
 class QtFrontEnd : public QObject, public FrontEnd {
     Q_OBJECT
   public:
@@ -56,7 +45,6 @@ class QtFrontEnd : public QObject, public FrontEnd {
 
     // GUI thread only.
     void setSurface(WindowSurface* surface) { surface_ = surface; }
-    void setCheckDialog(CheckDialogSurface* dialog) { check_dialog_ = dialog; }
     // What the save command does (SaveConfiguration). Set before any thread may ask for it.
     void setSaveAction(std::function<void()> save) { save_ = std::move(save); }
     // From now on no call from another thread blocks: their messages go to standard error,
@@ -102,7 +90,6 @@ class QtFrontEnd : public QObject, public FrontEnd {
     std::vector<QPointer<QDialog>> open_for_threads_;
 
     WindowSurface* surface_ = nullptr;
-    CheckDialogSurface* check_dialog_ = nullptr;
     std::function<void()> save_;
     std::atomic<bool> shutting_down_{false};
     std::atomic<bool> save_posted_{false};

@@ -11,7 +11,11 @@
 #include <set>
 
 #include "support/window_fixture.h"
+#include "settings/config_file.h"
 #include "texts.h"
+#include "ui/config_dialog.h"
+#include "ui/proxy_check_dialog.h"
+#include "ui/proxy_page.h"
 #include "ui/log_pane.h"
 #include "ui/skin_button.h"
 #include "ui/themed_tabs.h"
@@ -33,6 +37,25 @@ QImage DrawCharacter(const QFont& font, QChar c) {
 
 QString ScreenshotDir() { return QStringLiteral(KORVANEL_BINARY_DIR "/screenshots"); }
 
+bool SaveScreen(QWidget& window, const QString& name) {
+    QTest::qWait(300);
+    QImage shot = window.screen()->grabWindow(0).toImage();
+    return shot.save(ScreenshotDir() + "/" + name + ".png");
+}
+
+// A data with a few upstream proxies, checked and not, one of them in use, and a User-Agent.
+std::string DataWithLists() {
+    std::string data = DefaultConfigurationText();
+    auto put = [&data](const std::string& section, const std::string& rows) {
+        auto at = data.find(section + "\r\n");
+        data.insert(at + section.size() + 2, rows);
+    };
+    put(":PROXY_LIST", "120:9:1:proxy-a.example.net:3128\r\n35:6:0:10.0.0.8:8080\r\n"
+                       "0:3:0:dead.example.org:8000\r\n0:0:0:new.example.com:80\r\n"
+                       "210:1:0:old.example.com:8888\r\n");
+    return data;
+}
+
 }  // namespace
 
 class ScreenshotTest : public QObject {
@@ -45,7 +68,7 @@ class ScreenshotTest : public QObject {
 
     void japaneseCharactersHaveGlyphsOfTheirOwn() {
         WindowFixture f;
-        const QString texts = QString::fromUtf8(text::kPageProxies) + text::kPaneHeaderPairs +
+        const QString texts = QString::fromUtf8(text::kProxyPageCaption) + text::kPaneHeaderPairs +
                               text::kCaptionBlocked + text::kStatusBarNoUserAgent +
                               text::kMenuSetInBrowser;
         std::set<QByteArray> seen;
@@ -58,6 +81,35 @@ class ScreenshotTest : public QObject {
                      qPrintable(QString("'%1' looks like another character").arg(c)));
         }
         QVERIFY(characters.size() > 20);
+    }
+
+    // The README's pictures: a list page, the Config dialog and a proxy check.
+    void pagesAndDialogsOnScreen() {
+        WindowFixture f(DataWithLists(), true);
+        ui::MainWindow& w = f.window();
+        w.move(0, 0);
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QVERIFY(SaveScreen(w, "proxy_page"));
+
+        QTest::mouseClick(w.settingsButton(), Qt::LeftButton);
+        auto* config = w.findChild<ui::ConfigDialog*>();
+        QVERIFY(config);
+        config->move(180, 20);
+        QVERIFY(QTest::qWaitForWindowExposed(config));
+        QVERIFY(SaveScreen(w, "config_dialog"));
+        config->close();
+
+        bool shot = false;
+        QTimer::singleShot(500, [&] {
+            auto* dialog = qobject_cast<ui::ProxyCheckDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            shot = SaveScreen(w, "proxy_check");
+            dialog->requestClose();
+        });
+        auto* page = qobject_cast<ui::ProxyPage*>(w.upperTabs()->widget(0));
+        QVERIFY(page);
+        page->openProxyCheck();
+        QVERIFY(shot);
     }
 
     void everyThemeOnScreen_data() {

@@ -8,10 +8,11 @@
 #include "support/loopback.h"
 #include "ui/message_box.h"
 #include "ui/skin_button.h"
+#include "ui/window_pages.h"
 
 namespace korvanel::testing {
 
-WindowFixture::WindowFixture(const std::string& data)
+WindowFixture::WindowFixture(const std::string& data, bool with_pages)
     : rt_(front_, dir_.path()), port_(UnusedLoopbackPort()) {
     ui::RegisterPictures();
     if (!data.empty()) WriteFile(dir_.file("data"), data);
@@ -22,6 +23,7 @@ WindowFixture::WindowFixture(const std::string& data)
     }
     front_.setSaveAction([this] { SaveConfiguration(rt_); });
     window_ = std::make_unique<ui::MainWindow>(rt_, front_);
+    if (with_pages) ui::InstallWindowPages(*window_, rt_);
     window_->resize(900, 720);
     window_->show();
     window_->initialise();

@@ -15,8 +15,9 @@ namespace korvanel::testing {
 
 class WindowFixture {
   public:
-    // `data`, when given, is written as the folder's `data` before it is read.
-    explicit WindowFixture(const std::string& data = "");
+    // `data`, when given, is written as the folder's `data` before it is read; with
+    // `with_pages` the window hosts its pages and the Config dialog, as in the program.
+    explicit WindowFixture(const std::string& data = "", bool with_pages = false);
     ~WindowFixture();
 
     ui::MainWindow& window() { return *window_; }

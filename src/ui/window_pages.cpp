@@ -1,4 +1,4 @@
-#include "app/window_pages.h"
+#include "ui/window_pages.h"
 
 #include <QtCore/QPointer>
 
@@ -8,9 +8,12 @@
 #include "texts.h"
 #include "ui/config_dialog.h"
 #include "ui/cookie_page.h"
+#include "ui/header_rule_page.h"
 #include "ui/main_window.h"
+#include "ui/proxy_page.h"
+#include "ui/user_agent_page.h"
 
-namespace korvanel {
+namespace korvanel::ui {
 
 namespace {
 
@@ -31,8 +34,23 @@ void ShowCookieSwitches(Runtime& rt) {
 
 }  // namespace
 
-void InstallWindowPages(ui::MainWindow& window, Runtime& rt) {
-    auto* cookies = new ui::CookiePage(rt, &window);
+void InstallWindowPages(MainWindow& window, Runtime& rt) {
+    auto* proxies = new ProxyPage(rt, &window);
+    auto* agents = new UserAgentPage(rt, &window);
+    auto* send_rules = new HeaderRulePage(rt, HeaderList::kSend, &window);
+    auto* recv_rules = new HeaderRulePage(rt, HeaderList::kReceive, &window);
+    window.setUpperPage(0, proxies);
+    window.setUpperPage(1, agents);
+    window.setUpperPage(2, send_rules);
+    window.setUpperPage(3, recv_rules);
+    window.addPageRebuild([proxies, agents, send_rules, recv_rules] {
+        proxies->rebuild();
+        agents->rebuild();
+        send_rules->rebuild();
+        recv_rules->rebuild();
+    });
+
+    auto* cookies = new CookiePage(rt, &window);
     window.addUpperPage(Text(text::kCookiePageCaption), cookies);
     window.addPageRebuild([cookies, &rt] {
         cookies->rebuild();
@@ -40,16 +58,16 @@ void InstallWindowPages(ui::MainWindow& window, Runtime& rt) {
     });
 
     // One Config dialog at a time: a further press raises the open one.
-    auto open = std::make_shared<QPointer<ui::ConfigDialog>>();
+    auto open = std::make_shared<QPointer<ConfigDialog>>();
     window.setSettingsAction([open, &window, &rt] {
         if (*open) {
             (*open)->raise();
             (*open)->activateWindow();
             return;
         }
-        *open = new ui::ConfigDialog(rt, &window);
+        *open = new ConfigDialog(rt, &window);
         (*open)->show();
     });
 }
 
-}  // namespace korvanel
+}  // namespace korvanel::ui
