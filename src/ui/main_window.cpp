@@ -143,14 +143,14 @@ void MainWindow::buildMenu() {
     add(file, text::kMenuExit, MenuCommand::kExit);
 
     QMenu* browser = menuBar()->addMenu(Text(text::kMenuBrowser));
-    QMenu* set = browser->addMenu(Text(text::kMenuSetInBrowser));
-    add(set, text::kMenuFirefox, MenuCommand::kSetFirefox);
-    add(set, text::kMenuOpera, MenuCommand::kSetOpera);
-    add(set, text::kMenuOpera64, MenuCommand::kSetOpera64);
-    QMenu* reset = browser->addMenu(Text(text::kMenuResetBrowser));
-    add(reset, text::kMenuFirefox, MenuCommand::kResetFirefox);
-    add(reset, text::kMenuOpera, MenuCommand::kResetOpera);
-    add(reset, text::kMenuOpera64, MenuCommand::kResetOpera64);
+    QMenu* set = browser->addMenu(Text(text::kBrowserSetMenu));
+    add(set, text::kBrowserFirefoxItem, MenuCommand::kSetFirefox);
+    add(set, text::kBrowserOperaItem, MenuCommand::kSetOpera);
+    add(set, text::kBrowserOperaX64Item, MenuCommand::kSetOpera64);
+    QMenu* reset = browser->addMenu(Text(text::kBrowserResetMenu));
+    add(reset, text::kBrowserFirefoxItem, MenuCommand::kResetFirefox);
+    add(reset, text::kBrowserOperaItem, MenuCommand::kResetOpera);
+    add(reset, text::kBrowserOperaX64Item, MenuCommand::kResetOpera64);
 
     QMenu* colour = menuBar()->addMenu(Text(text::kMenuColour));
     add(colour, text::kMenuGrey, MenuCommand::kThemeGrey);

@@ -70,7 +70,7 @@ class ScreenshotTest : public QObject {
         WindowFixture f;
         const QString texts = QString::fromUtf8(text::kProxyPageCaption) + text::kPaneHeaderPairs +
                               text::kCaptionBlocked + text::kStatusBarNoUserAgent +
-                              text::kMenuSetInBrowser;
+                              text::kBrowserSetMenu;
         std::set<QByteArray> seen;
         std::set<QChar> characters;
         for (QChar c : texts) {
