@@ -124,7 +124,6 @@ class MainWindow : public QMainWindow, public WindowSurface {
     void toTray();
     void fromTray();
     void runMenu(MenuCommand command);
-    void runBrowser(int command, int edition);
 
     Runtime& rt_;
     QtFrontEnd& front_;

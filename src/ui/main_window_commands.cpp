@@ -104,22 +104,19 @@ void MainWindow::runMenu(MenuCommand command) {
     switch (command) {
         case MenuCommand::kSave: SaveConfiguration(rt_); break;
         case MenuCommand::kExit: close(); break;
-        case MenuCommand::kSetFirefox: runBrowser(static_cast<int>(BrowserCommand::kSetFirefox), 32); break;
-        case MenuCommand::kSetOpera: runBrowser(static_cast<int>(BrowserCommand::kSetOpera), 32); break;
-        case MenuCommand::kSetOpera64: runBrowser(static_cast<int>(BrowserCommand::kSetOpera), 64); break;
-        case MenuCommand::kResetFirefox: runBrowser(static_cast<int>(BrowserCommand::kResetFirefox), 32); break;
-        case MenuCommand::kResetOpera: runBrowser(static_cast<int>(BrowserCommand::kResetOpera), 32); break;
-        case MenuCommand::kResetOpera64: runBrowser(static_cast<int>(BrowserCommand::kResetOpera), 64); break;
+        // Each runs on a thread of its own; the wait keeps the window turning.
+        case MenuCommand::kSetFirefox: RunBrowserCommand(rt_, BrowserCommand::kSetFirefox); break;
+        case MenuCommand::kSetOpera: RunBrowserCommand(rt_, BrowserCommand::kSetOpera, 32); break;
+        case MenuCommand::kSetOpera64: RunBrowserCommand(rt_, BrowserCommand::kSetOpera, 64); break;
+        case MenuCommand::kResetFirefox: RunBrowserCommand(rt_, BrowserCommand::kResetFirefox); break;
+        case MenuCommand::kResetOpera: RunBrowserCommand(rt_, BrowserCommand::kResetOpera, 32); break;
+        case MenuCommand::kResetOpera64: RunBrowserCommand(rt_, BrowserCommand::kResetOpera, 64); break;
         case MenuCommand::kThemeGrey: applyTheme("DEFAULT"); break;
         case MenuCommand::kThemeWhite: applyTheme("WHITE"); break;
         case MenuCommand::kThemeGreen: applyTheme("GREEN"); break;
         case MenuCommand::kUsage: InfoDialog(InfoDialog::Kind::kUsage, this).exec(); break;
         case MenuCommand::kAbout: InfoDialog(InfoDialog::Kind::kAbout, this).exec(); break;
     }
-}
-
-void MainWindow::runBrowser(int command, int edition) {
-    RunBrowserCommand(rt_, static_cast<BrowserCommand>(command), edition);
 }
 
 void MainWindow::closeInOrder() {
