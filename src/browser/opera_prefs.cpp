@@ -9,14 +9,20 @@
 namespace korvanel {
 namespace {
 
-// [line end before the key, line end that ends its line) of the first line starting with
-// `key`, or false.
+// [line end before the key, line end that ends its line) of the first line whose key is
+// `key`: the key followed by "=" or by the line's end. "Use HTTP" is not the key of a
+// "Use HTTPS=..." line, which is left as it is.
 bool FindLine(const EditBuffer& prefs, std::string_view line_end, std::string_view key,
               std::size_t& begin, std::size_t& end) {
-    begin = prefs.Find(std::string(line_end) + std::string(key));
-    if (begin == std::string::npos) return false;
-    end = prefs.Find(line_end, begin + line_end.size());
-    return end != std::string::npos;
+    const std::string start = std::string(line_end) + std::string(key);
+    for (std::size_t from = 0;; from = begin + 1) {
+        begin = prefs.Find(start, from);
+        if (begin == std::string::npos) return false;
+        end = prefs.Find(line_end, begin + line_end.size());
+        if (end == std::string::npos) return false;
+        std::size_t after = begin + start.size();
+        if (after == end || prefs.text()[after] == '=') return true;
+    }
 }
 
 // "Use HTTP" replaced in place, or inserted after the "HTTP server" line.

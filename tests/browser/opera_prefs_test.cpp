@@ -89,6 +89,11 @@ TEST(OperaPrefsEdits, FilesWithLfLinesAreEditedInTheirOwnLineEnd) {
          "[Proxy]\nHTTP server\nUse HTTP=0\n"},
         {"the first line decides", Set, "[Proxy]\r\nHTTP server\nUse HTTP=0\n",
          "[Proxy]\r\nHTTP server\nUse HTTP=0\n"},
+        // A longer key that starts with the same words is another setting, kept as it is.
+        {"Use HTTPS is not Use HTTP", Set, "[Proxy]\nHTTP server=a:1\nUse HTTPS=0\nUse HTTP=0\n",
+         "[Proxy]\nHTTP server=127.0.0.1:8080\nUse HTTPS=0\nUse HTTP=1\n"},
+        {"Use HTTPS alone gains a Use HTTP", Reset, "[Proxy]\nHTTP server=x:1\nUse HTTPS=1\n",
+         "[Proxy]\nHTTP server\nUse HTTP=0\nUse HTTPS=1\n"},
     };
     for (const Case& c : cases) EXPECT_EQ(c.edit(c.text), c.expected) << c.name;
 }
