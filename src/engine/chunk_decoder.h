@@ -34,6 +34,8 @@ struct ChunkDecoderInput {
     // Bytes read count toward the received total (an answer), or the sent total (a
     // request body read from the client).
     bool from_server = true;
+    // How the decoder waits for more bytes (see ReceiveSome).
+    RelayWait wait;
 };
 
 // Runs the whole body through `sink`, then sends "0" and the terminator. Results as the

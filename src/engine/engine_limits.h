@@ -37,6 +37,11 @@ inline constexpr int kEarlyAnswerWaitMs = 1000;
 // before the client has read the answer.
 inline constexpr int kLingerMs = 2000;
 
+// A relay ends when no byte has moved for this long: a server that sent part of an answer
+// and then went silent while its connection stays alive would otherwise hold its handler
+// for good.
+inline constexpr int kRelayIdleMs = 300000;
+
 struct EngineLimits {
     int first_request_head_timeout_ms = kFirstRequestHeadTimeoutMs;
     int kept_request_head_timeout_ms = kKeptRequestHeadTimeoutMs;
@@ -45,6 +50,7 @@ struct EngineLimits {
     int send_patient_steps = kSendPatientSteps;
     int connect_step_ms = kConnectStepMs;
     int connect_steps = kConnectSteps;
+    int relay_idle_ms = kRelayIdleMs;
 };
 
 }  // namespace korvanel

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "runtime/runtime.h"
 #include "engine/chunk_decoder.h"
 #include "engine/server_control.h"
+#include "runtime/runtime.h"
 #include "texts.h"
 
 namespace korvanel {
@@ -116,8 +116,9 @@ class Decoder {
             if (length_ > static_cast<long>(kMaxChunkSizeLine)) {
                 return Fail("%s\n", text::kChunkedError);
             }
-            long got = ReceiveSome(in_.upstream, in_.buffer + length_, 1, status_);
+            long got = ReceiveSome(in_.upstream, in_.buffer + length_, 1, status_, in_.wait);
             if (got == -9) return -9;
+            if (got == kIoFailed) return FailCutRelay(in_.rt, status_, in_.error);
             if (got == 0) return Fail("%s\n", text::kServerReceiveError);
             Count(got);
             length_ += got;
@@ -135,8 +136,9 @@ class Decoder {
         }
         while (size > 0) {
             long want = static_cast<long>(std::min<long long>(kRelayPiece, size));
-            long got = ReceiveSome(in_.upstream, in_.buffer, want, status_);
+            long got = ReceiveSome(in_.upstream, in_.buffer, want, status_, in_.wait);
             if (got == -9) return -9;
+            if (got == kIoFailed) return FailCutRelay(in_.rt, status_, in_.error);
             if (got == 0) return Fail("%s\n", text::kServerReceiveError);
             Count(got);
             int sent = sink_.Piece(in_.buffer, got);
@@ -184,8 +186,9 @@ class Decoder {
                 Drop(length_ - keep);
                 inside_line = true;
             }
-            long got = ReceiveSome(in_.upstream, in_.buffer + length_, 1, status_);
+            long got = ReceiveSome(in_.upstream, in_.buffer + length_, 1, status_, in_.wait);
             if (got == -9) return -9;
+            if (got == kIoFailed) return FailCutRelay(in_.rt, status_, in_.error);
             if (got == 0) return 1;
             Count(got);
             length_ += got;
@@ -229,6 +232,7 @@ int DecodeChunks(ChunkDecoderInput& in, ChunkSink& sink) {
 int RelayChunked(Runtime& rt, Socket& upstream, Socket& client, char* buffer, long head_body_count,
                  const Terminator& terminator, ErrorText& error) {
     ChunkDecoderInput in{rt, upstream, client, buffer, head_body_count, terminator, error};
+    in.wait = AnswerRelayWait(rt, client);
     PlainSink sink(in, terminator.view().substr(terminator.size() / 2));
     return DecodeChunks(in, sink);
 }
@@ -237,6 +241,7 @@ int RelayChunkedRequestBody(Runtime& rt, Socket& client, Socket& upstream, char*
                             long head_body_count, const Terminator& terminator, ErrorText& error) {
     ChunkDecoderInput in{rt, client, upstream, buffer, head_body_count, terminator, error};
     in.from_server = false;
+    in.wait = BodyRelayWait(rt);
     PlainSink sink(in, LineEndOf(terminator));
     return DecodeChunks(in, sink);
 }

@@ -2,9 +2,9 @@
 // body by length or until close, and a chunked body.
 #include <algorithm>
 
-#include "runtime/runtime.h"
 #include "engine/chunk_decoder.h"
 #include "engine/server_control.h"
+#include "runtime/runtime.h"
 #include "texts.h"
 
 namespace korvanel {
@@ -59,8 +59,12 @@ int RelayFiltered(Runtime& rt, Socket& client, Socket& upstream, char* buffer, l
     for (;;) {
         long want =
             remaining >= 0 && remaining < kRelayPiece ? static_cast<long>(remaining) : kRelayPiece;
-        long got = ReceiveSome(upstream, buffer, want, status);
+        long got = ReceiveSome(upstream, buffer, want, status, AnswerRelayWait(rt, client));
         if (got == -9) return -9;
+        if (got == kIoFailed) {
+            if (FlushCarry(rt, client, filter, error) == -9) return -9;
+            return FailCutRelay(rt, status, error);
+        }
         if (got == 0) {
             int flushed = FlushCarry(rt, client, filter, error);
             return flushed == -9 ? -9 : -1;
@@ -127,6 +131,7 @@ int RelayChunkedFiltered(Runtime& rt, Socket& upstream, Socket& client, char* bu
     filter.carry.clear();
     ChunkDecoderInput in{rt,         upstream, client,          buffer, head_body_count,
                          terminator, error,    kLineEndRunLimit};
+    in.wait = AnswerRelayWait(rt, client);
     FilterSink sink(in, filter);
     int result = DecodeChunks(in, sink);
     // A body cut short still delivers the text held back for a tag.

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "runtime/runtime.h"
 #include "engine/body_relay.h"
 #include "engine/server_control.h"
 #include "engine/socket_io.h"
 #include "platform/splice_pipe.h"
+#include "runtime/runtime.h"
 #include "texts.h"
 
 namespace korvanel {
@@ -38,8 +38,9 @@ int RelayRequestBody(Runtime& rt, Socket& client, Socket& upstream, char* buffer
     StatusText status;
     while (remaining > 0) {
         long want = static_cast<long>(std::min<long long>(kRelayPiece, remaining));
-        long got = ReceiveSome(client, buffer, want, status);
+        long got = ReceiveSome(client, buffer, want, status, BodyRelayWait(rt));
         if (got == -9) return -9;
+        if (got == kIoFailed) return FailCutRelay(rt, status, error);
         if (got == 0) {
             SetErrorText(rt, error, "%s\n", text::kClientReceiveError);
             return -1;
@@ -67,11 +68,15 @@ int RelayLength(Runtime& rt, Socket& client, Socket& upstream, char* buffer, lon
         SplicePipe pipe;
         if (pipe.valid()) {
             long long moved = 0;
-            SpliceEnd end = SpliceRelay(rt, upstream, client, pipe, remaining, moved);
+            StatusText cut;
+            SpliceEnd end = SpliceRelay(rt, upstream, client, pipe, remaining, moved,
+                                        AnswerRelayWait(rt, client), &cut);
             remaining -= moved;
             switch (end) {
                 case SpliceEnd::kLimit:
                     return 1;
+                case SpliceEnd::kCut:
+                    return FailCutRelay(rt, cut, error);
                 case SpliceEnd::kNotSocket:
                     return -9;
                 case SpliceEnd::kSendFailed:
@@ -88,8 +93,9 @@ int RelayLength(Runtime& rt, Socket& client, Socket& upstream, char* buffer, lon
     while (remaining > 0) {
         long want = static_cast<long>(std::min<long long>(kRelayPiece, remaining));
         std::memset(buffer, 0, kRelayPiece + 2);
-        long got = ReceiveSome(upstream, buffer, want, status);
+        long got = ReceiveSome(upstream, buffer, want, status, AnswerRelayWait(rt, client));
         if (got == -9) return -9;
+        if (got == kIoFailed) return FailCutRelay(rt, status, error);
         if (got == 0) {
             SetErrorText(rt, error, "%s\n", text::kServerReceiveError);
             return -1;
@@ -111,9 +117,13 @@ int RelayUntilClose(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
     SplicePipe pipe;
     if (pipe.valid()) {
         long long moved = 0;
-        switch (SpliceRelay(rt, upstream, client, pipe, -1, moved)) {
+        StatusText cut;
+        switch (
+            SpliceRelay(rt, upstream, client, pipe, -1, moved, AnswerRelayWait(rt, client), &cut)) {
             case SpliceEnd::kNotSocket:
                 return -9;
+            case SpliceEnd::kCut:
+                return FailCutRelay(rt, cut, error);
             case SpliceEnd::kSendFailed:
                 SetErrorText(rt, error, "%s\n", text::kClientSendError);
                 return -1;
@@ -124,8 +134,10 @@ int RelayUntilClose(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
     }
     StatusText status;
     for (;;) {
-        long got = ReceiveSome(upstream, buffer, kUntilClosePiece, status);
+        long got =
+            ReceiveSome(upstream, buffer, kUntilClosePiece, status, AnswerRelayWait(rt, client));
         if (got == -9) return -9;
+        if (got == kIoFailed) return FailCutRelay(rt, status, error);
         if (got == 0) return 1;
         AddBytesReceived(rt, got);
         if (SendAll(rt, client, buffer, got) != 1) {

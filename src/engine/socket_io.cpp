@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <chrono>
 
-#include "runtime/runtime.h"
 #include "engine/server_control.h"
 #include "platform/socket.h"
 #include "platform/splice_pipe.h"
+#include "runtime/runtime.h"
 #include "texts.h"
 
 namespace korvanel {
@@ -102,7 +102,39 @@ int ReadHead(Runtime& rt, Socket& socket, char* buffer, long& count, Terminator&
     }
 }
 
-long ReceiveSome(Socket& socket, char* buffer, long wanted, StatusText& status) {
+namespace {
+
+// A relay's wait for its source: kReady to receive again, kTimeout / kWatchedGone with the
+// code set in `status` (the source marked broken), or kError.
+RelayPoll WaitForSource(Socket& source, const RelayWait& wait, StatusText& status) {
+    RelayPoll waited = WaitSourceWatching(source, wait.watched, wait.idle_ms);
+    if (waited == RelayPoll::kTimeout || waited == RelayPoll::kWatchedGone) {
+        // A stop shuts the watched socket down too: that is the stop's to report.
+        if (wait.watched != nullptr && wait.watched->Revoked()) return RelayPoll::kError;
+        status = waited == RelayPoll::kTimeout ? "disconnect5" : "disconnect6";
+        source.MarkBroken();
+    }
+    return waited;
+}
+
+}  // namespace
+
+RelayWait AnswerRelayWait(Runtime& rt, Socket& client) {
+    return RelayWait{rt.limits.relay_idle_ms, &client};
+}
+
+RelayWait BodyRelayWait(Runtime& rt) {
+    return RelayWait{rt.limits.relay_idle_ms, nullptr};
+}
+
+int FailCutRelay(Runtime& rt, const StatusText& status, ErrorText& error) {
+    SetErrorText(rt, error, "%s\n",
+                 status.view() == "disconnect5" ? text::kTimeout : text::kClientSendError);
+    return kIoFailed;
+}
+
+long ReceiveSome(Socket& socket, char* buffer, long wanted, StatusText& status,
+                 const RelayWait& wait) {
     long total = 0;
     while (total < wanted) {
         IoResult got = socket.Receive(buffer + total, static_cast<std::size_t>(wanted - total));
@@ -111,8 +143,9 @@ long ReceiveSome(Socket& socket, char* buffer, long wanted, StatusText& status) 
             continue;
         }
         if (got.status == IoStatus::kWouldBlock) {
-            PollResult waited = socket.WaitReadable(-1);
-            if (waited != PollResult::kError) continue;
+            RelayPoll waited = WaitForSource(socket, wait, status);
+            if (waited == RelayPoll::kReady) continue;
+            if (waited != RelayPoll::kError) return kIoFailed;
             if (socket.Revoked()) {
                 status = "disconnect0";
                 return kIoNotSocket;
@@ -222,13 +255,17 @@ long SendCounted(Runtime& rt, Socket& socket, const char* data, long length) {
 }
 
 SpliceEnd SpliceRelay(Runtime& rt, Socket& from, Socket& to, SplicePipe& pipe, long long limit,
-                      long long& moved) {
+                      long long& moved, const RelayWait& wait, StatusText* cut) {
     moved = 0;
+    StatusText unused;
+    StatusText& status = cut != nullptr ? *cut : unused;
     while (limit < 0 || moved < limit) {
         const long long want = limit < 0 ? kSpliceStep : std::min(kSpliceStep, limit - moved);
         IoResult got = pipe.Fill(from, static_cast<std::size_t>(want));
         if (got.status == IoStatus::kWouldBlock) {
-            if (from.WaitReadable(-1) != PollResult::kError) continue;
+            RelayPoll waited = WaitForSource(from, wait, status);
+            if (waited == RelayPoll::kReady) continue;
+            if (waited != RelayPoll::kError) return SpliceEnd::kCut;
             return from.Revoked() ? SpliceEnd::kNotSocket : SpliceEnd::kClosed;
         }
         if (got.status == IoStatus::kRevoked) return SpliceEnd::kNotSocket;

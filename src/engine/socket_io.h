@@ -53,7 +53,25 @@ int ReadHead(Runtime& rt, Socket& socket, char* buffer, long& count, Terminator&
 // NUL-terminated. Returns the count (>= 0) or -9. Status codes: "disconnect0" not a
 // socket, "disconnect1" receive error, "disconnect4" wait failed, "disconnect7" peer
 // closed, "disconnect8" nothing at all was received; untouched when `wanted` arrived.
-long ReceiveSome(Socket& socket, char* buffer, long wanted, StatusText& status);
+//
+// With a RelayWait, each wait for more bytes ends after `idle_ms` without any, and ends at
+// once when the peer of `watched` is gone; both give -1 ("disconnect5" idle, "disconnect6"
+// watched peer gone) and mark `socket` broken: the relay was cut, it did not end in order.
+struct RelayWait {
+    int idle_ms = -1;  // < 0: without limit
+    Socket* watched = nullptr;
+};
+long ReceiveSome(Socket& socket, char* buffer, long wanted, StatusText& status,
+                 const RelayWait& wait = RelayWait{});
+
+// The wait of an answer relay (source: the server) watches the client; the wait of a
+// request-body relay (source: the client) has only the idle limit.
+RelayWait AnswerRelayWait(Runtime& rt, Socket& client);
+RelayWait BodyRelayWait(Runtime& rt);
+
+// For a relay that a RelayWait cut ("disconnect5" or "disconnect6" in `status`): sets the
+// reason in `error` and gives -1.
+int FailCutRelay(Runtime& rt, const StatusText& status, ErrorText& error);
 
 // 1 when everything was sent (also for length <= 0), 0 on time-out, stop, or a send that
 // moved nothing, -1 on a send error, -9 when the socket is no longer a socket.
@@ -67,10 +85,12 @@ long SendCounted(Runtime& rt, Socket& socket, const char* data, long length);
 // `limit` bytes, or (limit < 0) everything until `from` closes. `moved` counts what went
 // on; every byte is added to the received total as it arrives. Sends wait as SendAll's.
 // kLimit: `limit` reached; kClosed: `from` closed or failed first; kNotSocket: `from` was
-// revoked by a stop; kSendFailed: `to` did not take the bytes (error, time-out or stop).
-enum class SpliceEnd { kLimit, kClosed, kNotSocket, kSendFailed };
+// revoked by a stop; kSendFailed: `to` did not take the bytes (error, time-out or stop);
+// kCut: `wait` ended the relay (its code in `cut`, as ReceiveSome's).
+enum class SpliceEnd { kLimit, kClosed, kNotSocket, kSendFailed, kCut };
 inline constexpr long long kSpliceStep = 1 << 20;
 SpliceEnd SpliceRelay(Runtime& rt, Socket& from, Socket& to, SplicePipe& pipe, long long limit,
-                      long long& moved);
+                      long long& moved, const RelayWait& wait = RelayWait{},
+                      StatusText* cut = nullptr);
 
 }  // namespace korvanel

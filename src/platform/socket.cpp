@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -142,7 +143,9 @@ bool Socket::SetKeepAlive(int idle_s, int interval_s, int count) {
            ::setsockopt(fd_, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count) == 0;
 }
 
-bool Socket::ShutdownSend() { return fd_ >= 0 && ::shutdown(fd_, SHUT_WR) == 0; }
+bool Socket::ShutdownSend() {
+    return fd_ >= 0 && ::shutdown(fd_, SHUT_WR) == 0;
+}
 
 bool Socket::SetReuseAddress() {
     int on = 1;
@@ -205,8 +208,57 @@ IoResult Socket::Send(const char* data, std::size_t length) {
     }
 }
 
-PollResult Socket::WaitReadable(int timeout_ms) { return WaitFor(fd_, POLLIN, timeout_ms); }
-PollResult Socket::WaitWritable(int timeout_ms) { return WaitFor(fd_, POLLOUT, timeout_ms); }
+PollResult Socket::WaitReadable(int timeout_ms) {
+    return WaitFor(fd_, POLLIN, timeout_ms);
+}
+PollResult Socket::WaitWritable(int timeout_ms) {
+    return WaitFor(fd_, POLLOUT, timeout_ms);
+}
+
+bool Socket::PeerGone() {
+    if (fd_ < 0) return true;
+    char next = 0;
+    for (;;) {
+        ssize_t n = ::recv(fd_, &next, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (n > 0) return false;
+        if (n == 0) return true;
+        if (errno == EINTR) continue;
+        return errno != EAGAIN && errno != EWOULDBLOCK;
+    }
+}
+
+RelayPoll WaitSourceWatching(Socket& source, Socket* watched, int timeout_ms) {
+    if (!source.valid()) return RelayPoll::kError;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    // POLLRDHUP rather than POLLIN: bytes the watched peer sends (a pipelined request)
+    // must not wake the wait; only its close or a failure does.
+    pollfd entries[2] = {{source.fd(), POLLIN, 0},
+                         {watched != nullptr ? watched->fd() : -1, POLLRDHUP, 0}};
+    nfds_t count = watched != nullptr && watched->valid() ? 2 : 1;
+    for (;;) {
+        int wait_ms = -1;
+        if (timeout_ms >= 0) {
+            auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) return RelayPoll::kTimeout;
+            wait_ms = static_cast<int>(left.count());
+        }
+        int n = ::poll(entries, count, wait_ms);
+        if (n == 0) return RelayPoll::kTimeout;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return RelayPoll::kError;
+        }
+        if (entries[0].revents != 0) {
+            return (entries[0].revents & POLLNVAL) != 0 ? RelayPoll::kError : RelayPoll::kReady;
+        }
+        if (count == 2 && entries[1].revents != 0) {
+            if (watched->PeerGone()) return RelayPoll::kWatchedGone;
+            count = 1;  // its close is behind bytes still to be read: not gone yet
+        }
+    }
+}
 
 namespace {
 sockaddr_in ToSockaddr(const Ipv4Endpoint& endpoint) {
@@ -241,7 +293,9 @@ bool Socket::Bind(const Ipv4Endpoint& local) {
     return ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
 }
 
-bool Socket::Listen(int backlog) { return ::listen(fd_, backlog) == 0; }
+bool Socket::Listen(int backlog) {
+    return ::listen(fd_, backlog) == 0;
+}
 
 IoResult Socket::Accept(Socket& client, int& peer_family) {
     if (fd_ < 0) return {0, IoStatus::kRevoked, EBADF};
@@ -318,7 +372,11 @@ void FormatIpv4(uint32_t host_order, char* out, std::size_t capacity) {
                   (host_order >> 16) & 255u, (host_order >> 8) & 255u, host_order & 255u);
 }
 
-int Ipv6Family() { return AF_INET6; }
-int Ipv4Family() { return AF_INET; }
+int Ipv6Family() {
+    return AF_INET6;
+}
+int Ipv4Family() {
+    return AF_INET;
+}
 
 }  // namespace korvanel

@@ -43,7 +43,7 @@ struct IoResult {
 enum class PollResult { kReady, kTimeout, kError };
 
 class SocketRegistry {
-public:
+  public:
     SocketRegistry() { fds_.reserve(256); }
 
     // Shuts down every registered socket and marks it revoked; sockets added from now on
@@ -58,7 +58,7 @@ public:
     bool IsRevoked(int fd) const;
     std::size_t Count() const;
 
-private:
+  private:
     friend class Socket;
     struct Entry {
         int fd;
@@ -73,7 +73,7 @@ private:
 };
 
 class Socket {
-public:
+  public:
     Socket() = default;
     ~Socket() { Close(); }
     Socket(const Socket&) = delete;
@@ -115,11 +115,16 @@ public:
     // True once a receive failed with an error (a reset, say): what the peer sent was cut
     // off, not ended in order.
     bool Broken() const { return broken_; }
+    // Marks the stream as cut off although no receive failed (a relay that gave up on it).
+    void MarkBroken() { broken_ = true; }
 
     // Waits until the socket can be read (or has reached end of stream or an error) /
     // written. timeout_ms < 0 waits without limit.
     PollResult WaitReadable(int timeout_ms);
     PollResult WaitWritable(int timeout_ms);
+    // True when the peer has ended its sending side with nothing left unread, or the
+    // connection failed: a peer that still has bytes queued before its end is not gone.
+    bool PeerGone();
 
     // Connect: Start, then WaitWritable, then ConnectError() (0 when connected).
     enum class ConnectStart { kConnected, kInProgress, kFailed };
@@ -136,13 +141,27 @@ public:
     bool LocalEndpoint(Ipv4Endpoint& out) const;
     bool PeerEndpoint(Ipv4Endpoint& out) const;
 
-private:
+  private:
     Socket(int fd, SocketRegistry* registry);
 
     int fd_ = -1;
     SocketRegistry* registry_ = nullptr;
     bool broken_ = false;
 };
+
+// How a relay's wait for its source ended.
+enum class RelayPoll {
+    kReady,        // the source can be read (or reached its end or an error)
+    kTimeout,      // nothing arrived for `timeout_ms`
+    kWatchedGone,  // the watched socket's peer is gone (see PeerGone)
+    kError,
+};
+
+// Waits until `source` can be read, for at most `timeout_ms` (< 0: without limit), while
+// watching `watched` (may be null) for its peer's close. A watched peer that has sent
+// bytes before its close (a next request, say) is not gone: the watch then ends for this
+// wait, and the source alone is awaited.
+RelayPoll WaitSourceWatching(Socket& source, Socket* watched, int timeout_ms);
 
 // getaddrinfo for IPv4 stream sockets. `host` null or empty resolves the local address:
 // loopback, or with `passive` the wildcard address. Returns false when nothing resolves.

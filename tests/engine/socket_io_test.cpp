@@ -212,6 +212,7 @@ TEST(EngineLimits, ARuntimeUsesTheRealTimeOuts) {
     EXPECT_EQ(rt.limits.send_step_ms, 200);
     EXPECT_EQ(rt.limits.send_patient_steps, 90);  // the 91st step gives up: about 18 s
     EXPECT_EQ(rt.limits.connect_step_ms * rt.limits.connect_steps, 40000);
+    EXPECT_EQ(rt.limits.relay_idle_ms, 300000);
 }
 
 }  // namespace
