@@ -13,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/named_locks.h"
 #include "platform/socket.h"
+#include "settings/config_save_state.h"
 #include "settings/settings.h"
 
 namespace korvanel {
@@ -35,6 +36,7 @@ struct Runtime {
     Clock clock = Clock::System();
     // The engine's time-outs; tests shorten them, the program keeps the constants.
     EngineLimits limits;
+    ConfigSaveState config_save;
 
     // 1 while no proxy check runs or a stop was requested (under the checker lock).
     int check_stopped = 1;

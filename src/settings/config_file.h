@@ -21,8 +21,10 @@ inline constexpr const char kConfigTempFileName[] = "data.tmp";
 int ReadConfiguration(Runtime& rt);
 
 // Writes one consistent snapshot of rt.settings, taken under the settings lock, to `data`
-// through a temporary file. 1 on success; -1 when a step failed, leaving the previous
-// `data` as it was. Reports nothing to the user.
+// through a temporary file; the file work runs outside the lock, one save at a time, and a
+// snapshot older than the one already written is not written (that save gives 1). 1 on
+// success; -1 when a step failed, leaving the previous `data` as it was. Reports nothing
+// to the user.
 int WriteConfiguration(Runtime& rt);
 
 // The save command: runs WriteConfiguration on a worker thread and waits for it through the

@@ -1,4 +1,6 @@
+#include <cstdint>
 #include <cstdio>
+#include <mutex>
 #include <string_view>
 
 #include "runtime/runtime.h"
@@ -115,11 +117,22 @@ std::string DefaultConfigurationText() {
 }
 
 int WriteConfiguration(Runtime& rt) {
-    // The lock is held through the file work too: it keeps the snapshot consistent and
-    // keeps two writers from sharing the temporary file.
-    Hold hold(rt.locks.settings);
-    std::string text = FormatConfiguration(rt.settings);
-    return ReplaceFileAtomically(rt.PathOf(kConfigFileName), rt.PathOf(kConfigTempFileName), text);
+    // Only the snapshot is taken under the settings lock: the write and its flushes to disk
+    // run outside it, so that handlers starting a request meanwhile do not wait for the disk.
+    std::string text;
+    std::uint64_t snapshot = 0;
+    {
+        Hold hold(rt.locks.settings);
+        text = FormatConfiguration(rt.settings);
+        snapshot = ++rt.config_save.last_taken;
+    }
+    std::lock_guard<std::mutex> writing(rt.config_save.writing);
+    // A save that took its snapshot later has already written it: this one is covered.
+    if (snapshot < rt.config_save.last_written) return 1;
+    int result =
+        ReplaceFileAtomically(rt.PathOf(kConfigFileName), rt.PathOf(kConfigTempFileName), text);
+    if (result == 1) rt.config_save.last_written = snapshot;
+    return result;
 }
 
 int SaveConfiguration(Runtime& rt) {

@@ -1,11 +1,14 @@
 // Saving must never leave `data` empty, partial or unreadable: not when the process is
 // killed in the middle, and not when the disk refuses the write.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <random>
 #include <string>
@@ -86,6 +89,57 @@ TEST(ConfigSaveCrashTest, FullDiskLeavesThePreviousFileAndNoTemporary) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(ReadFile(dir.file("data")), before);
     EXPECT_FALSE(testing::FileExists(dir.file("data.tmp")));
+}
+
+// A save that waits on the disk (here: its temporary file is a FIFO nobody reads yet) holds
+// no lock a connection handler needs; what it writes is the snapshot of its start, and a
+// save that comes after it still lands.
+TEST(ConfigSaveCrashTest, ASaveWaitingOnTheDiskLeavesTheSettingsLockFree) {
+    TempDir dir;
+    RecordingFrontEnd front;
+    Runtime rt(front, dir.path());
+    ApplyNewFileDefaults(rt.settings);
+    rt.settings.port = "8111";
+    const std::string snapshot = FormatConfiguration(rt.settings);
+    ASSERT_EQ(mkfifo(dir.file("data.tmp").c_str(), 0600), 0);
+
+    std::atomic<bool> first_done{false};
+    std::thread first([&] {
+        WriteConfiguration(rt);
+        first_done = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::atomic<bool> second_done{false};
+    std::thread second;
+    {
+        // As a handler starting a request: the lock must come at once.
+        std::unique_lock<Lock> hold(rt.locks.settings, std::try_to_lock);
+        ASSERT_TRUE(hold.owns_lock());
+        EXPECT_FALSE(first_done);
+        rt.settings.port = "8222";
+        second = std::thread([&] {
+            EXPECT_EQ(WriteConfiguration(rt), 1);
+            second_done = true;
+        });
+    }
+    // The second save waits for the first one's file work, not for the lock.
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(second_done);
+    {
+        std::unique_lock<Lock> hold(rt.locks.settings, std::try_to_lock);
+        EXPECT_TRUE(hold.owns_lock());
+    }
+
+    int fifo = ::open(dir.file("data.tmp").c_str(), O_RDONLY);
+    ASSERT_GE(fifo, 0);
+    std::string written;
+    char piece[4096];
+    for (ssize_t n; (n = ::read(fifo, piece, sizeof piece)) > 0;) written.append(piece, n);
+    ::close(fifo);
+    first.join();
+    second.join();
+    EXPECT_EQ(written, snapshot);
+    EXPECT_NE(ReadFile(dir.file("data")).find(":KORV_PORT\r\n8222\r\n"), std::string::npos);
 }
 
 }  // namespace
