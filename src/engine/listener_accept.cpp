@@ -5,12 +5,12 @@
 #include <thread>
 #include <utility>
 
-#include "runtime/runtime.h"
 #include "engine/access_control.h"
 #include "engine/client_slot.h"
 #include "engine/listener_handler_table.h"
 #include "engine/server_control.h"
 #include "logging/status_log.h"
+#include "runtime/runtime.h"
 #include "texts.h"
 
 namespace korvanel {
@@ -65,7 +65,6 @@ int WaitForFreeEntry(Runtime& rt, HandlerTable& table, const ListenerLimits& lim
 // Accepts until a stop. Clients that cannot be handed on are closed without an answer
 // (their ClientSlot goes out of scope).
 void AcceptLoop(Runtime& rt, Socket& listening, HandlerTable& table, const ListenerLimits& limits) {
-    int started = 0;
     int last_accept_error = 0;
     for (;;) {
         if (IsStopping(rt) == -1) return;
@@ -89,14 +88,15 @@ void AcceptLoop(Runtime& rt, Socket& listening, HandlerTable& table, const Liste
         if (TooManyActive(rt)) continue;
 
         slot.last_accept_error = last_accept_error;
-        int index = started;
-        if (started >= kHandlerTableSize) {
+        // A kept thread that is free serves the client; a new one starts only while no
+        // thread is free and the table has room.
+        int index = table.WaitAny(0);
+        if (index < 0) {
             index = WaitForFreeEntry(rt, table, limits);
             if (index == kStopWhileWaiting) return;
             if (index == kNoEntryFree) continue;
         }
         table.Start(rt, index, std::move(slot));
-        ++started;
     }
 }
 

@@ -1,10 +1,11 @@
 #include "engine/listener_handler_table.h"
 
 #include <chrono>
+#include <utility>
 
-#include "runtime/runtime.h"
 #include "engine/connection_handler.h"
 #include "platform/thread.h"
+#include "runtime/runtime.h"
 
 namespace korvanel {
 
@@ -12,41 +13,74 @@ bool HandlerTable::Start(Runtime& rt, int index, ClientSlot slot) {
     {
         std::lock_guard<std::mutex> hold(mutex_);
         ended_[index] = false;
+        handed_[index] = std::move(slot);
+        has_client_[index] = true;
     }
-    // The slot lives in the closure until the thread runs; if the thread cannot start, the
-    // closure (and with it the socket) is destroyed here.
-    return StartThread(threads_[index], [this, &rt, index, owned = std::move(slot)]() mutable {
-        RunConnectionHandler(rt, std::move(owned));
+    if (threads_[index].joinable()) {
+        client_signal_[index].notify_one();
+        return true;
+    }
+    if (StartThread(threads_[index], [this, &rt, index] { Serve(rt, index); })) return true;
+    // No thread to take the client: it is closed without an answer, the entry stays free.
+    ClientSlot dropped;
+    std::lock_guard<std::mutex> hold(mutex_);
+    dropped = std::move(handed_[index]);
+    has_client_[index] = false;
+    return false;
+}
+
+void HandlerTable::Serve(Runtime& rt, int index) {
+    for (;;) {
+        ClientSlot slot;
+        {
+            std::unique_lock<std::mutex> hold(mutex_);
+            client_signal_[index].wait(hold, [&] { return has_client_[index] || closing_; });
+            // A client handed on before the table closed is still served (a stop has
+            // revoked its socket by then, so that is quick).
+            if (!has_client_[index]) return;
+            slot = std::move(handed_[index]);
+            has_client_[index] = false;
+        }
+        RunConnectionHandler(rt, std::move(slot));
         {
             std::lock_guard<std::mutex> hold(mutex_);
             ended_[index] = true;
         }
         ended_signal_.notify_one();
-    });
+    }
 }
 
 int HandlerTable::WaitAny(int timeout_ms) {
     int found = -1;
-    {
-        std::unique_lock<std::mutex> hold(mutex_);
-        auto any_ended = [&] {
-            for (int i = 0; i < kHandlerTableSize; ++i) {
-                // An entry whose thread could not be started is free as well.
-                if (ended_[i] || !threads_[i].joinable()) {
-                    found = i;
-                    return true;
-                }
+    std::unique_lock<std::mutex> hold(mutex_);
+    auto any_ended = [&] {
+        // Kept threads first: a new thread only when none of them is free.
+        for (int i = 0; i < kHandlerTableSize; ++i) {
+            if (ended_[i]) {
+                found = i;
+                return true;
             }
-            return false;
-        };
-        ended_signal_.wait_for(hold, std::chrono::milliseconds(timeout_ms), any_ended);
-        if (found >= 0) ended_[found] = false;
-    }
-    if (found >= 0 && threads_[found].joinable()) threads_[found].join();
+        }
+        // An entry never used, or whose thread could not be started, is free as well.
+        for (int i = 0; i < kHandlerTableSize; ++i) {
+            if (!threads_[i].joinable() && !has_client_[i]) {
+                found = i;
+                return true;
+            }
+        }
+        return false;
+    };
+    ended_signal_.wait_for(hold, std::chrono::milliseconds(timeout_ms), any_ended);
+    if (found >= 0) ended_[found] = false;
     return found;
 }
 
 void HandlerTable::JoinAll() {
+    {
+        std::lock_guard<std::mutex> hold(mutex_);
+        closing_ = true;
+    }
+    for (std::condition_variable& signal : client_signal_) signal.notify_one();
     for (std::thread& thread : threads_) {
         if (thread.joinable()) thread.join();
     }

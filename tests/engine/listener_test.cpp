@@ -3,14 +3,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "runtime/runtime.h"
 #include "engine/listener_test_support.h"
 #include "engine/server_control.h"
 #include "logging/logger.h"
+#include "runtime/runtime.h"
 #include "support/loopback.h"
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"
@@ -168,6 +169,29 @@ TEST_F(Listener, AtMostSixtyActiveConnections) {
     ASSERT_TRUE(PollUntil([&] { return CountersOf(rt).active == 59; }, 1000));
     HoldClients(1);
     EXPECT_EQ(CountersOf(rt).served, 61);
+}
+
+// Handler threads are kept for the next client: connections one after the other are all
+// served by the thread of the first (give or take one still ending when the next comes).
+TEST_F(Listener, ClientsOneAfterAnotherReuseTheHandlerThreads) {
+    ASSERT_EQ(Start(), 1);
+    const int threads_before = testing::ThreadCount();
+    const std::set<int> before = testing::ThreadIds();
+    std::set<int> handlers;
+    for (int i = 0; i < 20; ++i) {
+        HoldClients(1);
+        for (int id : testing::ThreadIds()) {
+            if (!before.contains(id)) handlers.insert(id);
+        }
+        held.back().Close();
+        ASSERT_TRUE(PollUntil([&] { return CountersOf(rt).active == 0; }, 1000));
+    }
+    EXPECT_EQ(CountersOf(rt).served, 20);
+    EXPECT_LE(handlers.size(), 2u);
+
+    // A stop still ends every kept thread.
+    ASSERT_EQ(StopServer(rt), 1);
+    EXPECT_TRUE(PollUntil([&] { return testing::ThreadCount() < threads_before; }, 1000));
 }
 
 TEST_F(Listener, StopWithSixtyClientsReleasesEverything) {

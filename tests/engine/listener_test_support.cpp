@@ -49,4 +49,21 @@ int OpenDescriptorCount() {
     return count;
 }
 
+std::set<int> ThreadIds() {
+    std::set<int> ids;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        ids.insert(std::stoi(entry.path().filename().string()));
+    }
+    return ids;
+}
+
+int ThreadCount() {
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/self/task")) {
+        ++count;
+    }
+    return count;
+}
+
 }  // namespace korvanel::testing

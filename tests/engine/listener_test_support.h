@@ -3,10 +3,11 @@
 
 #include <chrono>
 #include <functional>
+#include <set>
 #include <string>
 
-#include "runtime/runtime.h"
 #include "platform/socket.h"
+#include "runtime/runtime.h"
 
 namespace korvanel::testing {
 
@@ -27,7 +28,10 @@ bool ClosedByPeer(Socket& client, int timeout_ms);
 ConnectionCounters CountersOf(Runtime& rt);
 std::string IpLogOf(Runtime& rt);
 
-// Open descriptors of this process.
+// Open descriptors / running threads of this process.
 int OpenDescriptorCount();
+int ThreadCount();
+// The ids of this process's running threads.
+std::set<int> ThreadIds();
 
 }  // namespace korvanel::testing
