@@ -10,22 +10,29 @@
 namespace korvanel {
 
 bool HandlerTable::Start(Runtime& rt, int index, ClientSlot slot) {
+    bool kept = false;
     {
         std::lock_guard<std::mutex> hold(mutex_);
         ended_[index] = false;
         handed_[index] = std::move(slot);
         has_client_[index] = true;
+        kept = threads_[index].joinable() && !exited_[index];
+        exited_[index] = false;
+        if (!kept) ++alive_;
     }
-    if (threads_[index].joinable()) {
+    if (kept) {
         client_signal_[index].notify_one();
         return true;
     }
+    // A thread that ended for want of clients has returned, or is about to.
+    if (threads_[index].joinable()) threads_[index].join();
     if (StartThread(threads_[index], [this, &rt, index] { Serve(rt, index); })) return true;
     // No thread to take the client: it is closed without an answer, the entry stays free.
     ClientSlot dropped;
     std::lock_guard<std::mutex> hold(mutex_);
     dropped = std::move(handed_[index]);
     has_client_[index] = false;
+    --alive_;
     return false;
 }
 
@@ -34,7 +41,18 @@ void HandlerTable::Serve(Runtime& rt, int index) {
         ClientSlot slot;
         {
             std::unique_lock<std::mutex> hold(mutex_);
-            client_signal_[index].wait(hold, [&] { return has_client_[index] || closing_; });
+            auto woken = [&] { return has_client_[index] || closing_; };
+            while (!client_signal_[index].wait_for(
+                hold, std::chrono::milliseconds(kKeptHandlerIdleMs), woken)) {
+                // Idle for long: the thread ends, unless it is the last one or the accept
+                // thread has just reserved this entry for its next client.
+                if (ended_[index] && alive_ > 1) {
+                    --alive_;
+                    ended_[index] = false;
+                    exited_[index] = true;
+                    return;
+                }
+            }
             // A client handed on before the table closed is still served (a stop has
             // revoked its socket by then, so that is quick).
             if (!has_client_[index]) return;
@@ -63,7 +81,7 @@ int HandlerTable::WaitAny(int timeout_ms) {
         }
         // An entry never used, or whose thread could not be started, is free as well.
         for (int i = 0; i < kHandlerTableSize; ++i) {
-            if (!threads_[i].joinable() && !has_client_[i]) {
+            if ((!threads_[i].joinable() || exited_[i]) && !has_client_[i]) {
                 found = i;
                 return true;
             }

@@ -1,8 +1,10 @@
 // The accept thread's table of connection handler threads. Each entry's thread is started
 // with its first client and then kept: when its connection ends it marks the entry free,
 // signals the table and waits for the next client the accept thread hands it, so that a
-// new connection costs no thread start. The accept thread waits for any free entry with a
-// time limit and reuses it.
+// new connection costs no thread start. A kept thread that gets no client for
+// kKeptHandlerIdleMs ends, the last one excepted, so that an idle proxy holds one thread
+// for its next client and none it does not use. The
+// accept thread waits for any free entry with a time limit and reuses it.
 #pragma once
 
 #include <array>
@@ -16,6 +18,8 @@
 namespace korvanel {
 
 struct Runtime;
+
+inline constexpr int kKeptHandlerIdleMs = 2000;
 
 class HandlerTable {
   public:
@@ -48,7 +52,9 @@ class HandlerTable {
     std::array<ClientSlot, kHandlerTableSize> handed_;
     std::array<bool, kHandlerTableSize> has_client_{};
     std::array<bool, kHandlerTableSize> ended_{};
+    std::array<bool, kHandlerTableSize> exited_{};  // the thread ended for want of clients
     bool closing_ = false;
+    int alive_ = 0;  // threads started and not ended
     std::mutex mutex_;
     std::condition_variable ended_signal_;
     std::array<std::condition_variable, kHandlerTableSize> client_signal_;

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/listener_handler_table.h"
 #include "engine/listener_test_support.h"
 #include "engine/server_control.h"
 #include "logging/logger.h"
@@ -192,6 +193,19 @@ TEST_F(Listener, ClientsOneAfterAnotherReuseTheHandlerThreads) {
     // A stop still ends every kept thread.
     ASSERT_EQ(StopServer(rt), 1);
     EXPECT_TRUE(PollUntil([&] { return testing::ThreadCount() < threads_before; }, 1000));
+}
+
+// Threads kept for a burst of clients end once idle, but for one kept for the next client.
+TEST_F(Listener, KeptThreadsEndWhenIdleButOne) {
+    ASSERT_EQ(Start(), 1);
+    const int threads_before = testing::ThreadCount();
+    HoldClients(10);
+    EXPECT_EQ(testing::ThreadCount(), threads_before + 10);
+    for (Socket& client : held) client.Close();
+    held.clear();
+    EXPECT_TRUE(PollUntil([&] { return testing::ThreadCount() == threads_before + 1; },
+                          kKeptHandlerIdleMs + 2000));
+    HoldClients(1);  // the one kept still serves
 }
 
 TEST_F(Listener, StopWithSixtyClientsReleasesEverything) {
