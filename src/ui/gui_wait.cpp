@@ -24,10 +24,21 @@ void WakeGuiThread() {
     }
 }
 
+// How deep the GUI thread is in waits (only the GUI thread waits here).
+int wait_depth = 0;
+
+struct InWait {
+    InWait() { ++wait_depth; }
+    ~InWait() { --wait_depth; }
+};
+
 }  // namespace
+
+bool WaitingTurningEvents() { return wait_depth > 0; }
 
 void WaitTurningEvents(std::thread& thread) {
     if (!thread.joinable()) return;
+    InWait in_wait;
     // A helper thread does the join, so the GUI thread never blocks in it.
     auto done = std::make_shared<std::atomic<bool>>(false);
     std::thread joiner;
@@ -47,6 +58,7 @@ void WaitTurningEvents(std::thread& thread) {
 }
 
 void PauseTurningEvents(std::chrono::milliseconds duration) {
+    InWait in_wait;
     QDeadlineTimer deadline(duration.count());
     QTimer wake;
     wake.start(20);  // WaitForMoreEvents returns at least this often

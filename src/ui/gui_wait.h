@@ -15,4 +15,7 @@ void WaitTurningEvents(std::thread& thread);
 // Lets `duration` pass with the event loop turning (the pause at the end of the close).
 void PauseTurningEvents(std::chrono::milliseconds duration);
 
+// Whether the GUI thread is inside one of these waits (what runs now runs nested in it).
+bool WaitingTurningEvents();
+
 }  // namespace korvanel::ui

@@ -1,5 +1,6 @@
 // What the main window runs: window creation after the controls, the large buttons, the
 // menu and the close sequence. Every wait for a worker keeps the event loop turning.
+#include <QtCore/QTimer>
 #include <QtGui/QCloseEvent>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QSystemTrayIcon>
@@ -25,6 +26,8 @@ namespace {
 
 // Pause after the logger was told to stop, so that it finishes its last cycle.
 constexpr std::chrono::milliseconds kClosePause{1000};
+// A close asked for while a command waits is tried again this often.
+constexpr int kCloseRetryMs = 50;
 
 bool AutoStartRequested(Runtime& rt) {
     Hold hold(rt.locks.settings);
@@ -147,6 +150,15 @@ void MainWindow::closeInOrder() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     if (closing_) {  // a close inside the close: it is already on its way
         event->ignore();
+        return;
+    }
+    if (WaitingTurningEvents()) {
+        // A command is waiting for its worker (the stop, say): closing inside it would stop
+        // the same threads twice. The close runs once the command has ended.
+        // A dialog open for that worker closes, so the wait ends.
+        event->ignore();
+        front_.beginShutdown();
+        QTimer::singleShot(kCloseRetryMs, this, &MainWindow::close);
         return;
     }
     closeInOrder();

@@ -195,6 +195,16 @@ class MainWindowTest : public QObject {
         QCOMPARE(pane.characters(), std::size_t(12));
     }
 
+    void closeAskedDuringAWaitRunsOnceTheWaitHasEnded() {
+        WindowFixture f;
+        // The worker waits on a message dialog; the close comes while the window waits for it.
+        QTimer::singleShot(200, &f.window(), [&f] { f.window().close(); });
+        std::thread worker([&f] { f.front().ShowMessage("title", "text"); });
+        f.front().WaitFor(worker);
+        QVERIFY(!f.window().closed());  // not inside the wait
+        QTRY_VERIFY(f.window().closed());
+    }
+
     void closeWhileFiftyClientsLoadTheProxyEndsAndKeepsData() {
         WindowFixture f;
         QTest::mouseClick(f.window().startButton(), Qt::LeftButton);
