@@ -263,7 +263,7 @@ class Bench:
         self.one(round_no, "f", target, run)
 
     def rounds(self):
-        tests = [(self.test_a, [K_LOGS]), (self.test_c, []), (self.test_d, []),
+        tests = [(self.test_a, [K_LOGS]), (self.test_c, [K_LOGS]), (self.test_d, []),
                  (self.test_f, [K_TAGS])]
         for round_no in range(1, self.args.rounds + 1):
             for test, extra in tests:
