@@ -5,7 +5,6 @@ namespace korvanel::text {
 
 // ---- the Config dialog ----
 inline constexpr const char kConfigTitle[] = "Config";
-inline constexpr const char kConfigClose[] = "閉じる";
 inline constexpr const char kGroupOneCaption[] = "設定１";
 inline constexpr const char kGroupTwoCaption[] = "設定２";
 
@@ -116,8 +115,6 @@ inline constexpr const char kStatusBarSetCookieRemoved[] = "受信クッキー�
 inline constexpr const char kStatusBarSetCookieKept[] = "受信クッキー：消さない";
 inline constexpr const char kStatusBarCookieRemoved[] = "送信クッキー：消す";
 inline constexpr const char kStatusBarCookieKept[] = "送信クッキー：消さない";
-// The limited wait of a cookie switch ran out.
-inline constexpr const char kCookieTimeoutName[] = "TIMEOUT...";
 inline constexpr const char kCookieFailed[] = "クッキーの設定に失敗しました";
 
 }  // namespace korvanel::text

@@ -11,6 +11,7 @@ inline constexpr const char kColumnOnOff[] = "ON/OFF";
 inline constexpr const char kRefusedTitle[] = "登録できませんでした";
 inline constexpr const char kDeletedDetail[] = "..";
 inline constexpr const char kSpaceDetail[] = " ";
+// A limited wait ran out (Use, bulk registration, the cookie switches).
 inline constexpr const char kTimeoutName[] = "TIMEOUT...";
 inline constexpr const char kSortErrorName[] = "error";
 inline constexpr const char kSortErrorDetail[] = "in Sort";
@@ -106,6 +107,5 @@ inline constexpr const char kBulkDoneText[] = "登録しました";
 // ---- proxy-check dialog ----
 inline constexpr const char kCheckDialogCaption[] = "Proxyチェック";
 inline constexpr const char kCheckDialogOk[] = "OK";
-inline constexpr const char kCheckDialogClose[] = "閉じる";
 
 }  // namespace korvanel::text

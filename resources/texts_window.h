@@ -47,6 +47,7 @@ inline constexpr const char kAboutNotice2[] =
 inline constexpr const char kUsageTitle[] = "使い方について...";
 inline constexpr const char kUsageSeeDocument[] = "ドキュメントを参照してください";
 inline constexpr const char kOpenDocument[] = "ドキュメントを開く";
+// The close button of every dialog that has one.
 inline constexpr const char kClose[] = "閉じる";
 inline constexpr const char kPictureMissingText[] = "Could not load";
 inline constexpr const char kPictureMissingTitle[] = "Error";

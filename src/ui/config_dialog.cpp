@@ -20,7 +20,7 @@ ConfigDialog::ConfigDialog(Runtime& rt, QWidget* parent) : QDialog(parent) {
     tags_ = new TagSwitchGroup(rt, this);
     one_ = new SettingsGroupOne(rt, this);
     two_ = new SettingsGroupTwo(rt, this);
-    close_ = new QPushButton(Qs(text::kConfigClose), this);
+    close_ = new QPushButton(Qs(text::kClose), this);
     close_->setAutoDefault(false);
     connect(close_, &QPushButton::clicked, this, &QDialog::close);
 

@@ -91,7 +91,7 @@ void CookiePage::switchClicked(int which, bool remove) {
         case LimitedSettingCommand::Outcome::kNotStarted:
             return;
         case LimitedSettingCommand::Outcome::kTimedOut:
-            PostStatus(rt_, text::kCookieTimeoutName, text::kCookieFailed);
+            PostStatus(rt_, text::kTimeoutName, text::kCookieFailed);
             return;
         case LimitedSettingCommand::Outcome::kDone:
             break;

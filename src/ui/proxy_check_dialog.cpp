@@ -36,7 +36,7 @@ ProxyCheckDialog::ProxyCheckDialog(Runtime& rt, int proxy_rows, QWidget* parent)
     progress_->setTextVisible(false);
     layout->addWidget(progress_);
     ok_ = new QPushButton(text::kCheckDialogOk, this);
-    close_ = new QPushButton(text::kCheckDialogClose, this);
+    close_ = new QPushButton(text::kClose, this);
     ok_->setDefault(true);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);

@@ -101,7 +101,7 @@ class ConfigDialogTest : public QObject {
         QPointer<ConfigDialog> dialog = new ConfigDialog(ui.rt);
         dialog->show();
         QVERIFY(!dialog->isModal());
-        QCOMPARE(dialog->closeButton()->text(), QString::fromUtf8(text::kConfigClose));
+        QCOMPARE(dialog->closeButton()->text(), QString::fromUtf8(text::kClose));
         Click(dialog->closeButton());
         QTRY_VERIFY(dialog.isNull());
     }
