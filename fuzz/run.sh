@@ -49,6 +49,6 @@ for name in "${targets[@]}"; do
         echo "fuzz: $name FAILED (log: $build/$name.log, inputs: $build/artifacts/$name-*)" >&2
         exit 1
     fi
-    grep -E '^stat::number_of_executed_units' "$build/$name.log" | sed "s/^/fuzz: $name /" || true
+    grep -E '^stat::number_of_executed_units|DONE' "$build/$name.log" | sed "s/^/fuzz: $name /" || true
 done
 echo "fuzz: all ${#targets[@]} targets ran ${seconds}s each without a finding"

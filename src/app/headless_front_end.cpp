@@ -35,9 +35,13 @@ void HeadlessFrontEnd::WaitFor(std::thread& thread) {
     if (thread.joinable()) thread.join();
 }
 
+// The text less its carriage returns, written a run at a time.
 void HeadlessFrontEnd::Print(std::FILE* stream, std::string_view text) {
-    for (char c : text) {
-        if (c != '\r') std::fputc(c, stream);
+    while (!text.empty()) {
+        std::size_t run = text.find('\r');
+        std::size_t take = run == std::string_view::npos ? text.size() : run;
+        std::fwrite(text.data(), 1, take, stream);
+        text.remove_prefix(run == std::string_view::npos ? take : take + 1);
     }
     std::fflush(stream);
 }

@@ -159,10 +159,8 @@ Ending Handler::ChooseTarget() {
 
 Ending Handler::Connect() {
     if (Stopping()) return Ending::kQuiet;
-    {
-        Hold hold(rt_.locks.server);
-        s_.upstream.Close();
-    }
+    // The registry keeps a stop's clean-up off a descriptor being closed: no lock needed.
+    s_.upstream.Close();
     int connected = ConnectUpstream(rt_, s_.upstream, s_.host.c_str(), s_.numeric_address, s_.port,
                                     s_.settings.port);
     if (connected == kUpstreamSelf) {
@@ -193,12 +191,10 @@ Ending Handler::RewriteRequest() {
 }
 
 Ending Handler::SendRequest() {
-    for (std::string_view part : RequestParts()) {
-        if (part.empty()) continue;
-        long sent = SendCounted(rt_, s_.upstream, part.data(), static_cast<long>(part.size()));
-        if (sent <= 0) return FailWithTarget(text::kCannotSend);
-        AddBytesSent(rt_, sent);
-    }
+    auto [line, headers, body] = RequestParts();
+    long sent = SendCounted(rt_, s_.upstream, {line, headers, body});
+    if (sent <= 0) return FailWithTarget(text::kCannotSend);
+    AddBytesSent(rt_, sent);
     LogSendHeaders(rt_, s_.request_line, s_.request_headers);
     return kGoOn;
 }
@@ -268,10 +264,7 @@ Ending Handler::TakeEarlyAnswer() {
 // on a new connection.
 Ending Handler::Resend() {
     if (Stopping()) return Ending::kQuiet;
-    {
-        Hold hold(rt_.locks.server);
-        s_.upstream.Close();
-    }
+    s_.upstream.Close();
     s_.upstream_connected = 0;
     int connected = ConnectUpstream(rt_, s_.upstream, s_.host.c_str(), s_.numeric_address, s_.port,
                                     s_.settings.port);
@@ -282,11 +275,10 @@ Ending Handler::Resend() {
     if (Stopping()) return Ending::kQuiet;
     s_.upstream_connected = 1;
     // Counted once, when the request was first sent.
-    for (std::string_view part : RequestParts()) {
-        int sent = SendAll(rt_, s_.upstream, part.data(), static_cast<long>(part.size()));
-        if (sent == kIoNotSocket) return Ending::kQuiet;
-        if (sent != kIoDone) return FailWithTarget(text::kCannotSend);
-    }
+    auto [line, headers, body] = RequestParts();
+    int sent = SendAll(rt_, s_.upstream, {line, headers, body});
+    if (sent == kIoNotSocket) return Ending::kQuiet;
+    if (sent != kIoDone) return FailWithTarget(text::kCannotSend);
     int read = ReadAnswerHead();
     if (read == kIoNotSocket) return Ending::kQuiet;
     if (read != kIoDone) return Ending::kError;
@@ -334,10 +326,7 @@ int Handler::SendInterimAnswer() {
     // A head without header lines holds its blank line twice in the block (see SplitHead);
     // it goes out as it came.
     if (block == s_.answer_terminator.view()) block = LineEndOf(block);
-    int sent =
-        SendAll(rt_, s_.client, s_.status_line.data(), static_cast<long>(s_.status_line.size()));
-    if (sent != kIoDone) return sent;
-    return SendAll(rt_, s_.client, block.data(), static_cast<long>(block.size()));
+    return SendAll(rt_, s_.client, {s_.status_line.view(), block});
 }
 
 Ending Handler::ParseAnswer() {
@@ -372,10 +361,7 @@ Ending Handler::ParseAnswer() {
 
 Ending Handler::SendAnswerHead() {
     s_.answer_started = 1;
-    if (SendAll(rt_, s_.client, s_.status_line.data(), static_cast<long>(s_.status_line.size())) !=
-            1 ||
-        SendAll(rt_, s_.client, s_.answer_headers.data(),
-                static_cast<long>(s_.answer_headers.size())) != 1) {
+    if (SendAll(rt_, s_.client, {s_.status_line.view(), s_.answer_headers.view()}) != kIoDone) {
         SetErrorText(rt_, s_.error, "%s\n", text::kClientSendError);
         return Ending::kError;
     }
@@ -390,8 +376,7 @@ void RunConnectionHandler(Runtime& rt, ClientSlot slot) {
     // The handler's buffers: allocated once for the whole connection.
     auto state = std::make_unique<HandlerState>(std::move(slot.socket));
     HandlerState& s = *state;
-    s.client.SetNoDelay();
-    s.client.SetKeepAlive(kKeepAliveIdleS, kKeepAliveIntervalS, kKeepAliveProbes);
+    // No delay and keep-alive probes came with the socket from the listening one.
     if (CheckClient(rt, s.client, slot.peer_family, s.client_address) != kClientAdmitted) {
         SetErrorText(rt, s.error, "%s", text::kRefusedClient);
         EndConnection(rt, s, Ending::kRefused);

@@ -57,8 +57,7 @@ void FinishKeptRequest(Runtime& rt, HandlerState& s) {
 
 void EndConnection(Runtime& rt, HandlerState& s, Ending ending) {
     {
-        // Held while the page goes out, so that a stop does not race with it; the sends'
-        // stop test takes the lock again.
+        // Held while the page goes out, so that a stop does not race with it.
         Hold hold(rt.locks.server);
         const bool running = rt.server.run_flag == kRunning;
         if (ending == Ending::kError && !s.answer_started && running &&
@@ -79,7 +78,6 @@ void EndConnection(Runtime& rt, HandlerState& s, Ending ending) {
     }
     Uncount(rt, s);
     if (s.request_cut && ending == Ending::kNormal) Linger(s.client);
-    Hold hold(rt.locks.server);
     // An answer cut after its head went out: a reset tells the client it is not whole,
     // where an orderly close would pass a length-less answer off as complete.
     if (ending == Ending::kError && s.answer_started) {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "runtime/runtime.h"
+#include "engine/engine_limits.h"
 #include "engine/listener_accept.h"
 #include "platform/thread.h"
 #include "texts.h"
@@ -50,6 +51,9 @@ Socket OpenListeningSocket(Runtime& rt, const StartRecord& record) {
     Socket listening = Socket::OpenTcp(rt.sockets);
     if (!listening.valid()) return Socket();
     if (!listening.SetReuseAddress() || !listening.Bind(local)) return Socket();
+    // Accepted sockets inherit both from the listening socket: set once here, not per client.
+    listening.SetNoDelay();
+    listening.SetKeepAlive(kKeepAliveIdleS, kKeepAliveIntervalS, kKeepAliveProbes);
     if (!listening.Listen(kListenBacklog)) return Socket();
     return listening;
 }

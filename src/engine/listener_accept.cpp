@@ -107,14 +107,8 @@ void ReportStop(Runtime& rt) {
         Hold hold(rt.locks.counter);
         rt.server.counters = ConnectionCounters{};
     }
-    {
-        Hold hold(rt.locks.received_bytes);
-        rt.server.bytes_received = 0;
-    }
-    {
-        Hold hold(rt.locks.sent_bytes);
-        rt.server.bytes_sent = 0;
-    }
+    rt.server.bytes_received = 0;
+    rt.server.bytes_sent = 0;
 }
 
 }  // namespace

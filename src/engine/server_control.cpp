@@ -5,8 +5,7 @@
 namespace korvanel {
 
 int IsStopping(Runtime& rt) {
-    Hold hold(rt.locks.server);
-    return rt.server.run_flag == kStopRequested ? -1 : 1;
+    return rt.server.run_flag.load(std::memory_order_acquire) == kStopRequested ? -1 : 1;
 }
 
 int CountConnection(Runtime& rt, std::string_view code) {
@@ -29,14 +28,12 @@ int CountConnection(Runtime& rt, std::string_view code) {
 
 void AddBytesSent(Runtime& rt, long long count) {
     if (count <= 0) return;
-    Hold hold(rt.locks.sent_bytes);
-    rt.server.bytes_sent += static_cast<uint64_t>(count);
+    rt.server.bytes_sent.fetch_add(static_cast<uint64_t>(count), std::memory_order_relaxed);
 }
 
 void AddBytesReceived(Runtime& rt, long long count) {
     if (count <= 0) return;
-    Hold hold(rt.locks.received_bytes);
-    rt.server.bytes_received += static_cast<uint64_t>(count);
+    rt.server.bytes_received.fetch_add(static_cast<uint64_t>(count), std::memory_order_relaxed);
 }
 
 }  // namespace korvanel

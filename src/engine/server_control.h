@@ -7,7 +7,7 @@ namespace korvanel {
 
 struct Runtime;
 
-// -1 when a stop was requested (run flag '1'), else 1. Takes the server lock.
+// -1 when a stop was requested (run flag '1'), else 1. Takes no lock.
 int IsStopping(Runtime& rt);
 
 // "++c", "--c", "++k", "--k" (compared on 3 characters), under the counter lock:
@@ -15,7 +15,7 @@ int IsStopping(Runtime& rt);
 // --k: keep-alive active -= 1. Returns 1.
 int CountConnection(Runtime& rt, std::string_view code);
 
-// Byte totals, each under its own lock.
+// Byte totals (atomic, no lock).
 void AddBytesSent(Runtime& rt, long long count);
 void AddBytesReceived(Runtime& rt, long long count);
 

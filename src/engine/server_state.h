@@ -28,8 +28,11 @@ struct ConnectionCounters {
 };
 
 struct ServerControl {
+    // Written under the server lock; read without it by every handler at each step (a
+    // lock taken that often made the handlers queue behind one another).
+    std::atomic<char> run_flag{kRunning};
+
     // Under the server lock.
-    char run_flag = kRunning;
     int state = kServerStopped;
     int listening_fd = -1;     // published by the accept thread; -1 when none
     int logger_stop_flag = 0;  // set once, never reset
@@ -41,9 +44,9 @@ struct ServerControl {
     // Under the counter lock.
     ConnectionCounters counters;
 
-    // Under their own locks.
-    uint64_t bytes_sent = 0;
-    uint64_t bytes_received = 0;
+    // Added to by every relay step; only totals for the labels, so no ordering is needed.
+    std::atomic<uint64_t> bytes_sent{0};
+    std::atomic<uint64_t> bytes_received{0};
 
     // The running accept thread; only the start and stop paths touch it.
     std::thread accept_thread;

@@ -186,16 +186,32 @@ SendEnd WaitToSend(Runtime& rt, Socket& socket, int& timed_out) {
     }
 }
 
-// Sends until everything went, waiting as WaitToSend between sends.
-SendEnd SendLoop(Runtime& rt, Socket& socket, const char* data, long length, long& sent) {
+// Sends the pieces, in order, until everything went, waiting as WaitToSend between sends.
+// The pieces still to go are handed to the socket together: one system call where the
+// socket takes them all.
+SendEnd SendLoop(Runtime& rt, Socket& socket, SendPieces pieces, long& sent) {
     sent = 0;
+    std::string_view left[Socket::kMaxSendPieces];
+    int count = 0;
+    for (std::string_view piece : pieces) {
+        if (!piece.empty() && count < Socket::kMaxSendPieces) left[count++] = piece;
+    }
+    int first = 0;
     int timed_out = 0;
-    while (sent < length) {
-        IoResult put = socket.Send(data + sent, static_cast<std::size_t>(length - sent));
+    while (first < count) {
+        IoResult put = count - first == 1
+                           ? socket.Send(left[first].data(), left[first].size())
+                           : socket.SendPieces(left + first, count - first);
         if (put.status == IoStatus::kOk) {
             if (put.bytes == 0) return SendEnd::kMovedNothing;
             sent += put.bytes;
             timed_out = 0;
+            for (auto moved = static_cast<std::size_t>(put.bytes); moved > 0;) {
+                std::size_t take = std::min(moved, left[first].size());
+                left[first].remove_prefix(take);
+                moved -= take;
+                if (left[first].empty()) ++first;
+            }
             continue;
         }
         if (put.status == IoStatus::kRevoked) return SendEnd::kNotSocket;
@@ -226,8 +242,12 @@ bool DrainPipe(Runtime& rt, SplicePipe& pipe, Socket& to) {
 
 int SendAll(Runtime& rt, Socket& socket, const char* data, long length) {
     if (length <= 0) return kIoDone;
+    return SendAll(rt, socket, {std::string_view(data, static_cast<std::size_t>(length))});
+}
+
+int SendAll(Runtime& rt, Socket& socket, SendPieces pieces) {
     long sent = 0;
-    switch (SendLoop(rt, socket, data, length, sent)) {
+    switch (SendLoop(rt, socket, pieces, sent)) {
         case SendEnd::kAll:
             return kIoDone;
         case SendEnd::kGaveUp:
@@ -243,8 +263,12 @@ int SendAll(Runtime& rt, Socket& socket, const char* data, long length) {
 
 long SendCounted(Runtime& rt, Socket& socket, const char* data, long length) {
     if (length <= 0) return 0;
+    return SendCounted(rt, socket, {std::string_view(data, static_cast<std::size_t>(length))});
+}
+
+long SendCounted(Runtime& rt, Socket& socket, SendPieces pieces) {
     long sent = 0;
-    switch (SendLoop(rt, socket, data, length, sent)) {
+    switch (SendLoop(rt, socket, pieces, sent)) {
         case SendEnd::kAll:
             return sent;
         case SendEnd::kNotSocket:

@@ -7,6 +7,7 @@
 // stop is requested. No primitive allocates: every buffer is the caller's.
 #pragma once
 
+#include <initializer_list>
 #include <string_view>
 
 #include "engine/error_text.h"
@@ -80,6 +81,13 @@ int SendAll(Runtime& rt, Socket& socket, const char* data, long length);
 // For the first transmission of a request: the count sent (> 0) when everything went, 0
 // on any failure or for length <= 0, -9 when the socket is no longer a socket.
 long SendCounted(Runtime& rt, Socket& socket, const char* data, long length);
+
+// The same for a few pieces sent one after the other (empty ones skipped), handed to the
+// socket together so that a message head and what follows it go out in one system call.
+// At most Socket::kMaxSendPieces pieces.
+using SendPieces = std::initializer_list<std::string_view>;
+int SendAll(Runtime& rt, Socket& socket, SendPieces pieces);
+long SendCounted(Runtime& rt, Socket& socket, SendPieces pieces);
 
 // Moves bytes from `from` to `to` through `pipe` without copying them into user memory:
 // `limit` bytes, or (limit < 0) everything until `from` closes. `moved` counts what went

@@ -38,7 +38,7 @@ void SetByteLabel(Runtime& rt, Label label, uint64_t value, uint64_t& shown) {
     shown = value;
 }
 
-// One lock at a time: the counters, then the sent total, then the received total.
+// The counters under their lock, then the two byte totals.
 void RefreshCounters(Runtime& rt, ShownCounters& shown) {
     ConnectionCounters counters;
     uint64_t sent = 0;
@@ -47,14 +47,8 @@ void RefreshCounters(Runtime& rt, ShownCounters& shown) {
         Hold hold(rt.locks.counter);
         counters = rt.server.counters;
     }
-    {
-        Hold hold(rt.locks.sent_bytes);
-        sent = rt.server.bytes_sent;
-    }
-    {
-        Hold hold(rt.locks.received_bytes);
-        received = rt.server.bytes_received;
-    }
+    sent = rt.server.bytes_sent.load(std::memory_order_relaxed);
+    received = rt.server.bytes_received.load(std::memory_order_relaxed);
     SetCounterLabel(rt, Label::kActiveConnections, counters.active, shown.counters.active);
     SetCounterLabel(rt, Label::kKeepAliveConnections, counters.keep_alive_active,
                     shown.counters.keep_alive_active);

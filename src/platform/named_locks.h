@@ -1,6 +1,5 @@
-// The thirteen named locks of the process. Each is re-entrant: the owning thread may
-// take it again (a handler holds the server lock while sending an error page, and the
-// send primitive takes it once more for its stop test).
+// The eleven named locks of the process. Each is re-entrant: the owning thread may
+// take it again.
 //
 // Members are constructed in declaration order, which is the order the program creates
 // them in at start-up. Lock order rules: a log buffer lock before the settings lock; the
@@ -16,8 +15,6 @@ using Hold = std::lock_guard<std::recursive_mutex>;
 
 struct NamedLocks {
     Lock settings;
-    Lock received_bytes;
-    Lock sent_bytes;
     Lock server;
     Lock access_log;
     Lock send_header_log;

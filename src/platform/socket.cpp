@@ -7,6 +7,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -202,6 +203,25 @@ IoResult Socket::Send(const char* data, std::size_t length) {
     if (fd_ < 0) return {0, IoStatus::kRevoked, EBADF};
     for (;;) {
         ssize_t n = ::send(fd_, data, length, MSG_NOSIGNAL);
+        if (n >= 0) return {static_cast<long>(n), IoStatus::kOk, 0};
+        if (errno == EINTR) continue;
+        return Failed(errno);
+    }
+}
+
+IoResult Socket::SendPieces(const std::string_view* pieces, int count) {
+    if (fd_ < 0) return {0, IoStatus::kRevoked, EBADF};
+    iovec vector[kMaxSendPieces];
+    int used = 0;
+    for (int i = 0; i < count && used < kMaxSendPieces; ++i) {
+        if (pieces[i].empty()) continue;
+        vector[used++] = {const_cast<char*>(pieces[i].data()), pieces[i].size()};
+    }
+    msghdr message{};
+    message.msg_iov = vector;
+    message.msg_iovlen = static_cast<std::size_t>(used);
+    for (;;) {
+        ssize_t n = ::sendmsg(fd_, &message, MSG_NOSIGNAL);
         if (n >= 0) return {static_cast<long>(n), IoStatus::kOk, 0};
         if (errno == EINTR) continue;
         return Failed(errno);

@@ -17,6 +17,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string_view>
 #include <vector>
 
 namespace korvanel {
@@ -107,6 +108,9 @@ class Socket {
     // One non-blocking receive / send. Send never raises SIGPIPE.
     IoResult Receive(char* buffer, std::size_t length);
     IoResult Send(const char* data, std::size_t length);
+    // One send of up to kMaxSendPieces pieces, in order, as one system call.
+    static constexpr int kMaxSendPieces = 4;
+    IoResult SendPieces(const std::string_view* pieces, int count);
     // The result of a call on this socket that failed with `error`: a wait, a revocation or
     // an error.
     IoResult Failed(int error) const;

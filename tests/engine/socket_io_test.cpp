@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+
 #include <chrono>
 #include <thread>
 
@@ -148,6 +150,36 @@ TEST_F(SocketIo, SendsLargeBuffersWholeAndCounts) {
     EXPECT_EQ(testing::ReadCount(pair.far, 3), "abc");
     EXPECT_EQ(SendAll(rt, pair.near, "x", 0), 1);
     EXPECT_EQ(SendCounted(rt, pair.near, "x", 0), 0);
+}
+
+// Pieces go out whole and in order, empty ones skipped, also when the socket takes them a
+// part at a time (a send buffer far smaller than the pieces).
+TEST_F(SocketIo, SendsPiecesInOrderAcrossPartialSends) {
+    const std::string big = testing::PatternBytes(2 * 1024 * 1024);
+    const std::string small = "HTTP/1.1 200 OK\r\n";
+    struct Case {
+        const char* name;
+        std::initializer_list<std::string_view> pieces;
+    };
+    const Case cases[] = {
+        {"head and body", {small, "Content-Length: 5\r\n\r\n", "hello"}},
+        {"empty pieces", {"", small, "", "x"}},
+        {"large middle", {small, big, small}},
+        {"all empty", {"", ""}},
+    };
+    for (const Case& c : cases) {
+        SocketPair pair = MakePair(rt.sockets);
+        int tiny = 4096;
+        ::setsockopt(pair.near.fd(), SOL_SOCKET, SO_SNDBUF, &tiny, sizeof tiny);
+        std::string expected;
+        for (std::string_view piece : c.pieces) expected.append(piece);
+        std::string received;
+        std::thread reader([&] { received = testing::ReadCount(pair.far, expected.size()); });
+        EXPECT_EQ(SendCounted(rt, pair.near, c.pieces), static_cast<long>(expected.size()))
+            << c.name;
+        reader.join();
+        EXPECT_TRUE(received == expected) << c.name;
+    }
 }
 
 // Fills the peer's window: the test's end never reads.

@@ -1,6 +1,10 @@
 // How a connection's end is told apart: an orderly close from a reset.
 #include <gtest/gtest.h>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+
 #include <cerrno>
 
 #include "platform/socket.h"
@@ -36,6 +40,30 @@ TEST(SocketEnd, AnOrderlyCloseIsNotBrokenAndAnAbortIsSeenAsAReset) {
     EXPECT_FALSE(aborted.near.Broken());
     moved.Close();
     EXPECT_FALSE(moved.Broken());
+}
+
+int OptionOf(const Socket& socket, int level, int name) {
+    int value = -1;
+    socklen_t length = sizeof value;
+    EXPECT_EQ(::getsockopt(socket.fd(), level, name, &value, &length), 0);
+    return value;
+}
+
+// The listener sets these once for every client it accepts.
+TEST(SocketEnd, AcceptedSocketsInheritNoDelayAndKeepAliveFromTheListener) {
+    SocketRegistry registry;
+    uint16_t port = 0;
+    Socket listener = testing::ListenLoopback(registry, port);
+    ASSERT_TRUE(listener.SetNoDelay());
+    ASSERT_TRUE(listener.SetKeepAlive(61, 7, 3));
+    Socket client = testing::ConnectLoopback(registry, port);
+    Socket accepted = testing::AcceptOne(listener);
+    ASSERT_TRUE(accepted.valid());
+    EXPECT_NE(OptionOf(accepted, IPPROTO_TCP, TCP_NODELAY), 0);
+    EXPECT_NE(OptionOf(accepted, SOL_SOCKET, SO_KEEPALIVE), 0);
+    EXPECT_EQ(OptionOf(accepted, IPPROTO_TCP, TCP_KEEPIDLE), 61);
+    EXPECT_EQ(OptionOf(accepted, IPPROTO_TCP, TCP_KEEPINTVL), 7);
+    EXPECT_EQ(OptionOf(accepted, IPPROTO_TCP, TCP_KEEPCNT), 3);
 }
 
 TEST(SocketEnd, ASpliceFromAResetConnectionMarksItBroken) {
