@@ -182,6 +182,16 @@ def main():
     for name, line in sizes.items():
         write("chunk_size", name, line)
 
+    # Chunked bodies on the wire: byte 0 the terminator (+0x80: a request body from the
+    # client), byte 1 a quarter of the bytes that came with the head.
+    bodies = {"answer": (CRLF, 2, "5\r\nhello\r\n1a;x=y\r\n" + "z" * 26 + "\r\n0\r\n\r\n"),
+              "answer_lf_cut": (LF, 0, "10\nonly part of it"),
+              "request_trailer": (CRLF | 0x80, 1, "3\r\nabc\r\n0\r\nX-T: 1\r\n\r\n"),
+              "request_cr": (CR | 0x80, 0, "2\rab\r0\r\r"),
+              "bad_size": (CRLF, 0, "zz\r\nabc\r\n")}
+    for name, (first, with_head, wire) in bodies.items():
+        write("chunked_relay", name, bytes([first, with_head]) + wire.encode("latin-1"))
+
 
 if __name__ == "__main__":
     main()
