@@ -220,8 +220,14 @@ class Bench:
             self.check(target, "1k.bin")
             kept = measure.keeps_alive(self.url("1k.bin"), self.port(target), size, sha,
                                        self.workdir)
+            server = self.procs.get(target)
+            used = measure.cpu_ms(server.pids()) if server else 0
             figures = measure.wrk(self.url("1k.bin"), self.port(target), a.duration,
                                   a.concurrency, 2, closes_connections=not kept)
+            requests = figures.pop("requests")
+            if server:
+                used = measure.cpu_ms(server.pids()) - used
+                figures["CPU ms/1k"] = used * 1000 / requests
             if not kept:
                 self.notes[(target, "c")] = (
                     f"{target} closes each client connection after one answer without "

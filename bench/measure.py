@@ -116,7 +116,7 @@ def wrk(url, proxy_port, duration_s, connections, threads, closes_connections=Fa
     if not total or int(total.group(1)) == 0:
         raise Failure("wrk: no request was answered")
     figures = {"req/s": number_after("Requests/sec:", out), "p50 ms": wrk_latency(50, out),
-               "p99 ms": wrk_latency(99, out)}
+               "p99 ms": wrk_latency(99, out), "requests": int(total.group(1))}
     if counts[1]:
         figures["reconnects"] = counts[1]
     return figures
@@ -223,6 +223,20 @@ def status_kib(pid, field):
     except OSError:
         pass
     return 0
+
+
+def cpu_ms(pids):
+    """CPU time used so far by the processes, user and system, their reaped children's
+    included (a peer's worker that ended during a run still counts)."""
+    ticks = 0
+    for pid in pids:
+        try:
+            with open(f"/proc/{pid}/stat") as f:
+                fields = f.read().rsplit(")", 1)[1].split()
+        except OSError:
+            continue
+        ticks += sum(int(fields[i]) for i in (11, 12, 13, 14))  # utime stime cutime cstime
+    return ticks * 1000 / os.sysconf("SC_CLK_TCK")
 
 
 def rss_bytes(pids, field="VmRSS"):

@@ -2,6 +2,7 @@
 # `make package` builds from the same rules (CPack, DEB generator).
 #
 #   bin/korvanel, bin/korvanel-check             the proxy and the command-line checker
+#   lib/korvanel/korvanel-window                 the window, which korvanel starts
 #   lib/korvanel/cgi-bin/korvanel-checker        the checker CGI, for a web server to run
 #   share/applications/korvanel.desktop          the launcher (starts `korvanel --desktop`)
 #   share/icons/hicolor/NxN/apps/korvanel.png    the program icon in the desktop's sizes
@@ -19,6 +20,9 @@ set(KORVANEL_DOC_DIR share/doc/korvanel)
 set(KORVANEL_ICON_SIZES 16 22 24 32 48 64 128 256)
 
 install(TARGETS korvanel RUNTIME DESTINATION bin)
+if(TARGET korvanel-window)
+    install(TARGETS korvanel-window RUNTIME DESTINATION lib/korvanel)
+endif()
 if(TARGET korvanel-check)
     install(TARGETS korvanel-check RUNTIME DESTINATION bin)
 endif()

@@ -24,11 +24,6 @@ namespace korvanel {
 
 namespace {
 
-bool Set(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && value[0] != '\0';
-}
-
 // Outer rectangle from `data`; the frame is known only once the window is shown.
 void RestoreGeometry(ui::MainWindow& window, const WindowState& state) {
     window.move(state.x, state.y);
@@ -53,8 +48,6 @@ void CloseOnTerminationSignal(ui::MainWindow& window) {
 }
 
 }  // namespace
-
-bool DisplayAvailable() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY"); }
 
 int RunWindowProgram(int argc, char** argv) {
     BlockTerminationSignals();

@@ -3,9 +3,6 @@
 
 namespace korvanel {
 
-// Whether a display is there to open a window on (DISPLAY or WAYLAND_DISPLAY set).
-bool DisplayAvailable();
-
 // The whole program with its window: reads `data` (a rejected file shows the read-error
 // dialog and ends with status 1), creates the window and its runtime, starts the logger and,
 // when `auto_start` asks for it, the server, and runs the event loop until the window has

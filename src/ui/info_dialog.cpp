@@ -29,8 +29,10 @@ QLabel* Line(const QString& text, QWidget* parent) {
 
 QString DocumentationPath() {
     const QString dir = QCoreApplication::applicationDirPath();
+    // The build keeps the page beside the program; an installation under share/, seen from
+    // lib/korvanel/ where the window program is.
     const QString candidates[] = {dir + "/doc/index.html",
-                                  dir + "/../share/doc/korvanel/index.html"};
+                                  dir + "/../../share/doc/korvanel/index.html"};
     for (const QString& path : candidates) {
         if (QFileInfo::exists(path)) return QFileInfo(path).canonicalFilePath();
     }

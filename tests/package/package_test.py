@@ -29,6 +29,7 @@ ICON_SIZES = [16, 22, 24, 32, 48, 64, 128, 256]
 FIXED_FILES = {
     "usr/bin/korvanel": 0o755,
     "usr/bin/korvanel-check": 0o755,
+    "usr/lib/korvanel/korvanel-window": 0o755,
     "usr/lib/korvanel/cgi-bin/korvanel-checker": 0o755,
     "usr/share/applications/korvanel.desktop": 0o644,
     "usr/share/doc/korvanel/copyright": 0o644,
@@ -152,7 +153,8 @@ class PackageTest(unittest.TestCase):
     def test_every_linked_library_is_a_dependency(self):
         depends = {re.split(r"[ (]", entry.strip())[0]
                    for entry in self.field("Depends").split(",")}
-        for binary in ["usr/bin/korvanel", "usr/bin/korvanel-check"]:
+        for binary in ["usr/bin/korvanel", "usr/bin/korvanel-check",
+                       "usr/lib/korvanel/korvanel-window"]:
             libraries = library_packages(self.installed(binary))
             self.assertIn("libminiupnpc.so.17", libraries)  # the look-up itself works
             for soname, package in libraries.items():
