@@ -182,14 +182,20 @@ bool StoreBindMode(Settings& s, std::string_view value) {
 
 bool StoreAllowRange(Settings& s, std::string_view value) {
     static constexpr std::size_t kRangeStartMaxLength = 35;
-    std::size_t to = value.find("to");
+    // Judged as it is kept, cut to the field: a range whose end the cut spoils would be
+    // saved and then refused at the next start.
+    decltype(s.allow_user) kept;
+    kept = value;
+    std::string_view range = kept.view();
+    std::size_t to = range.find("to");
     if (to == std::string_view::npos || to > kRangeStartMaxLength) return false;
     // The same test as the access-range register button, so that every range the dialog
     // accepts and saves is read back at the next start.
-    if (ParseDottedQuad(value.substr(0, to)) != 1 || ParseDottedQuad(value.substr(to + 2)) != 1) {
+    if (ParseDottedQuad(range.substr(0, to)) != 1 || ParseDottedQuad(range.substr(to + 2)) != 1) {
         return false;
     }
-    return StoreCut(s.allow_user, value);
+    s.allow_user = kept;
+    return true;
 }
 
 bool StoreHttpVersion(Settings& s, std::string_view value) {
