@@ -18,10 +18,12 @@ int FlushLog(Runtime& rt, LogBuffer& buffer) {
     std::string& for_pane = buffer.pane_text;
     for_pane.clear();
     int result = 1;
+    // Read before the buffer lock is taken: a flusher waiting for the settings lock while it
+    // holds the buffer lock would hold up every producer of this log.
+    const LogMode mode = ReadLogMode(rt, buffer);
     {
-        Hold hold(buffer.lock);  // the buffer lock first, the settings lock (in ReadLogMode) after
+        Hold hold(buffer.lock);
         if (buffer.length == 0) return 1;
-        LogMode mode = ReadLogMode(rt, buffer);
         bool to_pane = buffer.mode != nullptr &&
                        (mode == log_mode::kPaneOnly || mode == log_mode::kPaneAndFile);
         bool to_file = buffer.mode == nullptr || mode == log_mode::kFileOnly ||
