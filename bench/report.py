@@ -90,6 +90,8 @@ def table(results, rounds):
                 value = results.median(test, metric, target)
                 done = len(results.values.get((test, metric, target), []))
                 failed = results.failures(test, target)
+                if not done and not failed:
+                    continue  # not measured for this target (the proxy's CPU for DIRECT)
                 runs = f"{done}/{done + failed}" + ("  FAILED" if failed else "")
                 shown = number(value, metric) if done else "error"
                 best_mark = " *" if target == best_name else ""
