@@ -17,6 +17,7 @@
 #include "engine/body_relay.h"
 #include "engine/message_buffers.h"
 #include "fuzz_support.h"
+#include "quiet_front_end.h"
 #include "runtime/runtime.h"
 #include "support/loopback.h"
 
@@ -24,20 +25,8 @@ using namespace korvanel;
 
 namespace {
 
-class QuietFrontEnd : public FrontEnd {
-  public:
-    void SetLabel(Label, std::string_view) override {}
-    void AppendToPane(Pane, std::string_view, std::size_t) override {}
-    void SetStatusBar(int, std::string_view) override {}
-    void ShowMessage(std::string_view, std::string_view) override {}
-    void RequestSave() override {}
-    void WaitFor(std::thread& thread) override {
-        if (thread.joinable()) thread.join();
-    }
-};
-
 struct World {
-    QuietFrontEnd front;
+    fuzz::QuietFrontEnd front;
     Runtime rt{front};
     Socket listener;
     uint16_t port = 0;

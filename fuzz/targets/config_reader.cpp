@@ -14,23 +14,12 @@
 
 #include "runtime/runtime.h"
 #include "fuzz_support.h"
+#include "quiet_front_end.h"
 #include "settings/config_file.h"
 
 using namespace korvanel;
 
 namespace {
-
-class SilentFrontEnd : public FrontEnd {
-  public:
-    void SetLabel(Label, std::string_view) override {}
-    void AppendToPane(Pane, std::string_view, std::size_t) override {}
-    void SetStatusBar(int, std::string_view) override {}
-    void ShowMessage(std::string_view, std::string_view) override {}
-    void RequestSave() override {}
-    void WaitFor(std::thread& thread) override {
-        if (thread.joinable()) thread.join();
-    }
-};
 
 std::string MakeRunDirectory() {
     std::string pattern =
@@ -41,7 +30,7 @@ std::string MakeRunDirectory() {
 
 struct Run {
     std::string dir = MakeRunDirectory();
-    SilentFrontEnd front;
+    fuzz::QuietFrontEnd front;
     Runtime rt{front, dir};
 };
 
