@@ -55,6 +55,8 @@ def parse_args():
     p.add_argument("--quick", action="store_true",
                    help="a tenth of the requests, 2 s wrk runs and a 20 MiB body")
     p.add_argument("--only", default="", help="comma-separated targets to run (and DIRECT)")
+    p.add_argument("--tests", default="a,c,d,f",
+                   help="comma-separated measurements to run (of a, c, d, f; e always runs)")
     p.add_argument("--program", default=os.path.join(REPO, "build", "korvanel"))
     p.add_argument("--json", help="also write every run's figures to this file")
     p.add_argument("--skip-install", action="store_true")
@@ -269,8 +271,10 @@ class Bench:
         self.one(round_no, "f", target, run)
 
     def rounds(self):
-        tests = [(self.test_a, [K_LOGS]), (self.test_c, [K_LOGS]), (self.test_d, []),
-                 (self.test_f, [K_TAGS])]
+        chosen = set(filter(None, self.args.tests.split(",")))
+        tests = [(test, extra) for name, test, extra in (
+            ("a", self.test_a, [K_LOGS]), ("c", self.test_c, [K_LOGS]),
+            ("d", self.test_d, []), ("f", self.test_f, [K_TAGS])) if name in chosen]
         for round_no in range(1, self.args.rounds + 1):
             for test, extra in tests:
                 targets = self.targets(extra)

@@ -144,6 +144,16 @@ bool Socket::SetKeepAlive(int idle_s, int interval_s, int count) {
            ::setsockopt(fd_, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count) == 0;
 }
 
+bool Socket::UseWholePortRange() {
+    // Linux 6.3's option; the C library's headers here predate it.
+    constexpr int kLocalPortRange = 51;
+    // Low bound 0 and a high bound outside the system's range both mean "the system's
+    // bound"; a range set on the socket at all is what lifts the parity split.
+    const uint32_t system_range = 0xFFFFu << 16;
+    return ::setsockopt(fd_, IPPROTO_IP, kLocalPortRange, &system_range, sizeof system_range) ==
+           0;
+}
+
 bool Socket::ShutdownSend() {
     return fd_ >= 0 && ::shutdown(fd_, SHUT_WR) == 0;
 }

@@ -98,6 +98,14 @@ class Socket {
     // that a peer that vanished without a word does not hold its reader forever.
     bool SetKeepAlive(int idle_s, int interval_s, int count);
     bool SetReuseAddress();
+    // A connect takes its local port from the system's whole ephemeral range, port after
+    // port, where by default it tries one parity first and leaves the other to bind. Many
+    // connects a second to one target leave that parity's ports in TIME_WAIT, each reusable
+    // a second after its close: the default order then probes thousands of them per connect
+    // (a third of the proxy's time in a keep-alive run), the whole range finds the oldest at
+    // once. The range itself stays the system's. False where the kernel lacks the option
+    // (before Linux 6.3), which changes nothing.
+    bool UseWholePortRange();
     // Ends the sending direction (the peer reads end of stream); receiving goes on.
     bool ShutdownSend();
 

@@ -66,6 +66,25 @@ TEST(SocketEnd, AcceptedSocketsInheritNoDelayAndKeepAliveFromTheListener) {
     EXPECT_EQ(OptionOf(accepted, IPPROTO_TCP, TCP_KEEPCNT), 3);
 }
 
+// Connects over the whole range take their ports in turn, of both parities; by default
+// they would all be of one.
+TEST(SocketEnd, ConnectsOverTheWholePortRangeTakePortsOfBothParities) {
+    SocketRegistry registry;
+    uint16_t port = 0;
+    Socket listener = testing::ListenLoopback(registry, port);
+    bool parity_seen[2] = {false, false};
+    for (int i = 0; i < 8; ++i) {
+        Socket socket = Socket::OpenTcp(registry);
+        if (!socket.UseWholePortRange()) GTEST_SKIP() << "the kernel has no per-socket port range";
+        ASSERT_NE(socket.StartConnect({0x7F000001u, port}), Socket::ConnectStart::kFailed);
+        Ipv4Endpoint local;
+        ASSERT_TRUE(socket.LocalEndpoint(local));
+        parity_seen[local.port % 2] = true;
+        Socket accepted = testing::AcceptOne(listener);
+    }
+    EXPECT_TRUE(parity_seen[0] && parity_seen[1]);
+}
+
 TEST(SocketEnd, ASpliceFromAResetConnectionMarksItBroken) {
     SocketRegistry registry;
     testing::SocketPair pair = testing::MakePair(registry);
