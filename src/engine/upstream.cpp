@@ -78,7 +78,7 @@ int ConnectUpstream(Runtime& rt, Socket& socket, const char* host, NumericAddres
     socket = Socket::OpenTcp(rt.sockets);
     if (!socket.valid()) return kUpstreamFailed;
     socket.SetNoDelay();
-    socket.UseWholePortRange();
+    socket.UseConnectPortRange();
     socket.SetKeepAlive(kKeepAliveIdleS, kKeepAliveIntervalS, kKeepAliveProbes);
     int result = kUpstreamFailed;
     switch (socket.StartConnect(target)) {

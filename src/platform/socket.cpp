@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 namespace korvanel {
 
@@ -83,7 +84,10 @@ Socket::Socket(int fd, SocketRegistry* registry) : fd_(fd), registry_(registry) 
 }
 
 Socket::Socket(Socket&& other) noexcept
-    : fd_(other.fd_), registry_(other.registry_), broken_(other.broken_) {
+    : fd_(other.fd_),
+      registry_(other.registry_),
+      broken_(other.broken_),
+      port_range_set_(std::exchange(other.port_range_set_, false)) {
     other.fd_ = -1;
     other.registry_ = nullptr;
     other.broken_ = false;
@@ -95,12 +99,34 @@ Socket& Socket::operator=(Socket&& other) noexcept {
         fd_ = other.fd_;
         registry_ = other.registry_;
         broken_ = other.broken_;
+        port_range_set_ = std::exchange(other.port_range_set_, false);
         other.fd_ = -1;
         other.registry_ = nullptr;
         other.broken_ = false;
     }
     return *this;
 }
+
+namespace {
+
+// The range connects take, packed as the option wants it (low bound in the low 16 bits):
+// the system's ephemeral range less its top eighth, read once. 0 when it cannot be read.
+uint32_t ConnectPortRange() {
+    static const uint32_t range = [] {
+        unsigned low = 0;
+        unsigned high = 0;
+        std::FILE* file = std::fopen("/proc/sys/net/ipv4/ip_local_port_range", "re");
+        if (file == nullptr) return 0u;
+        int got = std::fscanf(file, "%u %u", &low, &high);
+        std::fclose(file);
+        if (got != 2 || low == 0 || high > 65535 || high < low + 8) return 0u;
+        unsigned top = high - (high - low + 1) / 8;
+        return low | (top << 16);
+    }();
+    return range;
+}
+
+}  // namespace
 
 Socket Socket::OpenTcp(SocketRegistry& registry) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
@@ -116,6 +142,7 @@ void Socket::Close() {
     fd_ = -1;
     registry_ = nullptr;
     broken_ = false;
+    port_range_set_ = false;
 }
 
 void Socket::Abort() {
@@ -144,14 +171,22 @@ bool Socket::SetKeepAlive(int idle_s, int interval_s, int count) {
            ::setsockopt(fd_, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count) == 0;
 }
 
-bool Socket::UseWholePortRange() {
-    // Linux 6.3's option; the C library's headers here predate it.
+bool Socket::UseConnectPortRange() {
+    const uint32_t range = ConnectPortRange();
+    return range != 0 && SetLocalPortRange(range);
+}
+
+bool Socket::UseConnectPortRange(uint16_t low, uint16_t high) {
+    return SetLocalPortRange(low | static_cast<uint32_t>(high) << 16);
+}
+
+bool Socket::SetLocalPortRange(uint32_t packed) {
+    // Linux 6.3's option; the C library's headers here predate it. 0 removes the range.
     constexpr int kLocalPortRange = 51;
-    // Low bound 0 and a high bound outside the system's range both mean "the system's
-    // bound"; a range set on the socket at all is what lifts the parity split.
-    const uint32_t system_range = 0xFFFFu << 16;
-    return ::setsockopt(fd_, IPPROTO_IP, kLocalPortRange, &system_range, sizeof system_range) ==
-           0;
+    const bool set =
+        ::setsockopt(fd_, IPPROTO_IP, kLocalPortRange, &packed, sizeof packed) == 0;
+    port_range_set_ = set && packed != 0;
+    return set;
 }
 
 bool Socket::ShutdownSend() {
@@ -307,6 +342,11 @@ Socket::ConnectStart Socket::StartConnect(const Ipv4Endpoint& target) {
             return ConnectStart::kConnected;
         }
         if (errno == EINTR) continue;
+        // No port of the socket's range is free: the kernel's own choice may still find one.
+        if (errno == EADDRNOTAVAIL && port_range_set_) {
+            SetLocalPortRange(0);  // clears port_range_set_: one more try only
+            continue;
+        }
         return errno == EINPROGRESS ? ConnectStart::kInProgress : ConnectStart::kFailed;
     }
 }

@@ -98,14 +98,19 @@ class Socket {
     // that a peer that vanished without a word does not hold its reader forever.
     bool SetKeepAlive(int idle_s, int interval_s, int count);
     bool SetReuseAddress();
-    // A connect takes its local port from the system's whole ephemeral range, port after
-    // port, where by default it tries one parity first and leaves the other to bind. Many
-    // connects a second to one target leave that parity's ports in TIME_WAIT, each reusable
-    // a second after its close: the default order then probes thousands of them per connect
-    // (a third of the proxy's time in a keep-alive run), the whole range finds the oldest at
-    // once. The range itself stays the system's. False where the kernel lacks the option
-    // (before Linux 6.3), which changes nothing.
-    bool UseWholePortRange();
+    // A connect takes its local port from the system's ephemeral range port after port, of
+    // both parities, where by default it tries one parity first and leaves the other to
+    // binds to port 0. Many connects a second to one target leave that parity's ports in
+    // TIME_WAIT, each reusable a second after its close: the default order then probes
+    // thousands of them per connect (a third of the proxy's time in a keep-alive run); in
+    // turn, the oldest comes first. The top eighth of the range is left out, so that a bind
+    // to port 0 (by any program) still finds a port while every port of ours waits.
+    // When every port of the range is still waiting, the connect takes the kernel's own
+    // choice instead. False where the kernel lacks the option (before Linux 6.3) or the
+    // system's range cannot be read; nothing changes then.
+    bool UseConnectPortRange();
+    // The same over ports `low` to `high` of the system's range.
+    bool UseConnectPortRange(uint16_t low, uint16_t high);
     // Ends the sending direction (the peer reads end of stream); receiving goes on.
     bool ShutdownSend();
 
@@ -156,9 +161,12 @@ class Socket {
   private:
     Socket(int fd, SocketRegistry* registry);
 
+    bool SetLocalPortRange(uint32_t packed);
+
     int fd_ = -1;
     SocketRegistry* registry_ = nullptr;
     bool broken_ = false;
+    bool port_range_set_ = false;
 };
 
 // How a relay's wait for its source ended.

@@ -66,7 +66,7 @@ TEST(SocketEnd, AcceptedSocketsInheritNoDelayAndKeepAliveFromTheListener) {
     EXPECT_EQ(OptionOf(accepted, IPPROTO_TCP, TCP_KEEPCNT), 3);
 }
 
-// Connects over the whole range take their ports in turn, of both parities; by default
+// Connects over the connect range take their ports in turn, of both parities; by default
 // they would all be of one.
 TEST(SocketEnd, ConnectsOverTheWholePortRangeTakePortsOfBothParities) {
     SocketRegistry registry;
@@ -75,7 +75,7 @@ TEST(SocketEnd, ConnectsOverTheWholePortRangeTakePortsOfBothParities) {
     bool parity_seen[2] = {false, false};
     for (int i = 0; i < 8; ++i) {
         Socket socket = Socket::OpenTcp(registry);
-        if (!socket.UseWholePortRange()) GTEST_SKIP() << "the kernel has no per-socket port range";
+        if (!socket.UseConnectPortRange()) GTEST_SKIP() << "no per-socket port range here";
         ASSERT_NE(socket.StartConnect({0x7F000001u, port}), Socket::ConnectStart::kFailed);
         Ipv4Endpoint local;
         ASSERT_TRUE(socket.LocalEndpoint(local));
@@ -83,6 +83,28 @@ TEST(SocketEnd, ConnectsOverTheWholePortRangeTakePortsOfBothParities) {
         Socket accepted = testing::AcceptOne(listener);
     }
     EXPECT_TRUE(parity_seen[0] && parity_seen[1]);
+}
+
+// A range whose every port is taken leaves the connect to the kernel's own choice.
+TEST(SocketEnd, AConnectRangeWithNoFreePortFallsBackToTheKernelsChoice) {
+    SocketRegistry registry;
+    uint16_t port = 0;
+    Socket listener = testing::ListenLoopback(registry, port);
+    Socket first = Socket::OpenTcp(registry);
+    Ipv4Endpoint probe;
+    ASSERT_NE(first.StartConnect({0x7F000001u, port}), Socket::ConnectStart::kFailed);
+    ASSERT_TRUE(first.LocalEndpoint(probe));
+    Socket taken = testing::AcceptOne(listener);
+    // A range of the one port the first connection holds.
+    Socket second = Socket::OpenTcp(registry);
+    if (!second.UseConnectPortRange(probe.port, probe.port)) {
+        GTEST_SKIP() << "no per-socket port range here";
+    }
+    ASSERT_NE(second.StartConnect({0x7F000001u, port}), Socket::ConnectStart::kFailed);
+    Ipv4Endpoint local;
+    ASSERT_TRUE(second.LocalEndpoint(local));
+    EXPECT_NE(local.port, probe.port);
+    EXPECT_TRUE(testing::AcceptOne(listener).valid());
 }
 
 TEST(SocketEnd, ASpliceFromAResetConnectionMarksItBroken) {
