@@ -102,11 +102,11 @@ class Socket {
     // both parities, where by default it tries one parity first and leaves the other to
     // binds to port 0. Many connects a second to one target leave that parity's ports in
     // TIME_WAIT, each reusable a second after its close: the default order then probes
-    // thousands of them per connect (a third of the proxy's time in a keep-alive run); in
-    // turn, the oldest comes first. The top eighth of the range is left out, so that a bind
-    // to port 0 (by any program) still finds a port while every port of ours waits.
-    // When every port of the range is still waiting, the connect takes the kernel's own
-    // choice instead. False where the kernel lacks the option (before Linux 6.3) or the
+    // thousands of them per connect (a third of the proxy's time in a keep-alive run). Over
+    // both halves a port comes round half as often. The top eighth of the range is left out,
+    // so that a bind to port 0 (by any program) still finds a port while every port of ours
+    // waits. When every port of the range is still waiting, the connect takes the kernel's
+    // own choice instead. False where the kernel lacks the option (before Linux 6.3) or the
     // system's range cannot be read; nothing changes then.
     bool UseConnectPortRange();
     // The same over ports `low` to `high` of the system's range.
