@@ -98,16 +98,13 @@ class Socket {
     // that a peer that vanished without a word does not hold its reader forever.
     bool SetKeepAlive(int idle_s, int interval_s, int count);
     bool SetReuseAddress();
-    // A connect takes its local port from the system's ephemeral range port after port, of
-    // both parities, where by default it tries one parity first and leaves the other to
-    // binds to port 0. Many connects a second to one target leave that parity's ports in
-    // TIME_WAIT, each reusable a second after its close: the default order then probes
-    // thousands of them per connect (a third of the proxy's time in a keep-alive run). Over
-    // both halves a port comes round half as often. The top eighth of the range is left out,
-    // so that a bind to port 0 (by any program) still finds a port while every port of ours
-    // waits. When every port of the range is still waiting, the connect takes the kernel's
-    // own choice instead. False where the kernel lacks the option (before Linux 6.3) or the
-    // system's range cannot be read; nothing changes then.
+    // A connect takes its local port from the lower seven eighths of the system's
+    // ephemeral range, port after port of both parities, where by default it tries the even
+    // ones first. Many connects a second to one target leave those in TIME_WAIT, each
+    // reusable a second after its close, and the default then probes thousands per connect.
+    // The top eighth stays free for binds to port 0 (by any program). When no port of the
+    // range is free, the connect takes the kernel's own choice. False where the kernel lacks
+    // the option (before Linux 6.3) or the system's range cannot be read: nothing changes.
     bool UseConnectPortRange();
     // The same over ports `low` to `high` of the system's range.
     bool UseConnectPortRange(uint16_t low, uint16_t high);
