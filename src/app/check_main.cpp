@@ -16,9 +16,9 @@
 #include <thread>
 
 #include "app/headless_front_end.h"
+#include "checker/check_run.h"
 #include "runtime/message_dialog.h"
 #include "runtime/runtime.h"
-#include "checker/check_run.h"
 #include "settings/config_file.h"
 #include "texts.h"
 
@@ -63,8 +63,7 @@ int RunCheckProgram() {
 
     ConsoleCheckFrontEnd front;
     Runtime rt(front, ".");
-    if (ReadConfiguration(rt) != 1) {
-        ShowMessageDialog(rt, text::kReadErrorTitle, text::kReadErrorText);
+    if (!LoadConfigurationAtStart(rt)) {
         std::fputs(text::kCheckProgramReadFailed, stderr);
         return 1;
     }

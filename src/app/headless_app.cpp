@@ -5,12 +5,12 @@
 #include <cstdlib>
 
 #include "app/headless_front_end.h"
-#include "runtime/message_dialog.h"
-#include "runtime/runtime.h"
 #include "checker/check_run.h"
 #include "engine/listener.h"
 #include "logging/logger.h"
 #include "platform/termination_signals.h"
+#include "runtime/message_dialog.h"
+#include "runtime/runtime.h"
 #include "settings/config_file.h"
 #include "texts.h"
 
@@ -65,10 +65,7 @@ int RunHeadlessProgram() {
 
     HeadlessFrontEnd front;
     Runtime rt(front, ".");
-    if (ReadConfiguration(rt) != 1) {
-        ShowMessageDialog(rt, text::kReadErrorTitle, text::kReadErrorText);
-        return kExitBadConfiguration;
-    }
+    if (!LoadConfigurationAtStart(rt)) return kExitBadConfiguration;
     // Every status line saves `data`; without a window the save runs on the caller's thread.
     front.SetSaveHandler([&rt] { WriteConfiguration(rt); });
 

@@ -26,12 +26,14 @@ std::string OwnDirectory() {
 
 }  // namespace
 
-bool DisplayAvailable() { return Set("DISPLAY") || Set("WAYLAND_DISPLAY"); }
+bool DisplayAvailable() {
+    return Set("DISPLAY") || Set("WAYLAND_DISPLAY");
+}
 
 std::string WindowProgramPath(std::string_view program_dir) {
     const std::string dir(program_dir);
-    for (const std::string& path : {dir + "/" + kWindowProgramName,
-                                    dir + "/../lib/korvanel/" + kWindowProgramName}) {
+    for (const std::string& path :
+         {dir + "/" + kWindowProgramName, dir + "/../lib/korvanel/" + kWindowProgramName}) {
         if (::access(path.c_str(), X_OK) == 0) return path;
     }
     return {};

@@ -1,13 +1,11 @@
 #include "app/window_app.h"
 
 #include <QtWidgets/QApplication>
-
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
 
 #include "app/headless_app.h"
-#include "ui/window_pages.h"
 #include "platform/termination_signals.h"
 #include "runtime/message_dialog.h"
 #include "runtime/runtime.h"
@@ -19,6 +17,7 @@
 #include "ui/qt_front_end.h"
 #include "ui/skin_button.h"
 #include "ui/theme.h"
+#include "ui/window_pages.h"
 
 namespace korvanel {
 
@@ -42,7 +41,8 @@ void FitFrame(ui::MainWindow& window, const WindowState& state) {
 void CloseOnTerminationSignal(ui::MainWindow& window) {
     std::thread waiter([&window] {
         WaitForTerminationSignal();
-        QMetaObject::invokeMethod(&window, [&window] { window.close(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &window, [&window] { window.close(); }, Qt::QueuedConnection);
     });
     waiter.detach();  // it ends with the process
 }
@@ -61,10 +61,7 @@ int RunWindowProgram(int argc, char** argv) {
     // Both outlive every core thread, so they are never freed.
     auto* front = new ui::QtFrontEnd;
     auto* rt = new Runtime(*front, ".");
-    if (ReadConfiguration(*rt) != 1) {
-        ShowMessageDialog(*rt, text::kReadErrorTitle, text::kReadErrorText);
-        return kExitBadConfiguration;
-    }
+    if (!LoadConfigurationAtStart(*rt)) return kExitBadConfiguration;
     front->setSaveAction([rt] { SaveConfiguration(*rt); });
 
     auto* window = new ui::MainWindow(*rt, *front);

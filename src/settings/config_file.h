@@ -17,8 +17,14 @@ inline constexpr const char kConfigTempFileName[] = "data.tmp";
 // Reads `data` into a fresh record and puts it in place of rt.settings only when the whole
 // file was accepted. A missing file is first created with the default text. 1 on success;
 // -1 when the file cannot be read or created or its contents are rejected, leaving both
-// rt.settings and the file as they were. Runs at start-up, before other threads exist.
-int ReadConfiguration(Runtime& rt);
+// rt.settings and the file as they were; then `problem`, when given, says where and why
+// ("data:214: :PROXY_LIST holds more than 200 rows"), so that the user can mend the file.
+// Runs at start-up, before other threads exist.
+int ReadConfiguration(Runtime& rt, std::string* problem = nullptr);
+
+// ReadConfiguration at start-up: when the file is refused, one line on standard error says
+// where and why, and the read-error dialog is shown. False then: the program ends.
+bool LoadConfigurationAtStart(Runtime& rt);
 
 // Writes one consistent snapshot of rt.settings, taken under the settings lock, to `data`
 // through a temporary file; the file work runs outside the lock, one save at a time, and a

@@ -10,9 +10,15 @@ ConfigLineCursor::Result ConfigLineCursor::Next(std::string_view& value) {
     end = end == std::string_view::npos ? text_.size() : end + 1;
     std::string_view line = text_.substr(pos_, end - pos_);
     pos_ = end;
+    ++line_number_;
     if (line.find('\0') != std::string_view::npos) return kDamaged;
     value = line.substr(0, line.find_first_of("\r\n"));
     return kLine;
+}
+
+void AppendConfigLine(std::string& out, std::string_view text) {
+    out.append(text);
+    out.append("\r\n");
 }
 
 bool SplitConfigRow(std::string_view row, std::size_t count, std::string_view* parts) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace korvanel {
@@ -20,10 +21,17 @@ class ConfigLineCursor {
     // too long for their fields are cut when they are stored.
     Result Next(std::string_view& value);
 
+    // The number of the line Next read last, counting from 1.
+    std::size_t line_number() const { return line_number_; }
+
   private:
     std::string_view text_;
     std::size_t pos_ = 0;
+    std::size_t line_number_ = 0;
 };
+
+// Appends `text` and the CR LF that ends every line of the file.
+void AppendConfigLine(std::string& out, std::string_view text);
 
 // Splits a row into `count` parts: the first count - 1 are separated by ":" (a run of ":"
 // counts as one separator, and leading ":" are skipped), the last is everything after the

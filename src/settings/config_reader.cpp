@@ -8,23 +8,25 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <span>
 #include <string>
 
+#include "runtime/message_dialog.h"
 #include "runtime/runtime.h"
 #include "settings/atomic_replace.h"
 #include "settings/config_file.h"
 #include "settings/config_lines.h"
-#include "settings/config_values.h"
-#include "settings/row_makers.h"
-#include "settings/row_validation.h"
+#include "settings/config_sections.h"
 #include "settings/worker_thread.h"
+#include "texts.h"
 
 namespace korvanel {
 
 namespace {
 
-enum class FileRead { kRead, kMissing, kFailed };
+enum class FileRead { kRead, kMissing, kFailed, kTooLarge };
 
 FileRead ReadWholeFile(const std::string& path, std::string& text) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -34,122 +36,144 @@ FileRead ReadWholeFile(const std::string& path, std::string& text) {
     for (;;) {
         ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0 || text.size() + static_cast<std::size_t>(got) > kConfigMaxFileBytes) {
+        if (got < 0) {
             result = FileRead::kFailed;
+            break;
+        }
+        if (text.size() + static_cast<std::size_t>(got) > kConfigMaxFileBytes) {
+            result = FileRead::kTooLarge;
             break;
         }
         if (got == 0) break;
         text.append(buffer, static_cast<std::size_t>(got));
     }
+    int error = errno;
     ::close(fd);
+    errno = error;
     return result;
 }
 
 struct Reader {
     ConfigLineCursor cursor;
     Settings& settings;
+    const std::string& path;
+    std::string& problem;
     std::string_view line;  // the value of the line read last
+    bool damaged = false;
 
-    bool Next() { return cursor.Next(line) == ConfigLineCursor::kLine; }
-    bool LineIs(const Section& section) const {
+    bool Next() {
+        ConfigLineCursor::Result result = cursor.Next(line);
+        damaged = result == ConfigLineCursor::kDamaged;
+        return result == ConfigLineCursor::kLine;
+    }
+    bool LineIs(const ConfigSection& section) const {
         return StartsWithN(line, section.header, section.compared);
     }
-    bool NextIs(const Section& section) { return Next() && LineIs(section); }
+
+    // Each ends the read with false, after saying where and why.
+    bool Refuse(std::string_view what, std::string_view why) {
+        char text[200];
+        std::snprintf(text, sizeof text, ":%zu: %.*s%s%.*s", cursor.line_number(),
+                      static_cast<int>(what.size()), what.data(), what.empty() ? "" : " ",
+                      static_cast<int>(why.size()), why.data());
+        problem = path + text;
+        return false;
+    }
+    bool EndsBefore(std::string_view header) {
+        if (damaged) return Refuse("", "holds a NUL byte");
+        return Refuse("the file ends before", header);
+    }
 };
 
-// A header line and the one value line after it.
-bool ReadValueSection(Reader& r, const ValueSection& section) {
-    return r.NextIs(section.section) && r.Next() && section.store(r.settings, r.line);
-}
-
-// Rows (or value lines) up to the line that begins with `end`, which is left in r.line.
-// A section without rows leaves its list or field as it was.
-bool ReadRowsUntil(Reader& r, const Section& end, RowStore store) {
+// A header's value lines up to the header of `next`, which is left in r.line.
+bool ReadLines(Reader& r, const ConfigSection& section, const ConfigSection& next) {
     while (r.Next()) {
-        if (r.LineIs(end)) return true;
-        if (!store(r.settings, r.line)) return false;
+        if (r.LineIs(next)) return true;
+        if (Refusal why = section.store(r.settings, r.line)) return r.Refuse(section.header, why);
     }
-    return false;
+    return r.EndsBefore(next.header);
 }
 
-bool ReadTagSection(Reader& r) {
-    return r.NextIs(kTagSection) && r.Next() && StoreTagLine(r.settings, r.line);
+bool ReadValueLine(Reader& r, const ConfigSection& section) {
+    if (!r.Next()) return r.EndsBefore(section.header);
+    if (Refusal why = section.store(r.settings, r.line)) return r.Refuse(section.header, why);
+    return true;
 }
 
-// Optional: without these sections the server is local-only for loopback clients. Leaves
-// the next unread header in r.line.
-bool ReadBindSections(Reader& r) {
-    if (!r.Next()) return false;
-    if (!r.LineIs(kBindSection)) return true;
-    if (!r.Next() || !StoreBindMode(r.settings, r.line)) return false;
-    if (!r.NextIs(kAllowSection) || !r.Next() || !StoreAllowRange(r.settings, r.line)) {
-        return false;
-    }
-    return r.Next();
-}
-
-// Optional as a group of five: without them HTTP/1.1 and every log to its file. Leaves the
-// next unread header in r.line.
-bool ReadHttpAndLogSections(Reader& r) {
-    if (!r.LineIs(kHttpVersionSection)) {
-        r.settings.http_version = "1.1";
-        r.settings.access_log = log_mode::kFileOnly;
-        r.settings.send_header_log = log_mode::kFileOnly;
-        r.settings.recv_header_log = log_mode::kFileOnly;
-        r.settings.send_recv_header_log = log_mode::kFileOnly;
-        return true;
-    }
-    if (!r.Next() || !StoreHttpVersion(r.settings, r.line)) return false;
-    for (const ValueSection& section : kLogSections) {
-        if (!ReadValueSection(r, section)) return false;
-    }
-    return r.Next();
-}
-
-bool ReadSettingSections(Reader& r) {
-    // The port header was already read as the line after the optional groups.
-    if (!r.LineIs(kPortSection.section) || !r.Next() || !kPortSection.store(r.settings, r.line)) {
-        return false;
-    }
-    for (const ValueSection& section : kRequiredSections) {
-        if (!ReadValueSection(r, section)) return false;
+// The sections after ":END": each known one is read, anything else is left alone (a later
+// version's settings, or text a user added).
+bool ReadAfterEnd(Reader& r, std::span<const ConfigSection> sections) {
+    while (r.Next()) {
+        for (const ConfigSection& section : sections) {
+            if (r.line == section.header) {
+                if (!ReadValueLine(r, section)) return false;
+                break;
+            }
+        }
     }
     return true;
 }
 
-// Lists and the sections after them, each ended by the header of the next.
-bool ReadListAndTailSections(Reader& r) {
-    if (!r.NextIs(kListSections[0].start)) return false;
-    for (const ListSection& list : kListSections) {
-        if (!ReadRowsUntil(r, list.end, list.store)) return false;
-    }
-    return true;
-}
-
+// The sections in the table's order. A line read but not yet taken as a header waits in
+// r.line (`pending`): after a section of lines, and after an optional group that was not there.
 bool ReadAll(Reader& r) {
-    return ReadTagSection(r) && ReadBindSections(r) && ReadHttpAndLogSections(r) &&
-           ReadSettingSections(r) && ReadListAndTailSections(r);
+    std::span<const ConfigSection> sections = ConfigSections();
+    bool pending = false;
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+        const ConfigSection& section = sections[i];
+        if (!pending && !r.Next()) return r.EndsBefore(section.header);
+        pending = false;
+        bool starts_group = section.group != SectionGroup::kAlways &&
+                            (i == 0 || sections[i - 1].group != section.group);
+        if (starts_group && !r.LineIs(section)) {
+            ApplyMissingGroup(r.settings, section.group);
+            while (i + 1 < sections.size() && sections[i + 1].group == section.group) ++i;
+            pending = true;
+            continue;
+        }
+        if (!r.LineIs(section)) return r.Refuse(section.header, "was expected here");
+        switch (section.shape) {
+            case SectionShape::kOneLine:
+                if (!ReadValueLine(r, section)) return false;
+                break;
+            case SectionShape::kLines:
+                if (!ReadLines(r, section, sections[i + 1])) return false;
+                pending = true;
+                break;
+            case SectionShape::kEnd:
+                return ReadAfterEnd(r, sections.subspan(i + 1));
+        }
+    }
+    return false;  // the table ends with ":END"
 }
 
 }  // namespace
 
-int ReadConfiguration(Runtime& rt) {
+int ReadConfiguration(Runtime& rt, std::string* problem) {
     const std::string path = rt.PathOf(kConfigFileName);
+    std::string ignored;
+    std::string& why = problem ? *problem : ignored;
     std::string text;
     FileRead read = ReadWholeFile(path, text);
     if (read == FileRead::kMissing) {
         // Only a file that is not there is created; one that cannot be opened is kept.
         if (ReplaceFileAtomically(path, rt.PathOf(kConfigTempFileName),
                                   DefaultConfigurationText()) != 1) {
+            why = path + ": cannot be created: " + std::strerror(errno);
             return -1;
         }
         text.clear();
         read = ReadWholeFile(path, text);
     }
-    if (read != FileRead::kRead) return -1;
+    if (read != FileRead::kRead) {
+        why = path + (read == FileRead::kTooLarge
+                          ? std::string(": is larger than any settings file")
+                          : ": cannot be read: " + std::string(std::strerror(errno)));
+        return -1;
+    }
 
     auto fresh = std::make_unique<Settings>();
-    Reader reader{ConfigLineCursor(text), *fresh, {}};
+    Reader reader{ConfigLineCursor(text), *fresh, path, why, {}};
     try {
         if (!ReadAll(reader)) return -1;
     } catch (const RowAllocationFailed&) {
@@ -159,6 +183,16 @@ int ReadConfiguration(Runtime& rt) {
     Hold hold(rt.locks.settings);
     rt.settings = std::move(*fresh);
     return 1;
+}
+
+bool LoadConfigurationAtStart(Runtime& rt) {
+    std::string problem;
+    if (ReadConfiguration(rt, &problem) == 1) return true;
+    // The dialog's advice, to delete the file, throws every setting away: the line says
+    // what to mend instead.
+    std::fprintf(stderr, "%s\n", problem.c_str());
+    ShowMessageDialog(rt, text::kReadErrorTitle, text::kReadErrorText);
+    return false;
 }
 
 }  // namespace korvanel

@@ -1,52 +1,43 @@
-// The sections of `data` as tables: each header with the number of leading characters it is
-// recognised on, and the function that checks a value and stores it into a Settings record.
-// A store function returns false to reject the file.
+// The values `data` holds: each store function checks one value line and stores it into a
+// Settings record. A refused value rejects the whole file.
 #pragma once
 
-#include <cstddef>
 #include <string_view>
 
 #include "settings/settings.h"
 
 namespace korvanel {
 
-struct Section {
-    std::string_view header;
-    std::size_t compared;
-};
+// nullptr when the value was stored, else why it was refused, in words that follow the
+// section's name in the message a user reads (":PROXY_LIST holds more than 200 rows").
+using Refusal = const char*;
+inline constexpr Refusal kStored = nullptr;
 
-using RowStore = bool (*)(Settings&, std::string_view value);
-
-struct ValueSection {
-    Section section;
-    RowStore store;
-};
-
-// A section of rows or value lines, ended by the header of the section after it.
-struct ListSection {
-    Section start;
-    Section end;
-    RowStore store;
-};
+using ValueStore = Refusal (*)(Settings&, std::string_view value);
 
 // Thrown by a row store when the row cannot be allocated.
 struct RowAllocationFailed {};
 
-inline constexpr Section kTagSection{":TUG_JOB", 7};
-inline constexpr Section kBindSection{":LOCAL_OR_PASSIVE", 16};
-inline constexpr Section kAllowSection{":ALLOW_USER", 10};
-inline constexpr Section kHttpVersionSection{":HTTP_VERSION", 12};
-
-bool StoreTagLine(Settings& s, std::string_view value);
-bool StoreBindMode(Settings& s, std::string_view value);
-bool StoreAllowRange(Settings& s, std::string_view value);
-bool StoreHttpVersion(Settings& s, std::string_view value);
-
-extern const ValueSection kLogSections[4];
-extern const ValueSection kPortSection;
-// ":PROXY_SERVER" to ":USER_AGENT", after the port.
-extern const ValueSection kRequiredSections[4];
-// ":USER_AGENT_LIST" to ":WINDOW_INFO", each ended by the next header; the last ends at ":END".
-extern const ListSection kListSections[8];
+Refusal StoreTagLine(Settings& s, std::string_view value);
+Refusal StoreBindMode(Settings& s, std::string_view value);
+Refusal StoreAllowRange(Settings& s, std::string_view value);
+Refusal StoreHttpVersion(Settings& s, std::string_view value);
+Refusal StoreAccessLog(Settings& s, std::string_view value);
+Refusal StoreSendLog(Settings& s, std::string_view value);
+Refusal StoreRecvLog(Settings& s, std::string_view value);
+Refusal StorePairLog(Settings& s, std::string_view value);
+Refusal StorePort(Settings& s, std::string_view value);
+Refusal StoreProxy(Settings& s, std::string_view value);
+Refusal StoreCookie(Settings& s, std::string_view value);
+Refusal StoreSetCookie(Settings& s, std::string_view value);
+Refusal StoreAgent(Settings& s, std::string_view value);
+Refusal StoreUserAgentRow(Settings& s, std::string_view row);
+Refusal StoreProxyRow(Settings& s, std::string_view row);
+Refusal StoreSendRow(Settings& s, std::string_view row);
+Refusal StoreRecvRow(Settings& s, std::string_view row);
+Refusal StoreAutoStart(Settings& s, std::string_view value);
+Refusal StoreColor(Settings& s, std::string_view value);
+Refusal StoreCheckAddress(Settings& s, std::string_view value);
+Refusal StoreGeometry(Settings& s, std::string_view value);
 
 }  // namespace korvanel

@@ -1,57 +1,21 @@
 #include <cstdint>
-#include <cstdio>
 #include <mutex>
 #include <string_view>
 
 #include "runtime/runtime.h"
 #include "settings/atomic_replace.h"
 #include "settings/config_file.h"
+#include "settings/config_lines.h"
+#include "settings/config_sections.h"
 #include "settings/worker_thread.h"
 
 namespace korvanel {
 
 namespace {
 
-void AppendLine(std::string& out, std::string_view text) {
-    out.append(text);
-    out.append("\r\n");
-}
-
-void AppendSection(std::string& out, std::string_view header, std::string_view value) {
-    AppendLine(out, header);
-    AppendLine(out, value);
-}
-
-// A section whose value line the reader takes as optional: an empty value is written as no
-// value line at all, since the reader refuses a value line without a value.
-void AppendOptionalSection(std::string& out, std::string_view header, std::string_view value) {
-    AppendLine(out, header);
-    if (!value.empty()) AppendLine(out, value);
-}
-
-void AppendListSections(std::string& out, const Settings& s) {
-    char line[600];
-    AppendLine(out, ":USER_AGENT_LIST");
-    for (const UserAgentEntry& row : s.user_agents.rows) {
-        std::snprintf(line, sizeof line, "%s:%d", row.text.c_str(), row.in_use);
-        AppendLine(out, line);
-    }
-    AppendLine(out, ":PROXY_LIST");
-    for (const ProxyEntry& row : s.proxies.rows) {
-        std::snprintf(line, sizeof line, "%s:%s:%d:%s", row.speed.c_str(), row.kind.c_str(),
-                      row.in_use, row.address.c_str());
-        AppendLine(out, line);
-    }
-    const HeaderRuleList* lists[] = {&s.send_headers, &s.recv_headers};
-    const char* headers[] = {":SEND_HEADER_LIST", ":RECV_HEADER_LIST"};
-    for (int i = 0; i < 2; ++i) {
-        AppendLine(out, headers[i]);
-        for (const HeaderRule& row : lists[i]->rows) {
-            std::snprintf(line, sizeof line, "%d:%d:%s:%s", row.enabled, row.action,
-                          row.name.c_str(), row.value.c_str());
-            AppendLine(out, line);
-        }
-    }
+// True when `lines` is the one value line `value` with its CR LF.
+bool IsValueLine(std::string_view lines, std::string_view value) {
+    return lines.size() == value.size() + 2 && lines.starts_with(value) && lines.ends_with("\r\n");
 }
 
 }  // namespace
@@ -59,60 +23,31 @@ void AppendListSections(std::string& out, const Settings& s) {
 std::string FormatConfiguration(const Settings& s) {
     std::string out;
     out.reserve(4096);
-    AppendLine(out, ":TUG_JOB");
-    for (const TagSwitch& row : s.tag_switches) {
-        out.append(row.value.view());
-        out.push_back(':');
+    std::string lines;
+    for (const ConfigSection& section : ConfigSections()) {
+        if (section.group == SectionGroup::kAfterEnd) {
+            lines.clear();
+            section.write(s, lines);
+            if (IsValueLine(lines, section.default_value)) continue;
+            AppendConfigLine(out, section.header);
+            out.append(lines);
+            continue;
+        }
+        AppendConfigLine(out, section.header);
+        if (section.write) section.write(s, out);
     }
-    out.append("\r\n");
-    AppendSection(out, ":LOCAL_OR_PASSIVE", s.localorpassive);
-    AppendSection(out, ":ALLOW_USER", s.allow_user);
-    AppendSection(out, ":HTTP_VERSION", s.http_version);
-    AppendSection(out, ":ACCESS_LOG", s.access_log);
-    AppendSection(out, ":SEND_HEADER_LOG", s.send_header_log);
-    AppendSection(out, ":RECV_HEADER_LOG", s.recv_header_log);
-    AppendSection(out, ":SEND_RECV_HEADER_LOG", s.send_recv_header_log);
-    AppendSection(out, ":KORV_PORT", s.port);
-    AppendSection(out, ":PROXY_SERVER", s.proxy);
-    AppendSection(out, ":COOKIE", s.cookie);
-    AppendSection(out, ":SET_COOKIE", s.setcookie);
-    AppendSection(out, ":USER_AGENT", s.agent);
-    AppendListSections(out, s);
-    AppendOptionalSection(out, ":AUTO_START", s.auto_start);
-    AppendOptionalSection(out, ":KORVANEL_COLOR", s.color);
-    AppendOptionalSection(out, ":CHECK_PROXY_ADDRESS", s.checkproxyaddress);
-    char geometry[80];
-    std::snprintf(geometry, sizeof geometry, "%d:%d:%d:%d:%d", s.window_width, s.window_height,
-                  s.split_pos, s.window_x, s.window_y);
-    AppendSection(out, ":WINDOW_INFO", geometry);
-    AppendLine(out, ":END");
     return out;
 }
 
 std::string DefaultConfigurationText() {
     std::string out;
-    AppendLine(out, ":TUG_JOB");
-    for (int i = 0; i < kTagSwitchCount; ++i) out.append(i == 0 ? "0" : ":0");
-    out.append("\r\n");
-    AppendSection(out, ":HTTP_VERSION", "1.1");
-    AppendSection(out, ":ACCESS_LOG", "0");
-    AppendSection(out, ":SEND_HEADER_LOG", "0");
-    AppendSection(out, ":RECV_HEADER_LOG", "0");
-    AppendSection(out, ":SEND_RECV_HEADER_LOG", "0");
-    AppendSection(out, ":KORV_PORT", "8080");
-    AppendSection(out, ":PROXY_SERVER", "0");
-    AppendSection(out, ":COOKIE", "0");
-    AppendSection(out, ":SET_COOKIE", "0");
-    AppendSection(out, ":USER_AGENT", "0");
-    AppendLine(out, ":USER_AGENT_LIST");
-    AppendLine(out, ":PROXY_LIST");
-    AppendLine(out, ":SEND_HEADER_LIST");
-    AppendLine(out, ":RECV_HEADER_LIST");
-    AppendSection(out, ":AUTO_START", "0");
-    AppendSection(out, ":KORVANEL_COLOR", "DEFAULT");
-    AppendSection(out, ":CHECK_PROXY_ADDRESS", kDefaultCheckAddress);
-    AppendSection(out, ":WINDOW_INFO", "920:700:300:10:10");
-    AppendLine(out, ":END");
+    for (const ConfigSection& section : ConfigSections()) {
+        if (section.in_new_file == DefaultText::kLeftOut) continue;
+        AppendConfigLine(out, section.header);
+        if (section.in_new_file == DefaultText::kHeaderAndValue) {
+            AppendConfigLine(out, section.default_value);
+        }
+    }
     return out;
 }
 

@@ -5,54 +5,16 @@
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 
-#include "engine/access_control.h"
 #include "logging/status_log.h"
 #include "runtime/message_dialog.h"
 #include "runtime/runtime.h"
+#include "settings/setting_rules.h"
 #include "texts.h"
 #include "ui/action_buttons.h"
 #include "ui/setting_change.h"
 #include "ui/skin_button.h"
 
 namespace korvanel::ui {
-
-namespace {
-
-constexpr std::string_view kRangeJoin = "to";
-
-bool IsDigits(std::string_view text) {
-    for (char c : text) {
-        if (c < '0' || c > '9') return false;
-    }
-    return true;
-}
-
-bool RangeEndAccepted(std::string_view end) {
-    return !end.empty() && end.size() <= kRangeEndMaxLength && ParseDottedQuad(end) == 1;
-}
-
-}  // namespace
-
-PortCheck CheckPortText(std::string_view text) {
-    if (!IsDigits(text)) return {std::nullopt, PortRefusal::kNotInteger};
-    long number = 0;
-    for (char c : text) {
-        number = number * 10 + (c - '0');
-        if (number > kHighestPort) return {std::nullopt, PortRefusal::kOutOfRange};
-    }
-    if (number < kLowestPort) return {std::nullopt, PortRefusal::kOutOfRange};
-    return {std::to_string(number), PortRefusal::kOutOfRange};
-}
-
-std::optional<std::string> CheckRange(std::string_view start, std::string_view end) {
-    if (!RangeEndAccepted(start) || !RangeEndAccepted(end)) return std::nullopt;
-    // The stored value is split at its first "to" when it is read: a start holding "to"
-    // (in the text after its fourth number) would move the split and be refused then.
-    if (start.find(kRangeJoin) != std::string_view::npos) return std::nullopt;
-    std::string range(start);
-    range.append(kRangeJoin).append(end);
-    return range;
-}
 
 SettingsGroupTwo::SettingsGroupTwo(Runtime& rt, QWidget* parent)
     : QGroupBox(Qs(text::kGroupTwoCaption), parent), rt_(rt) {

@@ -4,10 +4,6 @@
 #pragma once
 
 #include <QtWidgets/QGroupBox>
-#include <cstddef>
-#include <optional>
-#include <string>
-#include <string_view>
 
 class QAbstractButton;
 class QLineEdit;
@@ -21,27 +17,10 @@ namespace korvanel::ui {
 class ActionRadio;
 class SkinButton;
 
-// Each end of the range holds 1 to this many bytes.
-inline constexpr std::size_t kRangeEndMaxLength = 15;
-// The range edits take a little more, so that a too long end is refused with a message.
+// The range edits take a little more than an end holds, so that a too long end is refused
+// with a message.
 inline constexpr int kRangeEditMaxLength = 31;
 inline constexpr int kPortEditMaxLength = 9;
-inline constexpr long kLowestPort = 1025;
-inline constexpr long kHighestPort = 65535;
-
-// The two refusals of the port register button.
-enum class PortRefusal { kNotInteger, kOutOfRange };
-
-// The port text as it is stored (plain decimal, so that leading zeros cannot make it longer
-// than the port field holds), or the refusal. An empty text is out of range.
-struct PortCheck {
-    std::optional<std::string> port;
-    PortRefusal refusal = PortRefusal::kNotInteger;
-};
-PortCheck CheckPortText(std::string_view text);
-
-// The stored range for the two ends, or nothing when an end is refused.
-std::optional<std::string> CheckRange(std::string_view start, std::string_view end);
 
 class SettingsGroupTwo : public QGroupBox {
   public:

@@ -169,8 +169,8 @@ const Case kCases[] = {
      }},
     // Blanks inside an end read as they stand, but the cut would leave "10.\t...": refused
     // rather than kept in a form the next start refuses.
-    {"range whose end the cut spoils", Swap("to10.0.0.9", "to10." + std::string(40, '\t') + "0.0.9"),
-     -1},
+    {"range whose end the cut spoils",
+     Swap("to10.0.0.9", "to10." + std::string(40, '\t') + "0.0.9"), -1},
     {"tag values other than 0 and 1 are kept",
      Swap(kBaseTags, "2:" + Tags(4) + "1:x:12345:" + Tags(48)), 1,
      [](const Settings& s) {
@@ -236,6 +236,35 @@ TEST(ConfigReaderCasesTest, EachVariantIsAcceptedOrRejected) {
             ASSERT_EQ(ReadConfiguration(again), 1) << c.name;
             EXPECT_EQ(FormatConfiguration(again.settings), written) << c.name;
         }
+    }
+}
+
+// A refused file is named with the line and the reason, so that the user can mend it.
+TEST(ConfigReaderCasesTest, ARefusalSaysWhereAndWhy) {
+    std::string proxies;
+    for (int i = 0; i < 200; ++i) proxies += "15:6:0:q.example:3128\r\n";
+    const struct {
+        const char* name;
+        std::function<std::string(const std::string&)> edit;
+        std::string problem;
+    } kRefusals[] = {
+        {"port out of range", Swap("8081", "1024"),
+         ":18: :KORV_PORT is not a port from 1025 to 65535"},
+        {"201 proxies", Swap("15:6:1:p.example:3128\r\n", "15:6:1:p.example:3128\r\n" + proxies),
+         ":230: :PROXY_LIST holds more than 200 rows"},
+        {"missing header", Swap(":COOKIE", ":CAKE"), ":21: :COOKIE was expected here"},
+        {"NUL byte", Swap("BLUE", std::string("BL\0E", 4)), ": holds a NUL byte"},
+        {"no END", Swap(":END\r\n", ""), ": the file ends before :END"},
+    };
+    for (const auto& c : kRefusals) {
+        TempDir dir;
+        RecordingFrontEnd front;
+        Runtime rt(front, dir.path());
+        WriteFile(dir.file("data"), c.edit(BaseText()));
+        std::string problem;
+        ASSERT_EQ(ReadConfiguration(rt, &problem), -1) << c.name;
+        EXPECT_TRUE(problem.starts_with(dir.file("data") + ":")) << problem;
+        EXPECT_TRUE(problem.ends_with(c.problem)) << c.name << ": " << problem;
     }
 }
 
