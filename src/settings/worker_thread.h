@@ -22,10 +22,19 @@ inline constexpr int kWorkerTimedOut = -3;
 int RunWorkerCommand(Runtime& rt, std::function<int()> body);
 int RunWorkerCommand(Runtime& rt, std::function<int()> body, const ThreadStarter& starter);
 
+// What becomes of a change whose limited wait ran out before the worker began to store it.
+enum class LateChange {
+    kStoredLater,  // the worker runs on and stores it when it gets the settings lock
+    kDropped,      // nothing is stored: a change reported as failed has changed nothing
+};
+
 // As RunWorkerCommand, but waits at most `timeout_ms`: kWorkerTimedOut after that. A worker
 // that outlasts the wait runs on to its end unwatched, so `body` must own what it uses
-// (capture by value) apart from the runtime.
-int RunWorkerCommandWithin(Runtime& rt, int timeout_ms, std::function<int()> body);
+// (capture by value) apart from the runtime. With LateChange::kDropped, `body` runs under
+// the settings lock only if the wait has not run out by the time the worker holds it; a
+// wait that runs out while `body` runs waits on for it.
+int RunWorkerCommandWithin(Runtime& rt, int timeout_ms, std::function<int()> body,
+                           LateChange late = LateChange::kStoredLater);
 
 // A list row could not be allocated: shows the out-of-memory dialog and ends the program
 // with exit code 0.

@@ -7,9 +7,10 @@
 
 #include "logging/status_log.h"
 #include "runtime/runtime.h"
+#include "settings/apply_setting.h"
+#include "settings/worker_thread.h"
 #include "texts.h"
 #include "ui/action_buttons.h"
-#include "ui/limited_setting_command.h"
 #include "ui/setting_change.h"
 
 namespace korvanel::ui {
@@ -36,8 +37,7 @@ const CookieSwitchText kSwitches[kCookieSwitchCount] = {
 
 }  // namespace
 
-CookiePage::CookiePage(Runtime& rt, QWidget* parent)
-    : QWidget(parent), rt_(rt), command_(std::make_unique<LimitedSettingCommand>(rt)) {
+CookiePage::CookiePage(Runtime& rt, QWidget* parent) : QWidget(parent), rt_(rt) {
     auto* layout = new QVBoxLayout(this);
     for (int which = 0; which < kCookieSwitchCount; ++which) {
         auto* frame = new QGroupBox(Qs(kSwitches[which].frame), this);
@@ -82,19 +82,20 @@ QAbstractButton* CookiePage::noRadio(CookieSwitch which) const {
 
 void CookiePage::switchClicked(int which, bool remove) {
     // A click that arrives while an earlier one still waits is not taken.
-    if (command_->busy()) return;
+    if (busy_) return;
     const CookieSwitchText& texts = kSwitches[which];
     SettingCommand command;
     command.keyword = texts.keyword;
     command.value = remove ? "1" : "0";
-    switch (command_->run(command, kCookieSwitchWait)) {
-        case LimitedSettingCommand::Outcome::kNotStarted:
-            return;
-        case LimitedSettingCommand::Outcome::kTimedOut:
-            PostStatus(rt_, text::kTimeoutName, text::kCookieFailed);
-            return;
-        case LimitedSettingCommand::Outcome::kDone:
-            break;
+    busy_ = true;
+    int result = RunWorkerCommandWithin(
+        rt_, static_cast<int>(kCookieSwitchWait.count()),
+        [&rt = rt_, command] { return ApplySettingNow(rt, command); }, LateChange::kDropped);
+    busy_ = false;
+    if (result == kThreadNotStarted) return;
+    if (result == kWorkerTimedOut) {
+        PostStatus(rt_, text::kTimeoutName, text::kCookieFailed);
+        return;
     }
     SelectOnly({yes_[which], no_[which]}, remove ? yes_[which] : no_[which]);
     PostStatus(rt_, remove ? texts.removed : texts.kept, " ");

@@ -7,7 +7,6 @@
 #include <QtWidgets/QWidget>
 #include <array>
 #include <chrono>
-#include <memory>
 
 class QAbstractButton;
 
@@ -18,7 +17,6 @@ struct Runtime;
 namespace korvanel::ui {
 
 class ActionRadio;
-class LimitedSettingCommand;
 
 enum class CookieSwitch { kSetCookie, kCookie };
 inline constexpr int kCookieSwitchCount = 2;
@@ -40,7 +38,7 @@ class CookiePage : public QWidget {
     void switchClicked(int which, bool remove);
 
     Runtime& rt_;
-    std::unique_ptr<LimitedSettingCommand> command_;
+    bool busy_ = false;  // a change waits for its worker
     std::array<ActionRadio*, kCookieSwitchCount> yes_{};
     std::array<ActionRadio*, kCookieSwitchCount> no_{};
 };
