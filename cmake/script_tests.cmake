@@ -1,6 +1,13 @@
 # The tests written in Python, one ctest test per script: the Debian package built and
-# installed into a scratch root, and a real browser (headless Chromium) through the proxy.
+# installed into a scratch root, a real browser (headless Chromium) through the proxy, and
+# the checks of the tree itself (the folders' layering).
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+add_test(NAME tree.layering
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/scripts/check_layers.py --self-test
+                 ${CMAKE_SOURCE_DIR})
+set_tests_properties(tree.layering PROPERTIES LABELS tree TIMEOUT 60
+    ENVIRONMENT "PYTHONDONTWRITEBYTECODE=1")
 
 # A package is built from the release build only: a sanitizer build is no product.
 if(NOT KORVANEL_SANITIZE)

@@ -1,12 +1,11 @@
 #include "app/headless_app.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
 #include "app/headless_front_end.h"
-#include "checker/check_run.h"
 #include "engine/listener.h"
+#include "lifecycle/program_life.h"
 #include "logging/logger.h"
 #include "platform/termination_signals.h"
 #include "runtime/message_dialog.h"
@@ -18,14 +17,6 @@ namespace korvanel {
 
 namespace {
 
-// False when the logger could not be told to stop: then it is not waited for.
-bool StopLogging(Runtime& rt, std::thread& logger, const ThreadStarter& starter) {
-    if (!StopLogger(rt, starter)) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(kShutdownPauseMs));
-    if (logger.joinable()) rt.front.WaitFor(logger);
-    return true;
-}
-
 // After a thread failure some threads still run and use the runtime: the process ends
 // without destroying what they use.
 [[noreturn]] void EndAtOnce(int status) {
@@ -35,11 +26,8 @@ bool StopLogging(Runtime& rt, std::thread& logger, const ThreadStarter& starter)
 
 }  // namespace
 
-bool StartHeadless(Runtime& rt, std::thread& logger) {
-    if (!StartLogger(rt, logger)) {
-        rt.front.ShowMessage(text::kThreadErrorTitle, text::kThreadErrorText);
-        return false;
-    }
+bool StartHeadless(Runtime& rt) {
+    if (!StartProgram(rt)) return false;
     if (StartServer(rt) == 1) return true;
 
     FixedText<8> port;
@@ -48,14 +36,8 @@ bool StartHeadless(Runtime& rt, std::thread& logger) {
         port = rt.settings.port;
     }
     std::fprintf(stderr, text::kHeadlessCannotStart, port.c_str());
-    StopLogging(rt, logger, SystemThreadStarter());
+    if (StopLogger(rt)) rt.front.WaitFor(rt.logger);
     return false;
-}
-
-bool StopHeadless(Runtime& rt, std::thread& logger, const ThreadStarter& starter) {
-    SaveConfiguration(rt);
-    RequestCheckStop(rt);
-    return StopServer(rt, starter) == 1 && StopLogging(rt, logger, starter);
 }
 
 int RunHeadlessProgram() {
@@ -69,13 +51,12 @@ int RunHeadlessProgram() {
     // Every status line saves `data`; without a window the save runs on the caller's thread.
     front.SetSaveHandler([&rt] { WriteConfiguration(rt); });
 
-    std::thread logger;
-    if (!StartHeadless(rt, logger)) {
-        if (logger.joinable()) EndAtOnce(kExitCannotStart);
+    if (!StartHeadless(rt)) {
+        if (rt.logger.joinable()) EndAtOnce(kExitCannotStart);
         return kExitCannotStart;
     }
     WaitForTerminationSignal();
-    if (!StopHeadless(rt, logger)) EndAtOnce(kExitOk);
+    if (!ShutDownProgram(rt)) EndAtOnce(kExitOk);
     return kExitOk;
 }
 

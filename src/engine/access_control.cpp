@@ -1,11 +1,11 @@
 #include "engine/access_control.h"
 
 #include <algorithm>
-#include <cstdlib>
 
-#include "runtime/runtime.h"
 #include "logging/log_producers.h"
+#include "platform/dotted_quad.h"
 #include "platform/socket.h"
+#include "runtime/runtime.h"
 #include "texts.h"
 
 namespace korvanel {
@@ -28,37 +28,6 @@ bool InAllowedRange(Runtime& rt, uint32_t address) {
     uint32_t low = std::min(rt.server.allowed_low, rt.server.allowed_high);
     uint32_t high = std::max(rt.server.allowed_low, rt.server.allowed_high);
     return address >= low && address <= high;
-}
-
-// One decimal number as "%d" reads it: optional blanks and sign, then digits. Returns false
-// when no digit is there; `value` saturates instead of overflowing.
-bool ReadNumber(const char*& cursor, long& value) {
-    char* end = nullptr;
-    value = std::strtol(cursor, &end, 10);
-    if (end == cursor) return false;
-    cursor = end;
-    return true;
-}
-
-// Reads "a.b.c.d" as ParseDottedQuad accepts it (blanks before a number, anything after the
-// fourth) into `address`, host byte order.
-bool ReadDottedQuad(std::string_view text, uint32_t& address) {
-    FixedText<64> copy(text);
-    const char* cursor = copy.c_str();
-    uint32_t value = 0;
-    for (int i = 0; i < 4; ++i) {
-        if (i > 0) {
-            if (*cursor != '.') return false;
-            ++cursor;
-        }
-        long number = 0;
-        if (!ReadNumber(cursor, number)) return false;
-        // A negative part is not an address either.
-        if (number < 0 || number > 255) return false;
-        value = (value << 8) | static_cast<uint32_t>(number);
-    }
-    address = value;
-    return true;
 }
 
 // The range ends are read exactly as the settings page and the configuration reader check
@@ -99,11 +68,6 @@ int CheckClient(Runtime& rt, Socket& socket, int peer_family, ClientAddressText&
         ++rt.server.counters.blocked;
     }
     return kClientRefused;
-}
-
-int ParseDottedQuad(std::string_view text) {
-    uint32_t address = 0;
-    return ReadDottedQuad(text, address) ? 1 : -1;
 }
 
 int AnyTagFilterOn(Runtime& rt) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "platform/dotted_quad.h"
 #include "platform/fixed_text.h"
 
 namespace korvanel {
@@ -25,9 +26,6 @@ using ClientAddressText = FixedText<132>;
 // Checks the client on `socket`; `peer_family` is the family the accept call reported.
 // `address` receives the dotted client address. Refusals count as blocked clients.
 int CheckClient(Runtime& rt, Socket& socket, int peer_family, ClientAddressText& address);
-
-// 1 when `text` reads as four numbers "a.b.c.d" (anything may follow), each 0..255; else -1.
-int ParseDottedQuad(std::string_view text);
 
 // 1 when a tag switch is on whose tag is not a "dummy" row, else 0. Takes the settings lock.
 int AnyTagFilterOn(Runtime& rt);

@@ -13,7 +13,7 @@
 #include "engine/message_buffers.h"
 #include "engine/upstream.h"
 #include "platform/socket.h"
-#include "settings/settings.h"
+#include "runtime/settings.h"
 
 namespace korvanel {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "engine/message_buffers.h"
-#include "settings/list_rows.h"
+#include "runtime/list_rows.h"
 
 namespace korvanel {
 

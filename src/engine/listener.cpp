@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "runtime/runtime.h"
-#include "engine/engine_limits.h"
+#include "runtime/engine_limits.h"
 #include "engine/listener_accept.h"
 #include "platform/thread.h"
 #include "texts.h"

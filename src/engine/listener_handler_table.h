@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "engine/client_slot.h"
-#include "engine/server_state.h"
+#include "runtime/server_state.h"
 
 namespace korvanel {
 

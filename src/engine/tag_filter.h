@@ -8,7 +8,7 @@
 #include <string_view>
 
 #include "platform/fixed_text.h"
-#include "settings/settings.h"
+#include "runtime/settings.h"
 
 namespace korvanel {
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "runtime/runtime.h"
-#include "engine/engine_limits.h"
+#include "runtime/engine_limits.h"
 #include "engine/server_control.h"
 #include "platform/socket.h"
 

@@ -3,7 +3,7 @@
 
 #include <thread>
 
-#include "logging/log_queue.h"
+#include "runtime/log_queue.h"
 #include "platform/thread.h"
 
 namespace korvanel {

@@ -5,22 +5,28 @@
 
 #include <atomic>
 #include <string>
+#include <thread>
 
-#include "runtime/front_end.h"
-#include "engine/engine_limits.h"
-#include "engine/server_state.h"
-#include "logging/log_queue.h"
 #include "platform/clock.h"
 #include "platform/named_locks.h"
 #include "platform/socket.h"
-#include "settings/config_save_state.h"
-#include "settings/settings.h"
+#include "runtime/config_save_state.h"
+#include "runtime/engine_limits.h"
+#include "runtime/front_end.h"
+#include "runtime/log_queue.h"
+#include "runtime/server_state.h"
+#include "runtime/settings.h"
 
 namespace korvanel {
 
 struct Runtime {
     explicit Runtime(FrontEnd& front_end, std::string directory = ".")
         : front(front_end), dir(std::move(directory)), logs(locks) {}
+    // A logger still running here means a shutdown was cut short by a thread failure; the
+    // program then ends at once, so the thread is let go rather than waited for.
+    ~Runtime() {
+        if (logger.joinable()) logger.detach();
+    }
     Runtime(const Runtime&) = delete;
     Runtime& operator=(const Runtime&) = delete;
 
@@ -37,6 +43,8 @@ struct Runtime {
     // The engine's time-outs; tests shorten them, the program keeps the constants.
     EngineLimits limits;
     ConfigSaveState config_save;
+    // Flushes the log buffers every cycle from start-up to shutdown.
+    std::thread logger;
 
     // 1 while no proxy check runs or a stop was requested (under the checker lock).
     int check_stopped = 1;

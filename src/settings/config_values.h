@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "settings/settings.h"
+#include "runtime/settings.h"
 
 namespace korvanel {
 

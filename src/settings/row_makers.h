@@ -6,7 +6,7 @@
 
 #include <string_view>
 
-#include "settings/settings.h"
+#include "runtime/settings.h"
 
 namespace korvanel {
 

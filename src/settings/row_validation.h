@@ -8,7 +8,7 @@
 
 #include <string_view>
 
-#include "settings/settings.h"
+#include "runtime/settings.h"
 
 namespace korvanel {
 

@@ -1,6 +1,6 @@
 #include "settings/setting_rules.h"
 
-#include "engine/access_control.h"
+#include "platform/dotted_quad.h"
 #include "settings/row_validation.h"
 
 namespace korvanel {

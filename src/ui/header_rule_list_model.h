@@ -2,7 +2,7 @@
 // and the mark on enabled rules.
 #pragma once
 
-#include "settings/list_rows.h"
+#include "runtime/list_rows.h"
 #include "ui/list_model_base.h"
 
 namespace korvanel::ui {

@@ -5,7 +5,7 @@
 #include <QtWidgets/QWidget>
 
 #include "settings/list_commands.h"
-#include "settings/list_rows.h"
+#include "runtime/list_rows.h"
 #include "settings/list_sort.h"
 
 class QComboBox;

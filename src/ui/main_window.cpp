@@ -80,8 +80,6 @@ MainWindow::MainWindow(Runtime& rt, QtFrontEnd& front)
 
 MainWindow::~MainWindow() {
     front_.setSurface(nullptr);
-    // A close that a thread failure cut short leaves the logger running; the process ends.
-    if (logger_.joinable()) logger_.detach();
 }
 
 void MainWindow::buildTopArea() {

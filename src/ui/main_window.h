@@ -128,8 +128,6 @@ class MainWindow : public QMainWindow, public WindowSurface {
     Runtime& rt_;
     QtFrontEnd& front_;
     const Theme* theme_;
-    std::thread logger_;
-    bool logger_started_ = false;
 
     QWidget* client_ = nullptr;
     std::array<SkinButton*, 4> buttons_{};

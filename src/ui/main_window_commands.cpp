@@ -6,10 +6,8 @@
 #include <QtWidgets/QSystemTrayIcon>
 
 #include "browser/browser_command.h"
-#include "checker/check_run.h"
 #include "engine/listener.h"
-#include "logging/logger.h"
-#include "platform/thread.h"
+#include "lifecycle/program_life.h"
 #include "runtime/message_dialog.h"
 #include "runtime/runtime.h"
 #include "settings/config_file.h"
@@ -24,8 +22,6 @@ namespace korvanel::ui {
 
 namespace {
 
-// Pause after the logger was told to stop, so that it finishes its last cycle.
-constexpr std::chrono::milliseconds kClosePause{1000};
 // A close asked for while a command waits is tried again this often.
 constexpr int kCloseRetryMs = 50;
 
@@ -47,8 +43,7 @@ std::string ThemeName(Runtime& rt) {
 }  // namespace
 
 bool MainWindow::initialise() {
-    logger_started_ = StartLogger(rt_, logger_);
-    if (!logger_started_) ShowMessageDialog(rt_, text::kThreadErrorTitle, text::kThreadErrorText);
+    bool logger_started = StartProgram(rt_);
     showLabel(Label::kPort, QString::fromStdString(ConfiguredPort(rt_)));
     for (const auto& rebuild : rebuilds_) rebuild();
     if (AutoStartRequested(rt_) && StartServer(rt_) != -1) {
@@ -58,7 +53,7 @@ bool MainWindow::initialise() {
     initialised_ = true;
     layoutClient();
     applyTheme(ThemeName(rt_));
-    return logger_started_;
+    return logger_started;
 }
 
 void MainWindow::startServer() {
@@ -129,22 +124,7 @@ void MainWindow::closeInOrder() {
     // From here on no core thread waits for this window.
     front_.beginShutdown();
     if (tray_) tray_->hide();
-    if (SaveConfiguration(rt_) == kThreadNotStarted) return;
-
-    std::thread stopper;
-    if (!StartThread(stopper, [this] { RequestCheckStop(rt_); })) {
-        ShowMessageDialog(rt_, text::kThreadErrorTitle, text::kThreadErrorText);
-        return;
-    }
-    WaitTurningEvents(stopper);
-    if (StopServer(rt_) == -1) return;  // reported by the stop command
-
-    if (logger_started_) {
-        if (!StopLogger(rt_)) return;  // reported by the logger stop
-        PauseTurningEvents(kClosePause);
-        WaitTurningEvents(logger_);
-    }
-    closed_ = true;
+    closed_ = ShutDownProgram(rt_);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

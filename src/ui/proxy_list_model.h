@@ -5,7 +5,7 @@
 #include <QtGui/QColor>
 #include <string_view>
 
-#include "settings/list_rows.h"
+#include "runtime/list_rows.h"
 #include "ui/list_model_base.h"
 
 namespace korvanel::ui {

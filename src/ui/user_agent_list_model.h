@@ -1,7 +1,7 @@
 // The User-Agent list as the view shows it: the text and the in-use mark.
 #pragma once
 
-#include "settings/list_rows.h"
+#include "runtime/list_rows.h"
 #include "ui/list_model_base.h"
 
 namespace korvanel::ui {

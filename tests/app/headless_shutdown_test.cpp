@@ -5,9 +5,10 @@
 #include <string>
 
 #include "app/headless_app.h"
-#include "runtime/runtime.h"
 #include "engine/listener.h"
+#include "lifecycle/program_life.h"
 #include "logging/logger.h"
+#include "runtime/runtime.h"
 #include "support/loopback.h"
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"
@@ -39,16 +40,15 @@ struct Running {
     // The steps a shutdown skipped.
     ~Running() {
         if (rt.server.accept_thread.joinable()) StopServer(rt);
-        if (logger.joinable()) {
+        if (rt.logger.joinable()) {
             StopLogger(rt);
-            logger.join();
+            rt.logger.join();
         }
     }
 
     TempDir dir;
     RecordingFrontEnd front;
     Runtime rt;
-    std::thread logger;
 };
 
 // The stop command's two workers report "thread error..", the logger stop "thread error";
@@ -69,11 +69,11 @@ TEST(HeadlessShutdownTest, AThreadThatCannotStartEndsTheShutdownWithItsMessage) 
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Running run;
-        ASSERT_TRUE(StartHeadless(run.rt, run.logger));
+        ASSERT_TRUE(StartHeadless(run.rt));
         int started = 0;
         ThreadStarter starter = FailingAt(c.failing, started);
-        auto stopped = std::async(std::launch::async,
-                                  [&] { return StopHeadless(run.rt, run.logger, starter); });
+        auto stopped =
+            std::async(std::launch::async, [&] { return ShutDownProgram(run.rt, starter); });
         if (stopped.wait_for(kHangLimit) != std::future_status::ready) {
             ADD_FAILURE() << "the shutdown hangs";
             Hold hold(run.rt.locks.server);

@@ -5,7 +5,7 @@
 
 #include "checker/anonymity.h"
 #include "checker/check_answer.h"
-#include "settings/settings.h"
+#include "runtime/settings.h"
 
 namespace korvanel {
 namespace {

@@ -14,7 +14,7 @@
 #include "checker/net_namespace.h"
 #include "checker/proxy_check.h"
 #include "checker/scripted_server.h"
-#include "settings/settings.h"
+#include "runtime/settings.h"
 #include "support/loopback.h"
 #include "texts.h"
 

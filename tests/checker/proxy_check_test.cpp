@@ -7,7 +7,7 @@
 #include "checker/check_answer.h"
 #include "checker/checker_fixture.h"
 #include "checker/scripted_server.h"
-#include "settings/list_rows.h"
+#include "runtime/list_rows.h"
 #include "support/loopback.h"
 
 namespace korvanel {

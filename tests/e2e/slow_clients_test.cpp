@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/server_state.h"
+#include "runtime/server_state.h"
 #include "support/http_client.h"
 #include "support/load_origin.h"
 #include "support/proxy_harness.h"

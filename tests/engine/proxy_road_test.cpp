@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "engine/proxy_fixture.h"
-#include "logging/log_queue.h"
+#include "runtime/log_queue.h"
 #include "support/temp_dir.h"
 #include "texts.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "settings/settings.h"
+#include "runtime/settings.h"
 
 namespace korvanel::testing {
 

@@ -1,4 +1,4 @@
-#include "settings/settings.h"
+#include "runtime/settings.h"
 
 #include <cstdlib>
 

@@ -11,7 +11,7 @@
 
 #include "runtime/front_end.h"
 #include "platform/named_locks.h"
-#include "settings/settings.h"
+#include "runtime/settings.h"
 
 namespace korvanel {
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "platform/fixed_text.h"
-#include "settings/list_rows.h"
+#include "runtime/list_rows.h"
 
 namespace korvanel {
 

@@ -1,0 +1,62 @@
+#include "lifecycle/program_life.h"
+
+#include <chrono>
+#include <thread>
+
+#include "checker/check_run.h"
+#include "engine/listener.h"
+#include "logging/logger.h"
+#include "runtime/message_dialog.h"
+#include "runtime/runtime.h"
+#include "settings/config_file.h"
+#include "settings/worker_thread.h"
+#include "texts.h"
+
+namespace korvanel {
+
+namespace {
+
+// Runs `step` on a thread of its own and waits for it through the front end. False after
+// the "thread error" message when the thread could not be started.
+template <typename Step>
+bool RunWaited(Runtime& rt, Step step) {
+    std::thread worker;
+    if (!StartThread(worker, step)) {
+        ShowMessageDialog(rt, text::kThreadErrorTitle, text::kThreadErrorText);
+        return false;
+    }
+    rt.front.WaitFor(worker);
+    return true;
+}
+
+// The logger's last cycle; a window keeps turning meanwhile.
+void PauseForLogger(Runtime& rt) {
+    auto pause = [] { std::this_thread::sleep_for(std::chrono::milliseconds(kShutdownPauseMs)); };
+    std::thread sleeper;
+    if (StartThread(sleeper, pause)) {
+        rt.front.WaitFor(sleeper);
+    } else {
+        pause();
+    }
+}
+
+}  // namespace
+
+bool StartProgram(Runtime& rt) {
+    if (StartLogger(rt, rt.logger)) return true;
+    ShowMessageDialog(rt, text::kThreadErrorTitle, text::kThreadErrorText);
+    return false;
+}
+
+bool ShutDownProgram(Runtime& rt, const ThreadStarter& starter) {
+    if (SaveConfiguration(rt) == kThreadNotStarted) return false;
+    if (!RunWaited(rt, [&rt] { RequestCheckStop(rt); })) return false;
+    if (StopServer(rt, starter) == -1) return false;  // reported by the stop command
+    if (!rt.logger.joinable()) return true;
+    if (!StopLogger(rt, starter)) return false;  // reported by the logger stop
+    PauseForLogger(rt);
+    rt.front.WaitFor(rt.logger);
+    return true;
+}
+
+}  // namespace korvanel
