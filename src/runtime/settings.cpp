@@ -57,19 +57,4 @@ int ComputeTagFilterActive(const Settings& settings) {
     return 0;
 }
 
-namespace {
-template <typename List>
-int FindInUse(const List& list) {
-    int position = 0;
-    for (const auto& row : list.rows) {
-        if (row.in_use == 1) return position;
-        ++position;
-    }
-    return -1;
-}
-}  // namespace
-
-int FindProxyInUse(const Settings& settings) { return FindInUse(settings.proxies); }
-int FindUserAgentInUse(const Settings& settings) { return FindInUse(settings.user_agents); }
-
 }  // namespace korvanel

@@ -75,8 +75,4 @@ void ApplyNewFileDefaults(Settings& settings);
 // 1 when some tag row is on and is not a "dummy" row, else 0 (the caller holds the lock).
 int ComputeTagFilterActive(const Settings& settings);
 
-// Position of the first row with in_use 1, or -1.
-int FindProxyInUse(const Settings& settings);
-int FindUserAgentInUse(const Settings& settings);
-
 }  // namespace korvanel

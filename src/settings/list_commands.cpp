@@ -43,28 +43,73 @@ bool EraseRow(RowList<Row>& list, int position, int& flag, int Row::*field) {
     return true;
 }
 
+// A list whose rows can be in use, one at a time: the row in use gives its value to a
+// setting (`proxy`, `agent`) and the status bar shows it.
+template <typename Row>
+struct UsableList {
+    RowList<Row> Settings::*rows;
+    void (*use)(Settings&, const Row&);  // the setting takes the row's value
+    void (*clear)(Settings&);            // the setting is emptied
+    int status_part;
+    const char* status_none;
+};
+
+const UsableList<ProxyEntry> kProxyList{
+    &Settings::proxies, [](Settings& s, const ProxyEntry& row) { s.proxy = row.address.view(); },
+    [](Settings& s) { s.proxy.clear(); }, kProxyStatusPart, text::kStatusBarNoProxy};
+
+const UsableList<UserAgentEntry> kUserAgentList{
+    &Settings::user_agents,
+    [](Settings& s, const UserAgentEntry& row) {
+        s.agent = row.text.view().substr(0, kAgentInUseMaxLength);
+    },
+    [](Settings& s) { s.agent.clear(); }, kUserAgentStatusPart, text::kStatusBarNoUserAgent};
+
+// The changes themselves, under the settings lock.
+template <typename Row>
+int UseRow(Settings& s, const UsableList<Row>& list, int position) {
+    Row* row = (s.*list.rows).at(position);
+    if (!row) return kNoSuchRow;
+    row->in_use = 1;
+    list.use(s, *row);
+    return kDone;
+}
+
+template <typename Row>
+int ReleaseRow(Settings& s, const UsableList<Row>& list, int position) {
+    Row* row = (s.*list.rows).at(position);
+    if (!row) return kNoSuchRow;
+    row->in_use = 0;
+    list.clear(s);
+    return kDone;
+}
+
+template <typename Row>
+int FindInUse(const Settings& s, const UsableList<Row>& list) {
+    int position = 0;
+    for (const Row& row : (s.*list.rows).rows) {
+        if (row.in_use == 1) return position;
+        ++position;
+    }
+    return -1;
+}
+
 // Deletes a row that may be the one in use; the status bar is told after the lock is
 // released, as no thread holds a lock while it talks to the window.
 template <typename Row>
-int DeleteInUseRow(Runtime& rt, int position, RowList<Row> Settings::*list,
-                   void (*clear_in_use)(Settings&), int status_part, const char* status_text) {
+int DeleteInUseRow(Runtime& rt, const UsableList<Row>& list, int position) {
     return RunWorkerCommand(rt, [&] {
         int in_use = 0;
         {
             Hold hold(rt.locks.settings);
-            if (!EraseRow(rt.settings.*list, position, in_use, &Row::in_use)) return kNoSuchRow;
-            if (in_use == 1) clear_in_use(rt.settings);
+            if (!EraseRow(rt.settings.*list.rows, position, in_use, &Row::in_use)) {
+                return kNoSuchRow;
+            }
+            if (in_use == 1) list.clear(rt.settings);
         }
-        if (in_use == 1) rt.front.SetStatusBar(status_part, status_text);
+        if (in_use == 1) rt.front.SetStatusBar(list.status_part, list.status_none);
         return kDone;
     });
-}
-
-void ClearProxy(Settings& s) {
-    s.proxy.clear();
-}
-void ClearAgent(Settings& s) {
-    s.agent.clear();
 }
 
 }  // namespace
@@ -95,44 +140,27 @@ int AddUserAgentCommandWithin(Runtime& rt, std::string_view text, int timeout_ms
 }
 
 int DeleteProxyCommand(Runtime& rt, int position) {
-    return DeleteInUseRow(rt, position, &Settings::proxies, ClearProxy, kProxyStatusPart,
-                          text::kStatusBarNoProxy);
+    return DeleteInUseRow(rt, kProxyList, position);
 }
 
 int UseProxyCommand(Runtime& rt, int position) {
-    return RunLocked(rt, [&](Settings& s) {
-        ProxyEntry* row = s.proxies.at(position);
-        if (!row) return kNoSuchRow;
-        row->in_use = 1;
-        s.proxy = row->address.view();
-        return kDone;
-    });
+    return RunLocked(rt, [&](Settings& s) { return UseRow(s, kProxyList, position); });
 }
 
 int UseProxyCommandWithin(Runtime& rt, int position, int timeout_ms) {
     return RunWorkerCommandWithin(rt, timeout_ms, [&rt, position] {
         Hold hold(rt.locks.settings);
-        ProxyEntry* row = rt.settings.proxies.at(position);
-        if (!row) return kNoSuchRow;
-        row->in_use = 1;
-        rt.settings.proxy = row->address.view();
-        return kDone;
+        return UseRow(rt.settings, kProxyList, position);
     });
 }
 
 int ReleaseProxyCommand(Runtime& rt, int position) {
-    return RunLocked(rt, [&](Settings& s) {
-        ProxyEntry* row = s.proxies.at(position);
-        if (!row) return kNoSuchRow;
-        row->in_use = 0;
-        s.proxy.clear();
-        return kDone;
-    });
+    return RunLocked(rt, [&](Settings& s) { return ReleaseRow(s, kProxyList, position); });
 }
 
 int FindProxyInUseCommand(Runtime& rt, int& position) {
     return RunLocked(rt, [&](Settings& s) {
-        position = FindProxyInUse(s);
+        position = FindInUse(s, kProxyList);
         return kDone;
     });
 }
@@ -145,33 +173,20 @@ int AddUserAgentCommand(Runtime& rt, std::string_view text) {
 }
 
 int DeleteUserAgentCommand(Runtime& rt, int position) {
-    return DeleteInUseRow(rt, position, &Settings::user_agents, ClearAgent, kUserAgentStatusPart,
-                          text::kStatusBarNoUserAgent);
+    return DeleteInUseRow(rt, kUserAgentList, position);
 }
 
 int UseUserAgentCommand(Runtime& rt, int position) {
-    return RunLocked(rt, [&](Settings& s) {
-        UserAgentEntry* row = s.user_agents.at(position);
-        if (!row) return kNoSuchRow;
-        row->in_use = 1;
-        s.agent = row->text.view().substr(0, kAgentInUseMaxLength);
-        return kDone;
-    });
+    return RunLocked(rt, [&](Settings& s) { return UseRow(s, kUserAgentList, position); });
 }
 
 int ReleaseUserAgentCommand(Runtime& rt, int position) {
-    return RunLocked(rt, [&](Settings& s) {
-        UserAgentEntry* row = s.user_agents.at(position);
-        if (!row) return kNoSuchRow;
-        row->in_use = 0;
-        s.agent.clear();
-        return kDone;
-    });
+    return RunLocked(rt, [&](Settings& s) { return ReleaseRow(s, kUserAgentList, position); });
 }
 
 int FindUserAgentInUseCommand(Runtime& rt, int& position) {
     return RunLocked(rt, [&](Settings& s) {
-        position = FindUserAgentInUse(s);
+        position = FindInUse(s, kUserAgentList);
         return kDone;
     });
 }

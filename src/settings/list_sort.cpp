@@ -1,5 +1,6 @@
 #include "settings/list_sort.h"
 
+#include <span>
 #include <string_view>
 
 #include "platform/thread.h"
@@ -30,92 +31,113 @@ long long SpeedValue(std::string_view speed) {
     return value == 0 ? kUnmeasuredSpeed : value;
 }
 
-// A row's sort key as a comparable value: texts as views (compared as unsigned bytes, a
-// prefix first), numbers as numbers.
-template <typename Row, typename Key>
-void SortRows(RowList<Row>& list, Key key, bool ascending) {
+// A row's sort key as a comparable value: a text (compared as unsigned bytes, a prefix
+// first) or a number; a column's key uses one of the two.
+struct SortKey {
+    std::string_view text;
+    long long number = 0;
+    friend bool operator<(const SortKey& a, const SortKey& b) {
+        return a.text != b.text ? a.text < b.text : a.number < b.number;
+    }
+};
+
+enum class Direction {
+    kAscendingFirst,   // alternates, ascending the first time
+    kDescendingFirst,  // alternates, descending the first time
+    kInUseFirst,       // always the rows in use (the highest) first; no flag
+};
+
+template <typename Row>
+struct SortColumn {
+    int column;
+    SortKey (*key)(const Row&);
+    Direction direction;
+};
+
+using enum Direction;
+
+constexpr SortColumn<ProxyEntry> kProxyColumns[] = {
+    {1, [](const ProxyEntry& r) { return SortKey{r.address.view()}; }, kAscendingFirst},
+    {2,
+     [](const ProxyEntry& r) {
+         return SortKey{{}, LeadingNumber(r.kind.view())};
+     },
+     kDescendingFirst},
+    {3,
+     [](const ProxyEntry& r) {
+         return SortKey{{}, SpeedValue(r.speed.view())};
+     },
+     kAscendingFirst},
+    {4,
+     [](const ProxyEntry& r) {
+         return SortKey{{}, r.in_use};
+     },
+     kInUseFirst},
+};
+
+constexpr SortColumn<UserAgentEntry> kUserAgentColumns[] = {
+    {1, [](const UserAgentEntry& r) { return SortKey{r.text.view()}; }, kAscendingFirst},
+    {2,
+     [](const UserAgentEntry& r) {
+         return SortKey{{}, r.in_use};
+     },
+     kInUseFirst},
+};
+
+constexpr SortColumn<HeaderRule> kRuleColumns[] = {
+    {1, [](const HeaderRule& r) { return SortKey{r.name.view()}; }, kAscendingFirst},
+    {2, [](const HeaderRule& r) { return SortKey{r.value.view()}; }, kAscendingFirst},
+    {3,
+     [](const HeaderRule& r) {
+         return SortKey{{}, r.action};
+     },
+     kAscendingFirst},
+    {4,
+     [](const HeaderRule& r) {
+         return SortKey{{}, r.enabled};
+     },
+     kInUseFirst},
+};
+
+template <typename Row>
+const SortColumn<Row>* FindColumn(std::span<const SortColumn<Row>> columns, int column) {
+    for (const SortColumn<Row>& c : columns) {
+        if (c.column == column) return &c;
+    }
+    return nullptr;
+}
+
+// The sort as a change of one list, ascending or descending; the caller holds the lock.
+template <typename Row>
+void SortRows(RowList<Row>& list, const SortColumn<Row>& column, bool ascending) {
+    auto key = column.key;
     list.rows.sort(
         [&](const Row& a, const Row& b) { return ascending ? key(a) < key(b) : key(b) < key(a); });
 }
 
-// Flips the column's flag; true when the key sorts its first way this time.
-bool FirstWay(SortFlags& flags, int column) {
+// Which way the column sorts this time, flipping its flag where it has one.
+bool Ascending(Direction direction, SortFlags& flags, int column) {
+    if (direction == kInUseFirst) return false;
     bool& flag = flags.set[static_cast<std::size_t>(column)];
     flag = !flag;
-    return flag;
+    return flag == (direction == kAscendingFirst);
 }
 
-// The sort of `column` as a change of `s`; false when the column names no key.
-bool SortProxies(Settings& s, int column, bool first) {
-    auto& list = s.proxies;
-    switch (column) {
-        case 1:
-            SortRows(
-                list, [](const ProxyEntry& r) { return r.address.view(); }, first);
-            return true;
-        case 2:
-            SortRows(
-                list, [](const ProxyEntry& r) { return LeadingNumber(r.kind.view()); }, !first);
-            return true;
-        case 3:
-            SortRows(
-                list, [](const ProxyEntry& r) { return SpeedValue(r.speed.view()); }, first);
-            return true;
-        case 4:
-            SortRows(
-                list, [](const ProxyEntry& r) { return r.in_use; }, false);
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool SortUserAgents(Settings& s, int column, bool first) {
-    auto& list = s.user_agents;
-    switch (column) {
-        case 1:
-            SortRows(
-                list, [](const UserAgentEntry& r) { return r.text.view(); }, first);
-            return true;
-        case 2:
-            SortRows(
-                list, [](const UserAgentEntry& r) { return r.in_use; }, false);
-            return true;
-        default:
-            return false;
-    }
-}
-
-bool SortRules(HeaderRuleList& list, int column, bool first) {
-    switch (column) {
-        case 1:
-            SortRows(
-                list, [](const HeaderRule& r) { return r.name.view(); }, first);
-            return true;
-        case 2:
-            SortRows(
-                list, [](const HeaderRule& r) { return r.value.view(); }, first);
-            return true;
-        case 3:
-            SortRows(
-                list, [](const HeaderRule& r) { return r.action; }, first);
-            return true;
-        case 4:
-            SortRows(
-                list, [](const HeaderRule& r) { return r.enabled; }, false);
-            return true;
-        default:
-            return false;
-    }
-}
-
-// The in-use column of each list (it has no direction flag).
-int CheckColumn(SortedList list) {
-    return list == SortedList::kUserAgents ? 2 : 4;
-}
-
-bool NamesKey(SortedList list, int column) {
-    return column >= 1 && column <= CheckColumn(list);
+// Starts the sort of `list` by `columns` on a worker and waits for it.
+template <typename Row, typename List>
+int SortOn(Runtime& rt, List Settings::*list, std::span<const SortColumn<Row>> columns, int column,
+           SortFlags& flags, const ThreadStarter& starter) {
+    const SortColumn<Row>* sorted = FindColumn(columns, column);
+    if (!sorted) return kSortNoKey;
+    bool ascending = Ascending(sorted->direction, flags, column);
+    std::thread worker;
+    bool started = starter(worker, [&rt, list, sorted, ascending] {
+        Hold hold(rt.locks.settings);
+        SortRows(rt.settings.*list, *sorted, ascending);
+    });
+    if (!started) return kSortFailed;
+    rt.front.WaitFor(worker);
+    return kSortDone;
 }
 
 }  // namespace
@@ -129,30 +151,21 @@ int SortListCommand(Runtime& rt, SortedList list, int column, SortFlags& flags) 
 
 int SortListCommand(Runtime& rt, SortedList list, int column, SortFlags& flags,
                     const ThreadStarter& starter) {
-    if (!NamesKey(list, column)) return kSortNoKey;
-    bool first = column == CheckColumn(list) || FirstWay(flags, column);
-    std::thread worker;
-    bool started = starter(worker, [&rt, list, column, first] {
-        Hold hold(rt.locks.settings);
-        Settings& s = rt.settings;
-        switch (list) {
-            case SortedList::kProxies:
-                SortProxies(s, column, first);
-                break;
-            case SortedList::kUserAgents:
-                SortUserAgents(s, column, first);
-                break;
-            case SortedList::kSendRules:
-                SortRules(s.send_headers, column, first);
-                break;
-            case SortedList::kReceiveRules:
-                SortRules(s.recv_headers, column, first);
-                break;
-        }
-    });
-    if (!started) return kSortFailed;
-    rt.front.WaitFor(worker);
-    return kSortDone;
+    switch (list) {
+        case SortedList::kProxies:
+            return SortOn<ProxyEntry>(rt, &Settings::proxies, kProxyColumns, column, flags,
+                                      starter);
+        case SortedList::kUserAgents:
+            return SortOn<UserAgentEntry>(rt, &Settings::user_agents, kUserAgentColumns, column,
+                                          flags, starter);
+        case SortedList::kSendRules:
+            return SortOn<HeaderRule>(rt, &Settings::send_headers, kRuleColumns, column, flags,
+                                      starter);
+        case SortedList::kReceiveRules:
+            return SortOn<HeaderRule>(rt, &Settings::recv_headers, kRuleColumns, column, flags,
+                                      starter);
+    }
+    return kSortNoKey;
 }
 
 }  // namespace korvanel
