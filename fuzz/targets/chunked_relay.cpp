@@ -99,22 +99,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     std::memcpy(buffer, wire.data(), with_head);
     ErrorText error;
     Terminator end(terminator);
-    int result = answer ? RelayChunked(world.rt, source.near, target.near, buffer,
-                                       static_cast<long>(with_head), end, error)
-                        : RelayChunkedRequestBody(world.rt, source.near, target.near, buffer,
-                                                  static_cast<long>(with_head), end, error);
+    RelayResult result = answer
+                             ? RelayChunked(world.rt, source.near, target.near, buffer,
+                                            static_cast<long>(with_head), end, error)
+                             : RelayChunkedRequestBody(world.rt, source.near, target.near, buffer,
+                                                       static_cast<long>(with_head), end, error);
     target.near.Close();
     std::string out = testing::ReadToClose(target.far, nullptr, 5000);
     fuzz::Use(out);
     fuzz::Use(error.view());
 
-    fuzz::Require(result == 1 || result == 0 || result == -1, "a relay result");
+    fuzz::Require(result == RelayResult::kComplete || result == RelayResult::kClosedInPiece ||
+                      result == RelayResult::kFailed,
+                  "a relay result");
     const std::string_view line_end = LineEndOf(terminator);
     std::size_t data = 0;
     bool last = false;
     fuzz::Require(ReadOutput(out, line_end, terminator, data, last),
                   "the output is chunks in the relay's line end");
     fuzz::Require(data <= wire.size(), "no more data than was sent");
-    fuzz::Require(last == (result == 1), "the last chunk exactly when the relay succeeded");
+    fuzz::Require(last == (result == RelayResult::kComplete),
+                  "the last chunk exactly when the relay succeeded");
     return 0;
 }

@@ -77,7 +77,7 @@ int RunCheckProgram() {
     std::atomic<bool> done{false};
     std::thread watcher([&] { WatchSignals(rt, signals, done); });
     std::thread driver;
-    CheckRunEnd end = CheckRunEnd::kA;
+    CheckRunEnd end = CheckRunEnd::kNothingToCheck;
     bool started = StartProxyCheck(rt, driver, kCheckLimits, &end);
     if (started) driver.join();
     done = true;
@@ -88,7 +88,7 @@ int RunCheckProgram() {
         std::fputs(text::kCheckProgramWriteFailed, stderr);
         return 1;
     }
-    return end == CheckRunEnd::kA || end == CheckRunEnd::kB ? 1 : 0;
+    return end == CheckRunEnd::kNothingToCheck || end == CheckRunEnd::kAttributeCheckEnded ? 1 : 0;
 }
 
 }  // namespace

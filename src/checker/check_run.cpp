@@ -117,38 +117,38 @@ struct RunShared {
     int progress = 0;
 };
 
-CheckRunEnd EndA(Runtime& rt, const char* text) {
+CheckRunEnd EndNothingToCheck(Runtime& rt, const char* text) {
     {
         Hold checker(rt.locks.checker);
         rt.check_stopped = 1;
     }
     rt.front.SetCheckButtons(true, true);
-    rt.front.SetCheckLine(5, text);
-    return CheckRunEnd::kA;
+    rt.front.SetCheckLine(kCheckProgressLine, text);
+    return CheckRunEnd::kNothingToCheck;
 }
 
-CheckRunEnd EndB(Runtime& rt) {
+CheckRunEnd EndAfterAttributeCheck(Runtime& rt) {
     SleepMs(1);
     SetStopped(rt);
     rt.front.CloseCheckDialog(1);
-    return CheckRunEnd::kB;
+    return CheckRunEnd::kAttributeCheckEnded;
 }
 
-CheckRunEnd EndC(Runtime& rt, WorkerPool& pool) {
+CheckRunEnd EndAllHandedOut(Runtime& rt, WorkerPool& pool) {
     pool.JoinAll();
     SleepMs(1);
     SetStopped(rt);
-    rt.front.SetCheckLine(5, text::kCheckFinished);
+    rt.front.SetCheckLine(kCheckProgressLine, text::kCheckFinished);
     rt.front.CloseCheckDialog(1);
-    return CheckRunEnd::kC;
+    return CheckRunEnd::kAllHandedOut;
 }
 
-CheckRunEnd EndD(Runtime& rt, WorkerPool& pool) {
+CheckRunEnd EndStopped(Runtime& rt, WorkerPool& pool) {
     pool.JoinAll();
     SleepMs(1);
     SetStopped(rt);  // already 1: the stop was requested
     rt.front.CloseCheckDialog(1);
-    return CheckRunEnd::kD;
+    return CheckRunEnd::kStopped;
 }
 
 void FindOwnAddresses(RunShared& run) {
@@ -253,17 +253,17 @@ CheckRunEnd Dispatch(RunShared& run, const ThreadStarter& starter) {
             stopped = rt.check_stopped == 1;
         }
         // A job that cannot be made ends the run like the end of the list does.
-        if (!job) return EndC(rt, pool);
-        if (stopped) return EndD(rt, pool);
+        if (!job) return EndAllHandedOut(rt, pool);
+        if (stopped) return EndStopped(rt, pool);
         YieldProcessor();
         Handed handed = HandOut(run, pool, std::move(job));
-        if (handed == Handed::kStopped) return EndD(rt, pool);
+        if (handed == Handed::kStopped) return EndStopped(rt, pool);
         if (handed == Handed::kStartFailed) {
             ShowMessageDialog(rt, text::kThreadErrorTitle, text::kThreadErrorText);
-            return EndC(rt, pool);
+            return EndAllHandedOut(rt, pool);
         }
     }
-    return EndC(rt, pool);
+    return EndAllHandedOut(rt, pool);
 }
 
 }  // namespace
@@ -287,15 +287,17 @@ CheckRunEnd RunProxyCheck(Runtime& rt, const CheckLimits& limits, const ThreadSt
     }
     // The dialog is told only once the lock is released: its thread may be waiting for a
     // stop request, which needs the lock.
-    if (no_proxy) return EndA(rt, text::kCheckNoProxy);
+    if (no_proxy) return EndNothingToCheck(rt, text::kCheckNoProxy);
     CheckTarget target;
-    if (ParseCheckAddress(address, target) != 1) return EndA(rt, text::kCheckBadAddress);
+    if (ParseCheckAddress(address, target) != 1) {
+        return EndNothingToCheck(rt, text::kCheckBadAddress);
+    }
     if (BuildCheckRequest(target.host, target.port, target.path, run->request) != 1) {
-        return EndA(rt, text::kCheckNoProxy);
+        return EndNothingToCheck(rt, text::kCheckNoProxy);
     }
     CheckContext context{rt, run->sockets, limits};
     if (!ReportAttributes(rt, QueryCgiAttributes(context, target, run->request))) {
-        return EndB(rt);
+        return EndAfterAttributeCheck(rt);
     }
     return Dispatch(*run, starter);
 }
@@ -321,7 +323,7 @@ void OpenCheckDialog(Runtime& rt, int proxy_rows) {
     rt.front.SetCheckProgress(0, proxy_rows);
     rt.front.SetCheckLine(1, line1);
     rt.front.SetCheckLine(2, line2);
-    for (int line = 3; line <= 5; ++line) rt.front.SetCheckLine(line, "");
+    for (int line = 3; line <= kCheckProgressLine; ++line) rt.front.SetCheckLine(line, "");
     rt.front.SetCheckButtons(true, true);
 }
 

@@ -13,14 +13,20 @@ namespace korvanel {
 struct Runtime;
 
 // The driver's thread body. Started with check_stopped 0 (see StartProxyCheck). Ends in
-// one of four ways; check_stopped is 1 afterwards in every case:
-//   A  nothing to check (no proxy, bad check address): OK enabled again, reason on line 5,
-//      the dialog stays open;
-//   B  the attribute check failed or was stopped: the dialog is closed;
-//   C  every proxy handed out (or a worker could not be started): all workers waited for,
-//      "finished" on line 5, the dialog is closed;
-//   D  a stop was noticed while handing out: all workers waited for, the dialog is closed.
-enum class CheckRunEnd { kA, kB, kC, kD };
+// one of four ways; check_stopped is 1 afterwards in every case.
+enum class CheckRunEnd {
+    // No proxy, or a bad check address: OK enabled again, the reason on the progress line,
+    // the dialog stays open.
+    kNothingToCheck,
+    // The check CGI's attribute check failed or was stopped; no worker ran: the dialog is
+    // closed.
+    kAttributeCheckEnded,
+    // Every proxy handed out (or a worker could not be started): all workers waited for,
+    // "finished" on the progress line, the dialog is closed.
+    kAllHandedOut,
+    // A stop was noticed while handing out: all workers waited for, the dialog is closed.
+    kStopped,
+};
 CheckRunEnd RunProxyCheck(Runtime& rt, const CheckLimits& limits = kCheckLimits);
 // The same, starting the workers through `starter` (tests make starts fail).
 CheckRunEnd RunProxyCheck(Runtime& rt, const CheckLimits& limits, const ThreadStarter& starter);

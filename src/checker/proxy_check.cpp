@@ -159,7 +159,7 @@ void CheckOneProxy(std::unique_ptr<CheckJob> job) {
         std::snprintf(progress_text, sizeof progress_text, text::kCheckProgress, done, job->total);
     }
     rt.front.StepCheckProgress();
-    rt.front.SetCheckLine(5, progress_text);
+    rt.front.SetCheckLine(kCheckProgressLine, progress_text);
 }
 
 }  // namespace korvanel

@@ -42,7 +42,7 @@ struct CheckJob {
 void SplitProxyAddress(std::string_view address, CheckJob& job);
 
 // Checks one proxy and writes kind and speed into the job's row, counts the proxy as done
-// and reports the progress (line 5 and one step of the progress bar).
+// and reports the progress (the progress line and one step of the progress bar).
 void CheckOneProxy(std::unique_ptr<CheckJob> job);
 
 }  // namespace korvanel

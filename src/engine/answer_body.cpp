@@ -76,7 +76,7 @@ Ending RelayAnswerBody(Runtime& rt, HandlerState& s) {
         head_count = static_cast<long>(a.content_length);
         a.remaining = 0;
     }
-    int result = 1;
+    RelayResult result = RelayResult::kComplete;
     switch (mode) {
         case BodyMode::kNone:
             // A bodiless answer with a length carries none of it: nothing more to wait for.
@@ -88,7 +88,9 @@ Ending RelayAnswerBody(Runtime& rt, HandlerState& s) {
             break;
         case BodyMode::kUntilClose:
             result = RelayUntilClose(rt, s.client, s.upstream, buffer, head_count, s.error);
-            if (result == 1 || result == 0) return EndedByClose(rt, s);
+            if (result == RelayResult::kComplete || result == RelayResult::kClosedInPiece) {
+                return EndedByClose(rt, s);
+            }
             break;
         case BodyMode::kChunked:
             result = RelayChunked(rt, s.upstream, s.client, buffer, head_count, s.answer_terminator,
@@ -108,12 +110,15 @@ Ending RelayAnswerBody(Runtime& rt, HandlerState& s) {
             result = RelayFiltered(rt, s.client, s.upstream, buffer, head_count, a.remaining,
                                    s.filter, s.error);
             // Without a length, the server's close is the body's normal end.
-            if (a.no_length && (result == -1 || result == 0)) return EndedByClose(rt, s);
+            if (a.no_length &&
+                (result == RelayResult::kFailed || result == RelayResult::kClosedInPiece)) {
+                return EndedByClose(rt, s);
+            }
             break;
     }
-    if (result == -9) return Ending::kQuiet;
-    if (result == -1) return Ending::kError;
-    if (result == 0) return Ending::kNormal;
+    if (result == RelayResult::kRevoked) return Ending::kQuiet;
+    if (result == RelayResult::kFailed) return Ending::kError;
+    if (result == RelayResult::kClosedInPiece) return Ending::kNormal;
     // Body bytes the client sent after the server's early answer are still unread.
     if (s.request_cut) return Ending::kNormal;
     return KeepsConnection(a, s.version) ? Ending::kKeepAlive : Ending::kNormal;

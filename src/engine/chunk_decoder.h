@@ -13,11 +13,11 @@ namespace korvanel {
 class ChunkSink {
   public:
     virtual ~ChunkSink() = default;
-    // One piece of decoded data (any length); 1 when it went on, else -1 or -9 with the
-    // reason in the error text.
-    virtual int Piece(char* data, long length) = 0;
+    // One piece of decoded data (any length); kComplete when it went on, else kFailed with
+    // the reason in the error text, or kRevoked.
+    virtual RelayResult Piece(char* data, long length) = 0;
     // The last chunk arrived; runs before the final "0" and terminator are sent.
-    virtual int Finish() = 0;
+    virtual RelayResult Finish() = 0;
 };
 
 struct ChunkDecoderInput {
@@ -40,11 +40,11 @@ struct ChunkDecoderInput {
 
 // Runs the whole body through `sink`, then sends "0" and the terminator. Results as the
 // answer relays'.
-int DecodeChunks(ChunkDecoderInput& in, ChunkSink& sink);
+RelayResult DecodeChunks(ChunkDecoderInput& in, ChunkSink& sink);
 
 // Sends `data` as chunks of at most kRelayPiece bytes: "%x", line end, data, line end.
-// 1, or -1 with "クライアントに送信の際にエラー" in `error`, or -9.
-int SendAsChunks(Runtime& rt, Socket& client, const char* data, long length,
-                 std::string_view line_end, ErrorText& error);
+// kComplete, or kFailed with "クライアントに送信の際にエラー" in `error`, or kRevoked.
+RelayResult SendAsChunks(Runtime& rt, Socket& client, const char* data, long length,
+                         std::string_view line_end, ErrorText& error);
 
 }  // namespace korvanel

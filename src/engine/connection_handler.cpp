@@ -207,22 +207,24 @@ int Handler::ReadAnswerHead() {
 Ending Handler::ReadAnswer() {
     long long relayed = 0;
     if (s_.request_chunked) {
-        int result = RelayChunkedRequestBody(rt_, s_.client, s_.upstream, s_.head_body.data(),
-                                             static_cast<long>(s_.head_body.size()),
-                                             s_.request_terminator, s_.error);
+        RelayResult result = RelayChunkedRequestBody(
+            rt_, s_.client, s_.upstream, s_.head_body.data(),
+            static_cast<long>(s_.head_body.size()), s_.request_terminator, s_.error);
         relayed = 1;  // the relay decoded in place: nothing is left to send again
-        if (result == kIoNotSocket) return Ending::kQuiet;
-        if (result != 1) return Ending::kError;
+        if (result == RelayResult::kRevoked) return Ending::kQuiet;
+        if (result != RelayResult::kComplete) return Ending::kError;
     } else if (s_.request_length > s_.body_in_request_head) {
         long long remaining = s_.request_length - s_.body_in_request_head;
         const long long start = remaining;
         bool server_failed = false;
-        int result = RelayRequestBody(rt_, s_.client, s_.upstream, s_.head, remaining, s_.error,
-                                      &server_failed);
+        RelayResult result = RelayRequestBody(rt_, s_.client, s_.upstream, s_.head, remaining,
+                                              s_.error, &server_failed);
         relayed = start - remaining;
         AddBytesSent(rt_, relayed);
-        if (result == kIoNotSocket) return Ending::kQuiet;
-        if (result != 1) return server_failed ? TakeEarlyAnswer() : Ending::kError;
+        if (result == RelayResult::kRevoked) return Ending::kQuiet;
+        if (result != RelayResult::kComplete) {
+            return server_failed ? TakeEarlyAnswer() : Ending::kError;
+        }
     }
     // The request's body bytes stay in the head-body buffer until the answer head is
     // split: a resend needs them.

@@ -32,8 +32,8 @@ long long ParseChunkSize(std::string_view line) {
     return size;
 }
 
-int SendAsChunks(Runtime& rt, Socket& client, const char* data, long length,
-                 std::string_view line_end, ErrorText& error) {
+RelayResult SendAsChunks(Runtime& rt, Socket& client, const char* data, long length,
+                         std::string_view line_end, ErrorText& error) {
     char chunk[kRelayPiece + 32];
     while (length > 0) {
         long piece = std::min(length, kRelayPiece);
@@ -43,15 +43,15 @@ int SendAsChunks(Runtime& rt, Socket& client, const char* data, long length,
         std::memcpy(chunk + head, data, static_cast<std::size_t>(piece));
         std::memcpy(chunk + head + piece, line_end.data(), line_end.size());
         int sent = SendAll(rt, client, chunk, head + piece + static_cast<long>(line_end.size()));
-        if (sent == -9) return -9;
-        if (sent != 1) {
+        if (sent == kIoNotSocket) return RelayResult::kRevoked;
+        if (sent != kIoDone) {
             SetErrorText(rt, error, "%s\n", text::kClientSendError);
-            return -1;
+            return RelayResult::kFailed;
         }
         data += piece;
         length -= piece;
     }
-    return 1;
+    return RelayResult::kComplete;
 }
 
 namespace {
@@ -64,23 +64,23 @@ class Decoder {
           line_end_(in.terminator.view().substr(in.terminator.size() / 2)),
           length_(in.buffered) {}
 
-    int Run() {
+    RelayResult Run() {
         for (;;) {
             // The server left inside a chunk: what came went on, but the body is cut short.
-            if (IsDisconnect(status_)) return 0;
+            if (IsDisconnect(status_)) return RelayResult::kClosedInPiece;
             long long size = 0;
-            int read = ReadSizeLine(size);
-            if (read != 1) return read;
+            RelayResult read = ReadSizeLine(size);
+            if (read != RelayResult::kComplete) return read;
             if (size == 0) return FinishBody();
-            int forwarded = ForwardChunk(size);
-            if (forwarded != 1) return forwarded;
+            RelayResult forwarded = ForwardChunk(size);
+            if (forwarded != RelayResult::kComplete) return forwarded;
         }
     }
 
   private:
-    int Fail(const char* format, const char* reason) {
+    RelayResult Fail(const char* format, const char* reason) {
         SetErrorText(in_.rt, in_.error, format, reason);
-        return -1;
+        return RelayResult::kFailed;
     }
 
     void Drop(long count) {
@@ -91,7 +91,7 @@ class Decoder {
     bool IsLineEndChar(long at) const { return in_.buffer[at] == '\r' || in_.buffer[at] == '\n'; }
 
     // Reads until the buffer holds a whole size line; cuts it and gives its size.
-    int ReadSizeLine(long long& size) {
+    RelayResult ReadSizeLine(long long& size) {
         long dropped = 0;
         for (;;) {
             // The line end after the previous chunk's data.
@@ -111,71 +111,71 @@ class Decoder {
                 size = ParseChunkSize(held.substr(0, end));
                 if (size < 0) return Fail("%s\n", text::kChunkedError);
                 Drop(static_cast<long>(end + line_end_.size()));
-                return 1;
+                return RelayResult::kComplete;
             }
             if (length_ > static_cast<long>(kMaxChunkSizeLine)) {
                 return Fail("%s\n", text::kChunkedError);
             }
             long got = ReceiveSome(in_.upstream, in_.buffer + length_, 1, status_, in_.wait);
-            if (got == -9) return -9;
+            if (got == kIoNotSocket) return RelayResult::kRevoked;
             if (got == kIoFailed) return FailCutRelay(in_.rt, status_, in_.error);
-            if (got == 0) return Fail("%s\n", text::kServerReceiveError);
+            if (got == kIoNothing) return Fail("%s\n", text::kServerReceiveError);
             Count(got);
             length_ += got;
         }
     }
 
     // Hands on `size` bytes of chunk data: first what is buffered, then pieces received.
-    int ForwardChunk(long long size) {
+    RelayResult ForwardChunk(long long size) {
         long buffered = static_cast<long>(std::min<long long>(length_, size));
         if (buffered > 0) {
-            int sent = sink_.Piece(in_.buffer, buffered);
-            if (sent != 1) return sent;
+            RelayResult sent = sink_.Piece(in_.buffer, buffered);
+            if (sent != RelayResult::kComplete) return sent;
             Drop(buffered);
             size -= buffered;
         }
         while (size > 0) {
             long want = static_cast<long>(std::min<long long>(kRelayPiece, size));
             long got = ReceiveSome(in_.upstream, in_.buffer, want, status_, in_.wait);
-            if (got == -9) return -9;
+            if (got == kIoNotSocket) return RelayResult::kRevoked;
             if (got == kIoFailed) return FailCutRelay(in_.rt, status_, in_.error);
-            if (got == 0) return Fail("%s\n", text::kServerReceiveError);
+            if (got == kIoNothing) return Fail("%s\n", text::kServerReceiveError);
             Count(got);
-            int sent = sink_.Piece(in_.buffer, got);
-            if (sent != 1) return sent;
+            RelayResult sent = sink_.Piece(in_.buffer, got);
+            if (sent != RelayResult::kComplete) return sent;
             size -= got;
-            if (IsDisconnect(status_)) return 1;
+            if (IsDisconnect(status_)) return RelayResult::kComplete;
         }
-        return 1;
+        return RelayResult::kComplete;
     }
 
-    int FinishBody() {
+    RelayResult FinishBody() {
         if (!in_.from_server) {
-            int skipped = SkipTrailerSection();
-            if (skipped != 1) return skipped;
+            RelayResult skipped = SkipTrailerSection();
+            if (skipped != RelayResult::kComplete) return skipped;
         }
-        int finished = sink_.Finish();
-        if (finished != 1) return finished;
+        RelayResult finished = sink_.Finish();
+        if (finished != RelayResult::kComplete) return finished;
         char last[16];
         int n = std::snprintf(last, sizeof last, "0%s", in_.terminator.c_str());
         int sent = SendAll(in_.rt, in_.client, last, n);
-        if (sent == -9) return -9;
-        if (sent != 1) return Fail("%s\n", text::kClientSendError);
-        return 1;
+        if (sent == kIoNotSocket) return RelayResult::kRevoked;
+        if (sent != kIoDone) return Fail("%s\n", text::kClientSendError);
+        return RelayResult::kComplete;
     }
 
     // A request body goes on after its last chunk with the trailer section, up to an
     // empty line. It is read (one byte at a time, so that nothing of a next request is
     // taken) and dropped: left unread, it would be taken for the start of the next request
     // on the connection. A client that leaves here has sent its whole body.
-    int SkipTrailerSection() {
+    RelayResult SkipTrailerSection() {
         bool inside_line = false;
         for (;;) {
             std::string_view held(in_.buffer, static_cast<std::size_t>(length_));
             std::size_t end = held.find(line_end_);
             if (end != std::string_view::npos) {
                 Drop(static_cast<long>(end + line_end_.size()));
-                if (end == 0 && !inside_line) return 1;
+                if (end == 0 && !inside_line) return RelayResult::kComplete;
                 inside_line = false;
                 continue;
             }
@@ -187,9 +187,9 @@ class Decoder {
                 inside_line = true;
             }
             long got = ReceiveSome(in_.upstream, in_.buffer + length_, 1, status_, in_.wait);
-            if (got == -9) return -9;
+            if (got == kIoNotSocket) return RelayResult::kRevoked;
             if (got == kIoFailed) return FailCutRelay(in_.rt, status_, in_.error);
-            if (got == 0) return 1;
+            if (got == kIoNothing) return RelayResult::kComplete;
             Count(got);
             length_ += got;
         }
@@ -213,10 +213,10 @@ class Decoder {
 class PlainSink : public ChunkSink {
   public:
     PlainSink(ChunkDecoderInput& in, std::string_view line_end) : in_(in), line_end_(line_end) {}
-    int Piece(char* data, long length) override {
+    RelayResult Piece(char* data, long length) override {
         return SendAsChunks(in_.rt, in_.client, data, length, line_end_, in_.error);
     }
-    int Finish() override { return 1; }
+    RelayResult Finish() override { return RelayResult::kComplete; }
 
   private:
     ChunkDecoderInput& in_;
@@ -225,20 +225,21 @@ class PlainSink : public ChunkSink {
 
 }  // namespace
 
-int DecodeChunks(ChunkDecoderInput& in, ChunkSink& sink) {
+RelayResult DecodeChunks(ChunkDecoderInput& in, ChunkSink& sink) {
     return Decoder(in, sink).Run();
 }
 
-int RelayChunked(Runtime& rt, Socket& upstream, Socket& client, char* buffer, long head_body_count,
-                 const Terminator& terminator, ErrorText& error) {
+RelayResult RelayChunked(Runtime& rt, Socket& upstream, Socket& client, char* buffer,
+                         long head_body_count, const Terminator& terminator, ErrorText& error) {
     ChunkDecoderInput in{rt, upstream, client, buffer, head_body_count, terminator, error};
     in.wait = AnswerRelayWait(rt, client);
     PlainSink sink(in, terminator.view().substr(terminator.size() / 2));
     return DecodeChunks(in, sink);
 }
 
-int RelayChunkedRequestBody(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
-                            long head_body_count, const Terminator& terminator, ErrorText& error) {
+RelayResult RelayChunkedRequestBody(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
+                                    long head_body_count, const Terminator& terminator,
+                                    ErrorText& error) {
     ChunkDecoderInput in{rt, client, upstream, buffer, head_body_count, terminator, error};
     in.from_server = false;
     in.wait = BodyRelayWait(rt);

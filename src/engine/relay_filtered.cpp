@@ -11,75 +11,80 @@ namespace korvanel {
 
 namespace {
 
-int SendText(Runtime& rt, Socket& client, const FilterOutput& output, ErrorText& error) {
+RelayResult SendText(Runtime& rt, Socket& client, const FilterOutput& output, ErrorText& error) {
     int sent = SendAll(rt, client, output.data(), static_cast<long>(output.size()));
-    if (sent == 1) return 1;
-    if (sent == -9) return -9;
+    if (sent == kIoDone) return RelayResult::kComplete;
+    if (sent == kIoNotSocket) return RelayResult::kRevoked;
     SetErrorText(rt, error, "%s\n", text::kClientSendError);
-    return -1;
+    return RelayResult::kFailed;
 }
 
 // Runs one piece through the filter and sends what it gives, then sends the carry when
 // it can no longer be waiting for a tag end.
-int FilterAndSend(Runtime& rt, Socket& client, std::string_view piece, FilterBuffers& filter,
-                  ErrorText& error) {
+RelayResult FilterAndSend(Runtime& rt, Socket& client, std::string_view piece,
+                          FilterBuffers& filter, ErrorText& error) {
     int step = FilterStep(rt, piece, filter.output, filter.carry, error);
-    if (step == -1) return -1;
+    if (step == -1) return RelayResult::kFailed;
     if (step == 1) {
-        int sent = SendText(rt, client, filter.output, error);
-        if (sent != 1) return sent;
+        RelayResult sent = SendText(rt, client, filter.output, error);
+        if (sent != RelayResult::kComplete) return sent;
     }
     if (CarryWantsFlush(filter.carry) && FilterFlushCarry(rt, filter.carry, filter.output) == 1) {
         return SendText(rt, client, filter.output, error);
     }
-    return 1;
+    return RelayResult::kComplete;
 }
 
-int FlushCarry(Runtime& rt, Socket& client, FilterBuffers& filter, ErrorText& error) {
-    if (FilterFlushCarry(rt, filter.carry, filter.output) != 1) return 1;
+RelayResult FlushCarry(Runtime& rt, Socket& client, FilterBuffers& filter, ErrorText& error) {
+    if (FilterFlushCarry(rt, filter.carry, filter.output) != 1) return RelayResult::kComplete;
     return SendText(rt, client, filter.output, error);
 }
 
 }  // namespace
 
-int FilterWholeBody(Runtime& rt, Socket& client, std::string_view head_body, FilterBuffers& filter,
-                    ErrorText& error) {
-    if (head_body.empty()) return 1;
+RelayResult FilterWholeBody(Runtime& rt, Socket& client, std::string_view head_body,
+                            FilterBuffers& filter, ErrorText& error) {
+    if (head_body.empty()) return RelayResult::kComplete;
     if (FilterText(rt, head_body, filter.output) != 1) {
         SetErrorText(rt, error, "%s\n", text::kTagFilterError);
-        return -1;
+        return RelayResult::kFailed;
     }
-    return SendText(rt, client, filter.output, error) == 1 ? 1 : -1;
+    return SendText(rt, client, filter.output, error) == RelayResult::kComplete
+               ? RelayResult::kComplete
+               : RelayResult::kFailed;
 }
 
-int RelayFiltered(Runtime& rt, Socket& client, Socket& upstream, char* buffer, long head_body_count,
-                  long long& remaining, FilterBuffers& filter, ErrorText& error) {
+RelayResult RelayFiltered(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
+                          long head_body_count, long long& remaining, FilterBuffers& filter,
+                          ErrorText& error) {
     filter.carry.assign(std::string_view(buffer, static_cast<std::size_t>(head_body_count)));
     StatusText status;
     for (;;) {
         long want =
             remaining >= 0 && remaining < kRelayPiece ? static_cast<long>(remaining) : kRelayPiece;
         long got = ReceiveSome(upstream, buffer, want, status, AnswerRelayWait(rt, client));
-        if (got == -9) return -9;
+        if (got == kIoNotSocket) return RelayResult::kRevoked;
         if (got == kIoFailed) {
-            if (FlushCarry(rt, client, filter, error) == -9) return -9;
+            if (FlushCarry(rt, client, filter, error) == RelayResult::kRevoked) {
+                return RelayResult::kRevoked;
+            }
             return FailCutRelay(rt, status, error);
         }
-        if (got == 0) {
-            int flushed = FlushCarry(rt, client, filter, error);
-            return flushed == -9 ? -9 : -1;
+        if (got == kIoNothing) {
+            RelayResult flushed = FlushCarry(rt, client, filter, error);
+            return flushed == RelayResult::kRevoked ? RelayResult::kRevoked : RelayResult::kFailed;
         }
         AddBytesReceived(rt, got);
-        int sent = FilterAndSend(
+        RelayResult sent = FilterAndSend(
             rt, client, std::string_view(buffer, static_cast<std::size_t>(got)), filter, error);
-        if (sent != 1) return sent;
+        if (sent != RelayResult::kComplete) return sent;
         if (remaining >= 0) {
             remaining -= got;
             if (remaining <= 0) return FlushCarry(rt, client, filter, error);
         }
         if (IsDisconnect(status)) {
-            int flushed = FlushCarry(rt, client, filter, error);
-            return flushed == 1 ? 0 : flushed;
+            RelayResult flushed = FlushCarry(rt, client, filter, error);
+            return flushed == RelayResult::kComplete ? RelayResult::kClosedInPiece : flushed;
         }
     }
 }
@@ -91,26 +96,28 @@ class FilterSink : public ChunkSink {
     FilterSink(ChunkDecoderInput& in, FilterBuffers& filter)
         : in_(in), filter_(filter), line_end_(LineEndOf(in.terminator)) {}
 
-    int Piece(char* data, long length) override {
+    RelayResult Piece(char* data, long length) override {
         std::string_view piece(data, static_cast<std::size_t>(length));
         int step = FilterStep(in_.rt, piece, filter_.output, filter_.carry, in_.error);
-        if (step == -1) return -1;
+        if (step == -1) return RelayResult::kFailed;
         if (step == 1) {
-            int sent = SendOutput();
-            if (sent != 1) return sent;
+            RelayResult sent = SendOutput();
+            if (sent != RelayResult::kComplete) return sent;
         }
         if (CarryWantsFlush(filter_.carry)) return Finish();
-        return 1;
+        return RelayResult::kComplete;
     }
 
     // Sends what the carry still holds.
-    int Finish() override {
-        if (FilterFlushCarry(in_.rt, filter_.carry, filter_.output) != 1) return 1;
+    RelayResult Finish() override {
+        if (FilterFlushCarry(in_.rt, filter_.carry, filter_.output) != 1) {
+            return RelayResult::kComplete;
+        }
         return SendOutput();
     }
 
   private:
-    int SendOutput() {
+    RelayResult SendOutput() {
         return SendAsChunks(in_.rt, in_.client, filter_.output.data(),
                             static_cast<long>(filter_.output.size()), line_end_, in_.error);
     }
@@ -125,17 +132,17 @@ constexpr int kLineEndRunLimit = 10;
 
 }  // namespace
 
-int RelayChunkedFiltered(Runtime& rt, Socket& upstream, Socket& client, char* buffer,
-                         long head_body_count, const Terminator& terminator, FilterBuffers& filter,
-                         ErrorText& error) {
+RelayResult RelayChunkedFiltered(Runtime& rt, Socket& upstream, Socket& client, char* buffer,
+                                 long head_body_count, const Terminator& terminator,
+                                 FilterBuffers& filter, ErrorText& error) {
     filter.carry.clear();
     ChunkDecoderInput in{rt,         upstream, client,          buffer, head_body_count,
                          terminator, error,    kLineEndRunLimit};
     in.wait = AnswerRelayWait(rt, client);
     FilterSink sink(in, filter);
-    int result = DecodeChunks(in, sink);
+    RelayResult result = DecodeChunks(in, sink);
     // A body cut short still delivers the text held back for a tag.
-    if (result == 0) sink.Finish();
+    if (result == RelayResult::kClosedInPiece) sink.Finish();
     return result;
 }
 

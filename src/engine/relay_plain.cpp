@@ -12,12 +12,19 @@
 
 namespace korvanel {
 
+RelayResult FailCutRelay(Runtime& rt, const StatusText& status, ErrorText& error) {
+    SetErrorText(rt, error, "%s\n",
+                 status.view() == "disconnect5" ? text::kTimeout : text::kClientSendError);
+    return RelayResult::kFailed;
+}
+
 namespace {
 
-int SendHeadBody(Runtime& rt, Socket& client, const char* buffer, long count, ErrorText& error) {
-    if (count <= 0 || SendAll(rt, client, buffer, count) == 1) return 1;
+RelayResult SendHeadBody(Runtime& rt, Socket& client, const char* buffer, long count,
+                         ErrorText& error) {
+    if (count <= 0 || SendAll(rt, client, buffer, count) == kIoDone) return RelayResult::kComplete;
     SetErrorText(rt, error, "%s\n", text::kClientSendError);
-    return -1;
+    return RelayResult::kFailed;
 }
 
 // The relays below pass bytes on unseen; from this many on, they move them through a pipe
@@ -33,37 +40,39 @@ bool ClosedAtPieceBoundary(long long moved, long piece) {
 
 }  // namespace
 
-int RelayRequestBody(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
-                     long long& remaining, ErrorText& error, bool* server_failed) {
+RelayResult RelayRequestBody(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
+                             long long& remaining, ErrorText& error, bool* server_failed) {
     StatusText status;
     while (remaining > 0) {
         long want = static_cast<long>(std::min<long long>(kRelayPiece, remaining));
         long got = ReceiveSome(client, buffer, want, status, BodyRelayWait(rt));
-        if (got == -9) return -9;
+        if (got == kIoNotSocket) return RelayResult::kRevoked;
         if (got == kIoFailed) return FailCutRelay(rt, status, error);
-        if (got == 0) {
+        if (got == kIoNothing) {
             SetErrorText(rt, error, "%s\n", text::kClientReceiveError);
-            return -1;
+            return RelayResult::kFailed;
         }
-        if (SendAll(rt, upstream, buffer, got) != 1) {
+        if (SendAll(rt, upstream, buffer, got) != kIoDone) {
             SetErrorText(rt, error, "%s\n", text::kSocketError);
             if (server_failed) *server_failed = true;
-            return -1;
+            return RelayResult::kFailed;
         }
         remaining -= got;
         // A client that leaves before its whole body arrived leaves the server waiting
         // for the rest: that is a failure, not a complete request.
         if (IsDisconnect(status) && remaining > 0) {
             SetErrorText(rt, error, "%s\n", text::kClientReceiveError);
-            return -1;
+            return RelayResult::kFailed;
         }
     }
-    return 1;
+    return RelayResult::kComplete;
 }
 
-int RelayLength(Runtime& rt, Socket& client, Socket& upstream, char* buffer, long head_body_count,
-                long long& remaining, ErrorText& error) {
-    if (SendHeadBody(rt, client, buffer, head_body_count, error) != 1) return -1;
+RelayResult RelayLength(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
+                        long head_body_count, long long& remaining, ErrorText& error) {
+    if (SendHeadBody(rt, client, buffer, head_body_count, error) != RelayResult::kComplete) {
+        return RelayResult::kFailed;
+    }
     if (remaining >= kSpliceFrom) {
         SplicePipe pipe;
         if (pipe.valid()) {
@@ -74,18 +83,20 @@ int RelayLength(Runtime& rt, Socket& client, Socket& upstream, char* buffer, lon
             remaining -= moved;
             switch (end) {
                 case SpliceEnd::kLimit:
-                    return 1;
+                    return RelayResult::kComplete;
                 case SpliceEnd::kCut:
                     return FailCutRelay(rt, cut, error);
                 case SpliceEnd::kNotSocket:
-                    return -9;
+                    return RelayResult::kRevoked;
                 case SpliceEnd::kSendFailed:
                     SetErrorText(rt, error, "%s\n", text::kClientSendError);
-                    return -1;
+                    return RelayResult::kFailed;
                 case SpliceEnd::kClosed:
-                    if (!ClosedAtPieceBoundary(moved, kRelayPiece)) return 0;
+                    if (!ClosedAtPieceBoundary(moved, kRelayPiece)) {
+                        return RelayResult::kClosedInPiece;
+                    }
                     SetErrorText(rt, error, "%s\n", text::kServerReceiveError);
-                    return -1;
+                    return RelayResult::kFailed;
             }
         }
     }
@@ -94,26 +105,28 @@ int RelayLength(Runtime& rt, Socket& client, Socket& upstream, char* buffer, lon
         long want = static_cast<long>(std::min<long long>(kRelayPiece, remaining));
         std::memset(buffer, 0, kRelayPiece + 2);
         long got = ReceiveSome(upstream, buffer, want, status, AnswerRelayWait(rt, client));
-        if (got == -9) return -9;
+        if (got == kIoNotSocket) return RelayResult::kRevoked;
         if (got == kIoFailed) return FailCutRelay(rt, status, error);
-        if (got == 0) {
+        if (got == kIoNothing) {
             SetErrorText(rt, error, "%s\n", text::kServerReceiveError);
-            return -1;
+            return RelayResult::kFailed;
         }
         AddBytesReceived(rt, got);
-        if (SendAll(rt, client, buffer, got) != 1) {
+        if (SendAll(rt, client, buffer, got) != kIoDone) {
             SetErrorText(rt, error, "%s\n", text::kClientSendError);
-            return -1;
+            return RelayResult::kFailed;
         }
         remaining -= got;
-        if (IsDisconnect(status)) return 0;
+        if (IsDisconnect(status)) return RelayResult::kClosedInPiece;
     }
-    return 1;
+    return RelayResult::kComplete;
 }
 
-int RelayUntilClose(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
-                    long head_body_count, ErrorText& error) {
-    if (SendHeadBody(rt, client, buffer, head_body_count, error) != 1) return -1;
+RelayResult RelayUntilClose(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
+                            long head_body_count, ErrorText& error) {
+    if (SendHeadBody(rt, client, buffer, head_body_count, error) != RelayResult::kComplete) {
+        return RelayResult::kFailed;
+    }
     SplicePipe pipe;
     if (pipe.valid()) {
         long long moved = 0;
@@ -121,30 +134,31 @@ int RelayUntilClose(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
         switch (
             SpliceRelay(rt, upstream, client, pipe, -1, moved, AnswerRelayWait(rt, client), &cut)) {
             case SpliceEnd::kNotSocket:
-                return -9;
+                return RelayResult::kRevoked;
             case SpliceEnd::kCut:
                 return FailCutRelay(rt, cut, error);
             case SpliceEnd::kSendFailed:
                 SetErrorText(rt, error, "%s\n", text::kClientSendError);
-                return -1;
+                return RelayResult::kFailed;
             case SpliceEnd::kLimit:
             case SpliceEnd::kClosed:
-                return ClosedAtPieceBoundary(moved, kUntilClosePiece) ? 1 : 0;
+                return ClosedAtPieceBoundary(moved, kUntilClosePiece) ? RelayResult::kComplete
+                                                                      : RelayResult::kClosedInPiece;
         }
     }
     StatusText status;
     for (;;) {
         long got =
             ReceiveSome(upstream, buffer, kUntilClosePiece, status, AnswerRelayWait(rt, client));
-        if (got == -9) return -9;
+        if (got == kIoNotSocket) return RelayResult::kRevoked;
         if (got == kIoFailed) return FailCutRelay(rt, status, error);
-        if (got == 0) return 1;
+        if (got == kIoNothing) return RelayResult::kComplete;
         AddBytesReceived(rt, got);
-        if (SendAll(rt, client, buffer, got) != 1) {
+        if (SendAll(rt, client, buffer, got) != kIoDone) {
             SetErrorText(rt, error, "%s\n", text::kClientSendError);
-            return -1;
+            return RelayResult::kFailed;
         }
-        if (IsDisconnect(status)) return 0;
+        if (IsDisconnect(status)) return RelayResult::kClosedInPiece;
     }
 }
 

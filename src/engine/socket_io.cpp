@@ -127,12 +127,6 @@ RelayWait BodyRelayWait(Runtime& rt) {
     return RelayWait{rt.limits.relay_idle_ms, nullptr};
 }
 
-int FailCutRelay(Runtime& rt, const StatusText& status, ErrorText& error) {
-    SetErrorText(rt, error, "%s\n",
-                 status.view() == "disconnect5" ? text::kTimeout : text::kClientSendError);
-    return kIoFailed;
-}
-
 long ReceiveSome(Socket& socket, char* buffer, long wanted, StatusText& status,
                  const RelayWait& wait) {
     long total = 0;

@@ -70,10 +70,6 @@ long ReceiveSome(Socket& socket, char* buffer, long wanted, StatusText& status,
 RelayWait AnswerRelayWait(Runtime& rt, Socket& client);
 RelayWait BodyRelayWait(Runtime& rt);
 
-// For a relay that a RelayWait cut ("disconnect5" or "disconnect6" in `status`): sets the
-// reason in `error` and gives -1.
-int FailCutRelay(Runtime& rt, const StatusText& status, ErrorText& error);
-
 // 1 when everything was sent (also for length <= 0), 0 on time-out, stop, or a send that
 // moved nothing, -1 on a send error, -9 when the socket is no longer a socket.
 int SendAll(Runtime& rt, Socket& socket, const char* data, long length);

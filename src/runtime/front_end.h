@@ -29,6 +29,15 @@ enum class Label {
 // The log panes; kStatus is the command log.
 enum class Pane { kAccess, kSendHeaders, kRecvHeaders, kHeaderPairs, kStatus };
 
+// The status bar parts that show the two cookie switches. (Parts 0 and 1, the proxy and
+// the User-Agent in use, are named with the list commands.)
+inline constexpr int kSetCookieStatusPart = 2;
+inline constexpr int kCookieStatusPart = 3;
+
+// The proxy-check dialog's text lines count from 1 at the top; this last one shows the
+// run's progress and, at the end, how the run ended.
+inline constexpr int kCheckProgressLine = 5;
+
 class FrontEnd {
 public:
     virtual ~FrontEnd() = default;

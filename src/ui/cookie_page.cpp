@@ -29,10 +29,11 @@ struct CookieSwitchText {
 };
 
 const CookieSwitchText kSwitches[kCookieSwitchCount] = {
-    {text::kSetCookieFrame, "setcookie", &Settings::setcookie, 2, text::kSetCookieRemoved,
-     text::kSetCookieKept, text::kStatusBarSetCookieRemoved, text::kStatusBarSetCookieKept},
-    {text::kCookieFrame, "cookie", &Settings::cookie, 3, text::kCookieRemoved, text::kCookieKept,
-     text::kStatusBarCookieRemoved, text::kStatusBarCookieKept},
+    {text::kSetCookieFrame, "setcookie", &Settings::setcookie, kSetCookieStatusPart,
+     text::kSetCookieRemoved, text::kSetCookieKept, text::kStatusBarSetCookieRemoved,
+     text::kStatusBarSetCookieKept},
+    {text::kCookieFrame, "cookie", &Settings::cookie, kCookieStatusPart, text::kCookieRemoved,
+     text::kCookieKept, text::kStatusBarCookieRemoved, text::kStatusBarCookieKept},
 };
 
 }  // namespace

@@ -19,7 +19,7 @@ namespace {
 
 QString Text(const char* text) { return QString::fromUtf8(text); }
 
-// Status-bar parts 2 and 3 show the two cookie switches as `Settings` holds them.
+// The status bar shows the two cookie switches as `Settings` holds them.
 void ShowCookieSwitches(Runtime& rt) {
     bool set_cookie, cookie;
     {
@@ -27,9 +27,10 @@ void ShowCookieSwitches(Runtime& rt) {
         set_cookie = rt.settings.setcookie.view() == "1";
         cookie = rt.settings.cookie.view() == "1";
     }
-    rt.front.SetStatusBar(2, set_cookie ? text::kStatusBarSetCookieRemoved
-                                        : text::kStatusBarSetCookieKept);
-    rt.front.SetStatusBar(3, cookie ? text::kStatusBarCookieRemoved : text::kStatusBarCookieKept);
+    rt.front.SetStatusBar(kSetCookieStatusPart, set_cookie ? text::kStatusBarSetCookieRemoved
+                                                           : text::kStatusBarSetCookieKept);
+    rt.front.SetStatusBar(kCookieStatusPart,
+                          cookie ? text::kStatusBarCookieRemoved : text::kStatusBarCookieKept);
 }
 
 }  // namespace

@@ -74,14 +74,14 @@ TEST_F(CheckRun, NothingToCheckLeavesTheDialogOpen) {
     Run();
     EXPECT_EQ(front.check_line(1), std::string(text::kCheckGettingIdentity) + "完了");
     EXPECT_EQ(front.check_line(2), std::string(text::kCheckAskingGateway) + kExternal);
-    EXPECT_EQ(front.check_line(5), "Proxyが登録されていません");
+    EXPECT_EQ(front.check_line(kCheckProgressLine), "Proxyが登録されていません");
     EXPECT_EQ(front.check_buttons(), std::make_pair(true, true));
     EXPECT_EQ(front.closed_with, 0);
 
     AddProxy("127.0.0.1:1");
     rt.settings.checkproxyaddress = "http://127.0.0.1:1";  // no path
     Run();
-    EXPECT_EQ(front.check_line(5), "ﾁｪｯｸ用のCGIのｱﾄﾞﾚｽが無効です");
+    EXPECT_EQ(front.check_line(kCheckProgressLine), "ﾁｪｯｸ用のCGIのｱﾄﾞﾚｽが無効です");
     EXPECT_EQ(front.closed_with, 0);
     EXPECT_EQ(Kinds()[0], "5");
 }
@@ -149,7 +149,7 @@ TEST_F(CheckRun, TwentyProxiesAtMostEightAtATime) {
     }
     EXPECT_EQ(front.check_line(3), "ﾁｪｯｸに使うCGIの属性を取得....KORVANEL専用CGI");
     EXPECT_EQ(front.check_line(4), "Proxyのﾁｪｯｸを開始します");
-    std::vector<std::string> history = front.line5_history();
+    std::vector<std::string> history = front.progress_line_history();
     ASSERT_EQ(history.size(), 21u);
     std::set<std::string> progress(history.begin(), history.end() - 1);
     for (int i = 1; i <= 20; ++i) {
@@ -196,7 +196,7 @@ TEST_F(CheckRun, CloseDuringDispatchStopsTheRun) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the last accepts
     EXPECT_EQ(handed_out, slow.connections());
     EXPECT_GE(untouched, 12);
-    EXPECT_NE(front.check_line(5), "Proxyのﾁｪｯｸを終了しました");
+    EXPECT_NE(front.check_line(kCheckProgressLine), "Proxyのﾁｪｯｸを終了しました");
 }
 
 // Workers that cannot be started free their slot again: with every start after the first
@@ -222,7 +222,7 @@ TEST_F(CheckRun, WorkersThatCannotStartDoNotHangTheRun) {
     bool ended = run.wait_for(std::chrono::seconds(30)) == std::future_status::ready;
     if (!ended) RequestStop();  // lets a hung run end, so that the test can report it
     EXPECT_TRUE(ended);
-    EXPECT_EQ(run.get(), CheckRunEnd::kC);
+    EXPECT_EQ(run.get(), CheckRunEnd::kAllHandedOut);
     std::vector<std::string> kinds = Kinds();
     EXPECT_EQ(std::count(kinds.begin(), kinds.end(), "3"), kMaxCheckWorkers);
     EXPECT_EQ(std::count(kinds.begin(), kinds.end(), "5"), 18 - kMaxCheckWorkers);
@@ -273,12 +273,12 @@ TEST(CheckRunLocks, TheDialogIsNeverCalledUnderALock) {
     front.rt = &rt;
     CheckLimits limits = testing::FastLimits();
     rt.check_stopped = 0;
-    EXPECT_EQ(RunProxyCheck(rt, limits), CheckRunEnd::kA);  // no proxy
-    EXPECT_EQ(front.check_line(5), "Proxyが登録されていません");
+    EXPECT_EQ(RunProxyCheck(rt, limits), CheckRunEnd::kNothingToCheck);  // no proxy
+    EXPECT_EQ(front.check_line(kCheckProgressLine), "Proxyが登録されていません");
     rt.settings.proxies.rows.push_back(ProxyEntry{});
     rt.settings.checkproxyaddress = "http://127.0.0.1:1";  // no path
     rt.check_stopped = 0;
-    EXPECT_EQ(RunProxyCheck(rt, limits), CheckRunEnd::kA);
+    EXPECT_EQ(RunProxyCheck(rt, limits), CheckRunEnd::kNothingToCheck);
     EXPECT_EQ(front.calls_under_lock, 0);
 }
 

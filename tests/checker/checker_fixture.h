@@ -20,14 +20,14 @@ class CheckFrontEnd : public RecordingFrontEnd {
     void SetCheckLine(int line, std::string_view text) override {
         RecordingFrontEnd::SetCheckLine(line, text);
         std::lock_guard<std::mutex> hold(history_mutex_);
-        if (line == 5) line5_history_.emplace_back(text);
+        if (line == kCheckProgressLine) progress_line_history_.emplace_back(text);
     }
     void StepCheckProgress() override { ++steps; }
     void CloseCheckDialog(int result) override { closed_with = result; }
 
-    std::vector<std::string> line5_history() const {
+    std::vector<std::string> progress_line_history() const {
         std::lock_guard<std::mutex> hold(history_mutex_);
-        return line5_history_;
+        return progress_line_history_;
     }
 
     std::atomic<int> steps{0};
@@ -35,7 +35,7 @@ class CheckFrontEnd : public RecordingFrontEnd {
 
   private:
     mutable std::mutex history_mutex_;
-    std::vector<std::string> line5_history_;
+    std::vector<std::string> progress_line_history_;
 };
 
 inline CheckLimits FastLimits() {

@@ -168,7 +168,7 @@ TEST_F(ProxyCheck, EveryOutcomeCountsAndReportsProgress) {
     Check("127.0.0.1:" + std::to_string(testing::UnusedLoopbackPort()));
     EXPECT_EQ(progress, 2);
     EXPECT_EQ(front.steps, 2);
-    EXPECT_EQ(front.check_line(5), "2 / 3 処理中");
+    EXPECT_EQ(front.check_line(kCheckProgressLine), "2 / 3 処理中");
 }
 
 }  // namespace

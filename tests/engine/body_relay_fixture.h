@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -12,6 +13,11 @@
 #include "support/loopback.h"
 
 namespace korvanel {
+
+// Failure messages show a relay result as its number rather than as raw bytes.
+inline void PrintTo(RelayResult result, std::ostream* out) {
+    *out << static_cast<int>(result);
+}
 
 // The proxy's two connections: client.near / upstream.near are the proxy's ends.
 class BodyRelay : public ::testing::Test, public testing::EngineFixture {
@@ -28,14 +34,14 @@ class BodyRelay : public ::testing::Test, public testing::EngineFixture {
     // Runs `relay` while the server side writes `from_server` (then closes when asked) and
     // the client side reads until the proxy closes its end.
     template <typename Relay>
-    int Run(Relay relay, const std::string& from_server, bool server_closes,
-            std::string& to_client) {
+    RelayResult Run(Relay relay, const std::string& from_server, bool server_closes,
+                    std::string& to_client) {
         std::thread server([&] {
             testing::WriteAll(upstream.far, from_server);
             if (server_closes) upstream.far.Close();
         });
         std::thread reader([&] { to_client = testing::ReadToClose(client.far); });
-        int result = relay();
+        RelayResult result = relay();
         server.join();
         client.near.Close();
         reader.join();
@@ -43,7 +49,7 @@ class BodyRelay : public ::testing::Test, public testing::EngineFixture {
     }
 
     // Runs the chunked relay on a server that sends `wire` and closes.
-    int RunChunkedToClose(const std::string& wire, std::string& to_client) {
+    RelayResult RunChunkedToClose(const std::string& wire, std::string& to_client) {
         return Run(
             [&] {
                 return RelayChunked(rt, upstream.near, client.near, buffer, 0,

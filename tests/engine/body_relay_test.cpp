@@ -51,7 +51,8 @@ TEST_F(BodyRelay, RequestBodyCutShortByTheClientFails) {
         WriteAll(client.far, PatternBytes(5000));
         client.far.Close();
     });
-    EXPECT_EQ(RelayRequestBody(rt, client.near, upstream.near, buffer, remaining, error), -1);
+    EXPECT_EQ(RelayRequestBody(rt, client.near, upstream.near, buffer, remaining, error),
+              RelayResult::kFailed);
     sender.join();
     EXPECT_EQ(error.view(), std::string(text::kClientReceiveError) + "\n");
     EXPECT_EQ(remaining, 10000 - 5000);
@@ -63,10 +64,10 @@ TEST_F(BodyRelay, LengthRelayForwardsHeadBytesThenExactlyTheRest) {
     long long remaining = static_cast<long long>(body.size()) - head;
     std::string got;
     // The server keeps its end open: the relay must stop at the length.
-    int result = Run(
+    RelayResult result = Run(
         [&] { return RelayLength(rt, client.near, upstream.near, buffer, head, remaining, error); },
         body.substr(777), false, got);
-    EXPECT_EQ(result, 1);
+    EXPECT_EQ(result, RelayResult::kComplete);
     EXPECT_EQ(remaining, 0);
     EXPECT_TRUE(got == body);
     EXPECT_EQ(rt.server.bytes_received, body.size() - 777);
@@ -76,10 +77,10 @@ TEST_F(BodyRelay, LengthRelayReportsAServerThatCloses) {
     // At a piece boundary the relay sees nothing more: an error.
     long long remaining = 2 * kRelayPiece + 10;
     std::string got;
-    int result = Run(
+    RelayResult result = Run(
         [&] { return RelayLength(rt, client.near, upstream.near, buffer, 0, remaining, error); },
         PatternBytes(2 * kRelayPiece), true, got);
-    EXPECT_EQ(result, -1);
+    EXPECT_EQ(result, RelayResult::kFailed);
     EXPECT_EQ(error.view(), std::string(text::kServerReceiveError) + "\n");
     EXPECT_EQ(got.size(), 2u * kRelayPiece);
 }
@@ -88,10 +89,10 @@ TEST_F(BodyRelay, LengthRelayEndsNormallyWhenTheServerClosesInsideAPiece) {
     long long remaining = 100000;
     std::string got;
     const std::string sent = PatternBytes(kRelayPiece + 100);
-    int result = Run(
+    RelayResult result = Run(
         [&] { return RelayLength(rt, client.near, upstream.near, buffer, 0, remaining, error); },
         sent, true, got);
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(result, RelayResult::kClosedInPiece);
     EXPECT_TRUE(got == sent);
 }
 
@@ -142,7 +143,7 @@ TEST_F(BodyRelay, ChunkedAnswersAreReChunkedInPiecesOfAtMost4094) {
         std::thread reader([&] { got = ReadToClose(to_client.far); });
         EXPECT_EQ(RelayChunked(fresh.rt, to_server.near, to_client.near, buffer, 1234,
                                Terminator(terminator), error),
-                  1)
+                  RelayResult::kComplete)
             << c.name << " " << error.view();
         server.join();
         to_client.near.Close();
@@ -167,7 +168,7 @@ TEST_F(BodyRelay, ChunkedRelayRefusesBadSizeLines) {
         WriteAll(to_server.far, wire);
         EXPECT_EQ(RelayChunked(fresh.rt, to_server.near, to_client.near, buffer, 0,
                                Terminator("\r\n\r\n"), error),
-                  -1)
+                  RelayResult::kFailed)
             << wire;
         EXPECT_EQ(error.view(), "chunked error\n\n") << wire;
     }
@@ -178,7 +179,7 @@ TEST_F(BodyRelay, ChunkedRelayRefusesBadSizeLines) {
     WriteAll(to_server.far, std::string(200, 'a'));
     EXPECT_EQ(RelayChunked(fresh.rt, to_server.near, to_client.near, buffer, 0,
                            Terminator("\r\n\r\n"), error),
-              -1);
+              RelayResult::kFailed);
     EXPECT_EQ(error.view(), "chunked error\n\n");
 }
 
@@ -186,7 +187,7 @@ TEST_F(BodyRelay, ChunkedAnswerCutInsideAChunkEndsWithoutTheLastChunk) {
     const std::string body = PatternBytes(9000);
     std::string wire = "2710\r\n" + body;  // promises 10000 bytes, sends 9000
     std::string got;
-    EXPECT_EQ(RunChunkedToClose(wire, got), 0);
+    EXPECT_EQ(RunChunkedToClose(wire, got), RelayResult::kClosedInPiece);
     std::string decoded;
     EXPECT_FALSE(DecodeProxyChunks(got, "\r\n", decoded));  // no final "0": visibly cut
     EXPECT_EQ(got.find("\r\n0\r\n\r\n"), std::string::npos);
@@ -195,7 +196,7 @@ TEST_F(BodyRelay, ChunkedAnswerCutInsideAChunkEndsWithoutTheLastChunk) {
 TEST_F(BodyRelay, ChunkedAnswerCutAtAPieceBoundaryIsAReceiveError) {
     std::string wire = "2710\r\n" + PatternBytes(kRelayPiece);  // promises 10000 bytes
     std::string got;
-    EXPECT_EQ(RunChunkedToClose(wire, got), -1);
+    EXPECT_EQ(RunChunkedToClose(wire, got), RelayResult::kFailed);
     EXPECT_EQ(error.view(), std::string(text::kServerReceiveError) + "\n");
 }
 

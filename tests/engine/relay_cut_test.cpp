@@ -27,17 +27,17 @@ class RelayCut : public BodyRelay {
     using BodyRelay::error;
     using BodyRelay::upstream;
     using EngineFixture::rt;
-    using Relay = std::function<int(RelayCut&)>;
+    using Relay = std::function<RelayResult(RelayCut&)>;
 
     // Runs `relay` while the server sends `partial` and then stays silent with its
     // connection open, and `client_side` acts on the client's end. Returns the relay's
     // result and its time in `elapsed_ms`.
-    int RunStalled(const Relay& relay, const std::string& partial,
-                   const std::function<void(Socket&)>& client_side, long long& elapsed_ms) {
+    RelayResult RunStalled(const Relay& relay, const std::string& partial,
+                           const std::function<void(Socket&)>& client_side, long long& elapsed_ms) {
         std::thread server([&] { WriteAll(upstream.far, partial); });
         std::thread client_thread([&] { client_side(client.far); });
         const auto start = std::chrono::steady_clock::now();
-        int result = relay(*this);
+        RelayResult result = relay(*this);
         elapsed_ms = MillisecondsSince(start);
         server.join();
         client_thread.join();
@@ -107,9 +107,9 @@ TEST_F(RelayCut, EveryAnswerRelayEndsAfterTheIdleLimit) {
         error.clear();
         long long elapsed = 0;
         // The client stays, reading nothing: only the server's silence ends the relay.
-        int result = RunStalled(
+        RelayResult result = RunStalled(
             c.relay, c.partial, [](Socket&) {}, elapsed);
-        EXPECT_EQ(result, -1);
+        EXPECT_EQ(result, RelayResult::kFailed);
         EXPECT_EQ(error.view(), std::string(text::kTimeout) + "\n");
         EXPECT_GE(elapsed, kShortIdleMs - 20);
         EXPECT_LT(elapsed, kPromptMs);
@@ -126,14 +126,14 @@ TEST_F(RelayCut, EveryAnswerRelayEndsAtOnceWhenTheClientLeaves) {
         remaining = c.length;
         error.clear();
         long long elapsed = 0;
-        int result = RunStalled(
+        RelayResult result = RunStalled(
             c.relay, c.partial,
             [](Socket& far) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 far.Close();
             },
             elapsed);
-        EXPECT_EQ(result, -1);
+        EXPECT_EQ(result, RelayResult::kFailed);
         EXPECT_EQ(error.view(), std::string(text::kClientSendError) + "\n");
         EXPECT_LT(elapsed, kPromptMs);
         upstream = testing::MakePair(rt.sockets);
@@ -163,10 +163,11 @@ TEST_F(RelayCut, AClientThatSendsItsNextRequestIsStillServed) {
             if (c.half_close) client.far.ShutdownSend();
             got = testing::ReadCount(client.far, body.size());
         });
-        int result = RelayLength(rt, client.near, upstream.near, buffer, 0, remaining, error);
+        RelayResult result =
+            RelayLength(rt, client.near, upstream.near, buffer, 0, remaining, error);
         server.join();
         client_thread.join();
-        EXPECT_EQ(result, 1);
+        EXPECT_EQ(result, RelayResult::kComplete);
         EXPECT_TRUE(got == body);
         upstream = testing::MakePair(rt.sockets);
         client = testing::MakePair(rt.sockets);
@@ -177,7 +178,7 @@ TEST_F(RelayCut, RequestBodiesEndAfterTheIdleLimit) {
     rt.limits.relay_idle_ms = kShortIdleMs;
     struct Case {
         const char* name;
-        std::function<int(RelayCut&)> relay;
+        std::function<RelayResult(RelayCut&)> relay;
         std::string partial;
     };
     const Case cases[] = {
@@ -200,10 +201,10 @@ TEST_F(RelayCut, RequestBodiesEndAfterTheIdleLimit) {
         error.clear();
         std::thread client_thread([&] { WriteAll(client.far, c.partial); });
         const auto start = std::chrono::steady_clock::now();
-        int result = c.relay(*this);
+        RelayResult result = c.relay(*this);
         const long long elapsed = MillisecondsSince(start);
         client_thread.join();
-        EXPECT_EQ(result, -1);
+        EXPECT_EQ(result, RelayResult::kFailed);
         EXPECT_EQ(error.view(), std::string(text::kTimeout) + "\n");
         EXPECT_GE(elapsed, kShortIdleMs - 20);
         EXPECT_LT(elapsed, kPromptMs);

@@ -27,13 +27,13 @@ class SpliceRelay : public BodyRelay {
     using BodyRelay::Run;
     // The server always closes after its bytes.
     template <typename Relay>
-    int Run(Relay relay, const std::string& from_server, std::string& to_client) {
+    RelayResult Run(Relay relay, const std::string& from_server, std::string& to_client) {
         return Run(relay, from_server, true, to_client);
     }
-    int Length(long head, long long& remaining) {
+    RelayResult Length(long head, long long& remaining) {
         return RelayLength(rt, client.near, upstream.near, buffer, head, remaining, error);
     }
-    int UntilClose(long head) {
+    RelayResult UntilClose(long head) {
         return RelayUntilClose(rt, client.near, upstream.near, buffer, head, error);
     }
 };
@@ -42,7 +42,7 @@ TEST_F(SpliceRelay, LengthRelayTellsACloseAtAPieceBoundaryFromOneInsideAPiece) {
     const std::string at_boundary = PatternBytes(40 * kRelayPiece, 5);
     long long remaining = 1000000;
     std::string got;
-    EXPECT_EQ(Run([&] { return Length(0, remaining); }, at_boundary, got), -1);
+    EXPECT_EQ(Run([&] { return Length(0, remaining); }, at_boundary, got), RelayResult::kFailed);
     EXPECT_EQ(error.view(), std::string(text::kServerReceiveError) + "\n");
     EXPECT_TRUE(got == at_boundary);
     EXPECT_EQ(remaining, 1000000 - 40 * kRelayPiece);
@@ -54,7 +54,8 @@ TEST_F(SpliceRelay, UntilCloseRelaysEverythingAndEndsByWhereTheCloseCame) {
     long head = HeadBody(body.substr(0, 1234));
     std::string got;
     // 2,998,766 bytes after the head: not a whole number of 4096-byte pieces.
-    EXPECT_EQ(Run([&] { return UntilClose(head); }, body.substr(1234), got), 0);
+    EXPECT_EQ(Run([&] { return UntilClose(head); }, body.substr(1234), got),
+              RelayResult::kClosedInPiece);
     EXPECT_TRUE(got == body);
     EXPECT_EQ(rt.server.bytes_received, body.size() - 1234);
 }
@@ -62,7 +63,7 @@ TEST_F(SpliceRelay, UntilCloseRelaysEverythingAndEndsByWhereTheCloseCame) {
 TEST_F(SpliceRelay, UntilCloseAtAPieceBoundaryIsComplete) {
     const std::string body = PatternBytes(100 * kUntilClosePiece, 9);
     std::string got;
-    EXPECT_EQ(Run([&] { return UntilClose(0); }, body, got), 1);
+    EXPECT_EQ(Run([&] { return UntilClose(0); }, body, got), RelayResult::kComplete);
     EXPECT_TRUE(got == body);
 }
 
@@ -70,7 +71,7 @@ TEST_F(SpliceRelay, AClientThatLeavesIsASendErrorNotABrokenPipe) {
     client.far.Close();
     long long remaining = 4000000;
     std::thread server([&] { WriteAll(upstream.far, PatternBytes(4000000)); });
-    EXPECT_EQ(Length(0, remaining), -1);
+    EXPECT_EQ(Length(0, remaining), RelayResult::kFailed);
     EXPECT_EQ(error.view(), std::string(text::kClientSendError) + "\n");
     upstream.near.Close();
     server.join();
@@ -79,7 +80,7 @@ TEST_F(SpliceRelay, AClientThatLeavesIsASendErrorNotABrokenPipe) {
 TEST_F(SpliceRelay, AClientThatStopsReadingIsGivenUpAfterTheSendSteps) {
     std::thread server([&] { WriteAll(upstream.far, std::string(32 * 1024 * 1024, 'x')); });
     auto start = Steady::now();
-    EXPECT_EQ(UntilClose(0), -1);
+    EXPECT_EQ(UntilClose(0), RelayResult::kFailed);
     EXPECT_EQ(error.view(), std::string(text::kClientSendError) + "\n");
     EXPECT_LT(MillisecondsSince(start), 5000);
     upstream.near.Close();
@@ -101,7 +102,7 @@ TEST_P(SpliceRelayStop, CleanUpReleasesARelayWaitingForTheServer) {
     });
     long long remaining = 10 * 1024 * 1024;
     auto start = Steady::now();
-    EXPECT_EQ(by_length ? Length(0, remaining) : UntilClose(0), -9);
+    EXPECT_EQ(by_length ? Length(0, remaining) : UntilClose(0), RelayResult::kRevoked);
     EXPECT_LT(MillisecondsSince(start), 5000);
     reader.join();
     server.join();

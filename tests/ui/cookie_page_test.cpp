@@ -49,16 +49,18 @@ class CookiePageTest : public QObject {
         };
         const Case cases[] = {
             {CookieSwitch::kSetCookie, true, &Settings::setcookie, "受信するクッキーを削除します",
-             2, "受信クッキー：消す", ":SET_COOKIE\r\n1\r\n"},
-            {CookieSwitch::kCookie, true, &Settings::cookie, "送信ヘッダのクッキーを削除します", 3,
-             "送信クッキー：消す", ":COOKIE\r\n1\r\n"},
+             kSetCookieStatusPart, "受信クッキー：消す", ":SET_COOKIE\r\n1\r\n"},
+            {CookieSwitch::kCookie, true, &Settings::cookie, "送信ヘッダのクッキーを削除します",
+             kCookieStatusPart, "送信クッキー：消す", ":COOKIE\r\n1\r\n"},
             {CookieSwitch::kSetCookie, false, &Settings::setcookie,
-             "受信するクッキーを削除しません", 2, "受信クッキー：消さない", ":SET_COOKIE\r\n0\r\n"},
+             "受信するクッキーを削除しません", kSetCookieStatusPart, "受信クッキー：消さない",
+             ":SET_COOKIE\r\n0\r\n"},
             // Clicking the selected radio runs the change again.
             {CookieSwitch::kSetCookie, false, &Settings::setcookie,
-             "受信するクッキーを削除しません", 2, "受信クッキー：消さない", ":SET_COOKIE\r\n0\r\n"},
+             "受信するクッキーを削除しません", kSetCookieStatusPart, "受信クッキー：消さない",
+             ":SET_COOKIE\r\n0\r\n"},
             {CookieSwitch::kCookie, false, &Settings::cookie, "送信ヘッダのクッキーを削除しません",
-             3, "送信クッキー：消さない", ":COOKIE\r\n0\r\n"},
+             kCookieStatusPart, "送信クッキー：消さない", ":COOKIE\r\n0\r\n"},
         };
         std::size_t lines = 0;
         for (const Case& c : cases) {
@@ -94,7 +96,7 @@ class CookiePageTest : public QObject {
         QVERIFY(waited >= kCookieSwitchWait);
         QCOMPARE(ui_->lastStatusLine(), std::string("TIMEOUT...:クッキーの設定に失敗しました"));
         QVERIFY(shows(CookieSwitch::kSetCookie, false));
-        QCOMPARE(ui_->front.status_bar(2), std::string());
+        QCOMPARE(ui_->front.status_bar(kSetCookieStatusPart), std::string());
 
         // The next change waits for the late worker first; the late change was dropped.
         Click(page_->yesRadio(CookieSwitch::kCookie));
