@@ -29,8 +29,9 @@ enum class Label {
 // The log panes; kStatus is the command log.
 enum class Pane { kAccess, kSendHeaders, kRecvHeaders, kHeaderPairs, kStatus };
 
-// The status bar parts that show the two cookie switches. (Parts 0 and 1, the proxy and
-// the User-Agent in use, are named with the list commands.)
+// The status bar's parts: the proxy and the User-Agent in use, the two cookie switches.
+inline constexpr int kProxyStatusPart = 0;
+inline constexpr int kUserAgentStatusPart = 1;
 inline constexpr int kSetCookieStatusPart = 2;
 inline constexpr int kCookieStatusPart = 3;
 

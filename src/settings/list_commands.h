@@ -10,14 +10,12 @@
 #include <string_view>
 
 #include "platform/fixed_text.h"
+#include "runtime/front_end.h"
 
 namespace korvanel {
 
 struct Runtime;
 
-// The status bar parts that show the proxy and the User-Agent in use.
-inline constexpr int kProxyStatusPart = 0;
-inline constexpr int kUserAgentStatusPart = 1;
 // `agent` holds at most this many characters of the User-Agent in use.
 inline constexpr std::size_t kAgentInUseMaxLength = 252;
 

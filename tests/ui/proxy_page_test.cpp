@@ -165,7 +165,7 @@ class ProxyPageTest : public QObject {
         for (const char* address : {"a:11", "b:22", "c:33", "d:44"}) Type(address);
         ChooseFromMenu(page_->view(), 1, text::kMenuEnable);
         QCOMPARE(rt_->settings.proxy.str(), std::string("b:22"));
-        QCOMPARE(front_->status_bar(0), std::string("プロクシサーバ： b:22"));
+        QCOMPARE(front_->status_bar(kProxyStatusPart), std::string("プロクシサーバ： b:22"));
         DoubleClickRow(page_->view(), 2);
         QCOMPARE(rt_->settings.proxy.str(), std::string("c:33"));
         int marks = 0;
@@ -179,13 +179,13 @@ class ProxyPageTest : public QObject {
         // Double click on the row in use stops using it.
         DoubleClickRow(page_->view(), 2);
         QVERIFY(rt_->settings.proxy.empty());
-        QCOMPARE(front_->status_bar(0), std::string(text::kStatusBarNoProxy));
+        QCOMPARE(front_->status_bar(kProxyStatusPart), std::string(text::kStatusBarNoProxy));
         QCOMPARE(LastStatusLine(), std::string("プロクシサーバを無効にしました: \r\n"));
 
         ChooseFromMenu(page_->view(), 3, text::kMenuEnable);
         ChooseFromMenu(page_->view(), 3, text::kMenuDelete);  // the last row, in use
         QVERIFY(rt_->settings.proxy.empty());
-        QCOMPARE(front_->status_bar(0), std::string(text::kStatusBarNoProxy));
+        QCOMPARE(front_->status_bar(kProxyStatusPart), std::string(text::kStatusBarNoProxy));
         QCOMPARE(Addresses(), (std::vector<std::string>{"a:11", "b:22", "c:33"}));
         QCOMPARE(page_->view()->selectedRowList(), std::vector<int>{2});
     }
