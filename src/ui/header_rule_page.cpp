@@ -10,7 +10,6 @@
 #include "runtime/runtime.h"
 #include "settings/row_validation.h"
 #include "texts.h"
-#include "ui/header_rule_list_model.h"
 #include "ui/list_page_support.h"
 #include "ui/report_view.h"
 #include "ui/skin_button.h"
@@ -63,7 +62,7 @@ HeaderRulePage::HeaderRulePage(Runtime& rt, HeaderRuleKind kind, QWidget* parent
     action_->setCurrentIndex(0);
     register_ = new SkinButton(SmallButtonSheet(), kRegisterColumn, kSmallButtonCell, this);
     delete_ = new SkinButton(SmallButtonSheet(), kDeleteColumn, kSmallButtonCell, this);
-    model_ = new HeaderRuleListModel(this);
+    model_ = NewHeaderRuleListModel(this);
     view_ = new ReportView({0, 250, ReportView::kRestWidth, 100, 100}, false, this);
     view_->setModel(model_);
 
@@ -144,7 +143,7 @@ void HeaderRulePage::enableSelected() {
     int chosen = view_->firstSelectedRow();
     if (chosen < 0) return;
     if (EnableHeaderRuleCommand(rt_, kind_, chosen) != 1) return;
-    model_->setEnabled(chosen, true);
+    model_->setMark(chosen, true);
     view_->selectOnly(chosen);
     PostStatus(rt_, texts().enabled, model_->rowAt(chosen)->name.view());
 }
@@ -153,7 +152,7 @@ void HeaderRulePage::disableSelected() {
     int chosen = view_->firstSelectedRow();
     if (chosen < 0) return;
     if (DisableHeaderRuleCommand(rt_, kind_, chosen) != 1) return;
-    model_->setEnabled(chosen, false);
+    model_->setMark(chosen, false);
     view_->selectOnly(chosen);
     PostStatus(rt_, texts().disabled, model_->rowAt(chosen)->name.view());
 }

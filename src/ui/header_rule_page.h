@@ -4,9 +4,10 @@
 
 #include <QtWidgets/QWidget>
 
-#include "settings/list_commands.h"
 #include "runtime/list_rows.h"
+#include "settings/list_commands.h"
 #include "settings/list_sort.h"
+#include "ui/list_columns.h"
 
 class QComboBox;
 class QLineEdit;
@@ -17,7 +18,6 @@ struct Runtime;
 
 namespace korvanel::ui {
 
-class HeaderRuleListModel;
 class ReportView;
 class SkinButton;
 

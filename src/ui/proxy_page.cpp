@@ -13,7 +13,6 @@
 #include "ui/bulk_register_dialog.h"
 #include "ui/list_page_support.h"
 #include "ui/proxy_check_dialog.h"
-#include "ui/proxy_list_model.h"
 #include "ui/report_view.h"
 #include "ui/skin_button.h"
 
@@ -37,7 +36,7 @@ ProxyPage::ProxyPage(Runtime& rt, QWidget* parent) : QWidget(parent), rt_(rt) {
     delete_ = new SkinButton(SmallButtonSheet(), kDeleteColumn, kSmallButtonCell, this);
     bulk_ = new SkinButton(SmallButtonSheet(), kBulkColumn, kSmallButtonCell, this);
     check_ = new SkinButton(SmallButtonSheet(), kCheckColumn, kSmallButtonCell, this);
-    model_ = new ProxyListModel(this);
+    model_ = NewProxyListModel(this);
     view_ = new ReportView({0, ReportView::kRestWidth, 100, 100, 70}, true, this);
     view_->setModel(model_);
 
@@ -120,7 +119,7 @@ bool ProxyPage::releaseAll() {
         int in_use = -1;
         if (FindProxyInUseCommand(rt_, in_use) != 1) return false;
         if (in_use < 0) return true;
-        model_->setInUse(in_use, false);
+        model_->setMark(in_use, false);
         if (ReleaseProxyCommand(rt_, in_use) != 1) return false;
     }
 }
@@ -135,7 +134,7 @@ void ProxyPage::useSelected() {
         return;
     }
     if (result != 1) return;
-    model_->setInUse(chosen, true);
+    model_->setMark(chosen, true);
     view_->selectOnly(chosen);
     rt_.front.SetStatusBar(kProxyStatusPart, std::string(text::kStatusBarProxy) + address);
     PostStatus(rt_, text::kProxySet, address);

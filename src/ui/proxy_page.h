@@ -6,6 +6,7 @@
 #include <QtWidgets/QWidget>
 
 #include "settings/list_sort.h"
+#include "ui/list_columns.h"
 
 class QLineEdit;
 
@@ -15,7 +16,6 @@ struct Runtime;
 
 namespace korvanel::ui {
 
-class ProxyListModel;
 class ReportView;
 class SkinButton;
 

@@ -14,7 +14,6 @@
 #include "ui/list_page_support.h"
 #include "ui/report_view.h"
 #include "ui/skin_button.h"
-#include "ui/user_agent_list_model.h"
 
 namespace korvanel::ui {
 
@@ -32,7 +31,7 @@ UserAgentPage::UserAgentPage(Runtime& rt, QWidget* parent) : QWidget(parent), rt
     register_ = new SkinButton(SmallButtonSheet(), kRegisterColumn, kSmallButtonCell, this);
     delete_ = new SkinButton(SmallButtonSheet(), kDeleteColumn, kSmallButtonCell, this);
     bulk_ = new SkinButton(SmallButtonSheet(), kBulkColumn, kSmallButtonCell, this);
-    model_ = new UserAgentListModel(this);
+    model_ = NewUserAgentListModel(this);
     view_ = new ReportView({0, ReportView::kRestWidth, 70}, true, this);
     view_->setModel(model_);
 
@@ -107,7 +106,7 @@ bool UserAgentPage::releaseAll() {
         int in_use = -1;
         if (FindUserAgentInUseCommand(rt_, in_use) != 1) return false;
         if (in_use < 0) return true;
-        model_->setInUse(in_use, false);
+        model_->setMark(in_use, false);
         if (ReleaseUserAgentCommand(rt_, in_use) != 1) return false;
     }
 }
@@ -117,7 +116,7 @@ void UserAgentPage::useSelected() {
     if (chosen < 0 || !releaseAll()) return;
     std::string agent = model_->rowAt(chosen)->text.str();
     if (UseUserAgentCommand(rt_, chosen) != 1) return;
-    model_->setInUse(chosen, true);
+    model_->setMark(chosen, true);
     view_->selectOnly(chosen);
     rt_.front.SetStatusBar(kUserAgentStatusPart, std::string(text::kStatusBarUserAgent) + agent);
     PostStatus(rt_, text::kUserAgentSet, agent);

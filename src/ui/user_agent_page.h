@@ -5,6 +5,7 @@
 #include <QtWidgets/QWidget>
 
 #include "settings/list_sort.h"
+#include "ui/list_columns.h"
 
 class QLineEdit;
 
@@ -16,7 +17,6 @@ namespace korvanel::ui {
 
 class ReportView;
 class SkinButton;
-class UserAgentListModel;
 
 inline constexpr int kUserAgentEditMaxCharacters = 215;
 

@@ -12,7 +12,7 @@
 #include "support/recording_front_end.h"
 #include "texts.h"
 #include "ui/bulk_register_dialog.h"
-#include "ui/header_rule_list_model.h"
+#include "ui/list_columns.h"
 #include "ui/header_rule_page.h"
 #include "ui/proxy_check_dialog.h"
 #include "ui/report_view.h"

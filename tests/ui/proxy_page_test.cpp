@@ -15,7 +15,7 @@
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"
 #include "texts.h"
-#include "ui/proxy_list_model.h"
+#include "ui/list_columns.h"
 #include "ui/report_view.h"
 #include "ui/row_delegate.h"
 #include "ui/skin_button.h"
