@@ -53,6 +53,7 @@ bool StartHeadless(Runtime& rt, std::thread& logger) {
 }
 
 bool StopHeadless(Runtime& rt, std::thread& logger, const ThreadStarter& starter) {
+    rt.closing.Request();
     SaveConfiguration(rt);
     RequestCheckStop(rt);
     return StopServer(rt, starter) == 1 && StopLogging(rt, logger, starter);

@@ -13,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/named_locks.h"
 #include "platform/socket.h"
+#include "platform/stop_request.h"
 #include "settings/config_save_state.h"
 #include "settings/settings.h"
 
@@ -37,6 +38,8 @@ struct Runtime {
     // The engine's time-outs; tests shorten them, the program keeps the constants.
     EngineLimits limits;
     ConfigSaveState config_save;
+    // Set when the program's close was asked for: the browser commands' waits end early.
+    StopRequest closing;
 
     // 1 while no proxy check runs or a stop was requested (under the checker lock).
     int check_stopped = 1;

@@ -12,12 +12,12 @@
 #include <string>
 
 #include "runtime/runtime.h"
-#include "settings/atomic_replace.h"
 #include "settings/config_file.h"
 #include "settings/config_lines.h"
 #include "settings/config_values.h"
 #include "settings/row_makers.h"
 #include "settings/row_validation.h"
+#include "settings/safe_save.h"
 #include "settings/worker_thread.h"
 
 namespace korvanel {
@@ -139,8 +139,7 @@ int ReadConfiguration(Runtime& rt) {
     FileRead read = ReadWholeFile(path, text);
     if (read == FileRead::kMissing) {
         // Only a file that is not there is created; one that cannot be opened is kept.
-        if (ReplaceFileAtomically(path, rt.PathOf(kConfigTempFileName),
-                                  DefaultConfigurationText()) != 1) {
+        if (SaveFileSafely(path, kConfigTempSuffix, DefaultConfigurationText()).result != 1) {
             return -1;
         }
         text.clear();

@@ -104,6 +104,9 @@ void MainWindow::fromTray() {
 }
 
 void MainWindow::runMenu(MenuCommand command) {
+    // A browser command may wait long for the browser: the window keeps answering meanwhile
+    // (a second browser command then waits for the first one's end).
+    InputDuringWait answering;
     switch (command) {
         case MenuCommand::kSave: SaveConfiguration(rt_); break;
         case MenuCommand::kExit: close(); break;
@@ -126,6 +129,7 @@ void MainWindow::closeInOrder() {
     if (closing_) return;
     storeGeometry();  // the last place and size, whatever events came before
     closing_ = true;
+    rt_.closing.Request();
     // From here on no core thread waits for this window.
     front_.beginShutdown();
     if (tray_) tray_->hide();
@@ -156,7 +160,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         // A command is waiting for its worker (the stop, say): closing inside it would stop
         // the same threads twice. The close runs once the command has ended.
         // A dialog open for that worker closes, so the wait ends.
+        // A browser command's waits end at once, so that its wait ends soon.
         event->ignore();
+        rt_.closing.Request();
         front_.beginShutdown();
         QTimer::singleShot(kCloseRetryMs, this, &MainWindow::close);
         return;

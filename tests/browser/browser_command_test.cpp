@@ -11,7 +11,7 @@
 #include "runtime/runtime.h"
 #include "browser/fake_browsers.h"
 #include "browser/opera_prefs.h"
-#include "browser/small_disk.h"
+#include "support/small_disk.h"
 #include "support/recording_front_end.h"
 
 namespace korvanel {
