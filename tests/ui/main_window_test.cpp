@@ -3,6 +3,11 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QSystemTrayIcon>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
 #include <thread>
 
 #include "settings/config_file.h"
@@ -35,6 +40,20 @@ void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons h
     Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
     QMouseEvent event(type, at, widget->mapToGlobal(at), button, held, {});
     QApplication::sendEvent(widget, &event);
+}
+
+// A process named `opera` (a copy of the shell) that ignores SIGTERM, as a busy Opera may.
+pid_t StartStubbornOpera(const std::string& folder) {
+    const std::string program = folder + "/opera";
+    std::filesystem::copy_file(std::filesystem::canonical("/bin/sh"), program);
+    std::filesystem::permissions(program, std::filesystem::perms(0755));
+    pid_t pid = fork();
+    if (pid == 0) {
+        execl(program.c_str(), "opera", "-c", "trap '' TERM; while :; do sleep 1; done",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
 }
 
 std::string WithTheme(std::string data, const std::string& name) {
@@ -203,6 +222,34 @@ class MainWindowTest : public QObject {
         f.front().WaitFor(worker);
         QVERIFY(!f.window().closed());  // not inside the wait
         QTRY_VERIFY(f.window().closed());
+    }
+
+    // SIGTERM (a queued close) while an Opera reset waits up to 15 s for Opera to close:
+    // the command ends at once, Opera's file as it was, and the close is done in 2 s.
+    void closeDuringAnOperaResetEndsWithinTwoSeconds() {
+        TempDir home;
+        const std::string prefs = "[Proxy]\r\nHTTP server=127.0.0.1:8080\r\nUse HTTP=1\r\n";
+        std::filesystem::create_directories(home.file(".opera-x64"));
+        WriteFile(home.file(".opera-x64/opera6.ini"), prefs);
+        pid_t opera = StartStubbornOpera(home.path());
+        QVERIFY(opera > 0);
+        const QByteArray old_home = qgetenv("HOME");
+        qputenv("HOME", QByteArray::fromStdString(home.path()));
+        WindowFixture f;
+        QElapsedTimer since_close;
+        QTimer::singleShot(500, &f.window(), [&f, &since_close] {
+            since_close.start();
+            f.window().close();
+        });
+        f.window().action(ui::MenuCommand::kResetOpera64)->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(f.window().closed(), 5000);
+        qint64 took = since_close.elapsed();
+        qputenv("HOME", old_home);
+        kill(opera, SIGKILL);
+        waitpid(opera, nullptr, 0);
+        QVERIFY2(took < 2000, std::to_string(took).c_str());
+        QCOMPARE(ReadFile(home.file(".opera-x64/opera6.ini")), prefs);
+        QVERIFY(!f.dataText().empty());
     }
 
     void closeWhileFiftyClientsLoadTheProxyEndsAndKeepsData() {
