@@ -7,6 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -250,6 +252,30 @@ class MainWindowTest : public QObject {
         QVERIFY2(took < 2000, std::to_string(took).c_str());
         QCOMPARE(ReadFile(home.file(".opera-x64/opera6.ini")), prefs);
         QVERIFY(!f.dataText().empty());
+    }
+
+    // Each run of failed saves is one command-log line; the dialog comes the first time only.
+    void aFailedSaveShowsTheDialogOnceAndEachRunInTheCommandLog() {
+        WindowFixture f;
+        const std::string data = f.dir().file("data");
+        const std::string target = f.dir().file("elsewhere");
+        std::filesystem::remove(data);
+        std::filesystem::create_symlink(target, data);
+        QString shown;
+        AnswerNextDialog(&shown);
+        SaveConfiguration(f.rt());
+        QCOMPARE(f.front().messagesShown(), 1);
+        QVERIFY(shown.endsWith(QString::fromStdString(target + ": " + std::strerror(ENOENT))));
+
+        WriteFile(target, "");
+        SaveConfiguration(f.rt());  // mended: saved through the link
+        std::filesystem::remove(target);
+        SaveConfiguration(f.rt());
+        SaveConfiguration(f.rt());
+        QCOMPARE(f.front().messagesShown(), 1);
+        const QString failed = QString::fromUtf8(text::kSaveFailedStatus);
+        QTRY_COMPARE(f.window().pane(Pane::kStatus)->toPlainText().count(failed), 2);
+        QVERIFY(std::filesystem::is_symlink(data));
     }
 
     void closeWhileFiftyClientsLoadTheProxyEndsAndKeepsData() {
