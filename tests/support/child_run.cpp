@@ -66,8 +66,4 @@ void MakeFolderForOrdinaryUser(const std::string& parent, const std::string& fol
     if (::geteuid() == 0) ::chown(folder.c_str(), kOrdinaryUser, kOrdinaryUser);
 }
 
-std::optional<std::string> RunAsOrdinaryUser(const std::function<std::string()>& body) {
-    return RunInChild(BecomeOrdinaryUser, body);
-}
-
 }  // namespace korvanel::testing

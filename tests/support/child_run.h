@@ -26,7 +26,4 @@ bool BecomeOrdinaryUser();
 // the test runs as root, and reachable through `parent`, which is opened to everyone.
 void MakeFolderForOrdinaryUser(const std::string& parent, const std::string& folder);
 
-// RunInChild as the ordinary user.
-std::optional<std::string> RunAsOrdinaryUser(const std::function<std::string()>& body);
-
 }  // namespace korvanel::testing
