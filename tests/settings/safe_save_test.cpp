@@ -90,6 +90,20 @@ TEST(SafeSave, EachCaseAsAnOrdinaryUser) {
     EXPECT_EQ(*wrong, "");
 }
 
+// Root saving a user's file leaves it the user's.
+TEST(SafeSave, KeepsTheOwner) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+    testing::TempDir dir;
+    const std::string file = dir.file("data");
+    WriteFile(file, kOld);
+    ASSERT_EQ(::chown(file.c_str(), testing::kOrdinaryUser, testing::kOrdinaryUser), 0);
+    ASSERT_EQ(SaveFileSafely(file, ".tmp", kNew).result, 1);
+    struct stat info {};
+    ASSERT_EQ(::stat(file.c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, testing::kOrdinaryUser);
+    EXPECT_EQ(info.st_gid, testing::kOrdinaryUser);
+}
+
 // No room for the new text: the old file stays whole, whether the save goes through a new
 // file or, in a read-only folder, in place.
 TEST(SafeSave, AFullDiskLeavesTheFileWhole) {
