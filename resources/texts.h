@@ -53,6 +53,12 @@ inline constexpr const char kThreadErrorText[] = "error";
 inline constexpr const char kReadErrorTitle[] = "設定ファイルの読み取りエラー";
 inline constexpr const char kReadErrorText[] =
     "dataの読み込みに失敗しました\r\ndataファイル削除して再起動してください。";
+// A save of `data` that failed: the command-log line (name, then the file and the reason)
+// and the message dialog (title, and a text ending in the same file and reason: one line,
+// as standard error shows it without a window).
+inline constexpr const char kSaveFailedStatus[] = "dataの保存に失敗しました";
+inline constexpr const char kSaveErrorTitle[] = "設定ファイルの保存エラー";
+inline constexpr const char kSaveErrorText[] = "dataを保存できませんでした: ";
 inline constexpr const char kOutOfMemoryTitle[] = "エラー";
 inline constexpr const char kOutOfMemoryText[] = "メモリを確保できませんでした";
 // Status bar parts 0 and 1 after the row in use was deleted.

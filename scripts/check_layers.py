@@ -14,8 +14,8 @@ import tempfile
 ALLOWED = {
     "platform": set(),
     "runtime": {"platform"},
-    "settings": {"runtime", "platform"},
-    "logging": {"settings", "runtime", "platform"},
+    "logging": {"runtime", "platform"},
+    "settings": {"logging", "runtime", "platform"},
     "engine": {"logging", "settings", "runtime", "platform"},
     "checker": {"engine", "logging", "settings", "runtime", "platform"},
     "browser": {"logging", "settings", "runtime", "platform"},

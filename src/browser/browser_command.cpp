@@ -31,9 +31,14 @@ void RunCommand(Runtime& rt, BrowserCommand command, int edition, const BrowserH
 }  // namespace
 
 int RunBrowserCommand(Runtime& rt, BrowserCommand command, int edition, const BrowserHost& host) {
+    BrowserHost stoppable = host;
+    if (!stoppable.stop) stoppable.stop = &rt.closing;
+    // A command asked for once the close has begun would only hold the close up.
+    if (stoppable.stop->Requested()) return 1;
     std::thread worker;
-    bool started = StartThread(
-        worker, [&rt, command, edition, host] { RunCommand(rt, command, edition, host); });
+    bool started = StartThread(worker, [&rt, command, edition, stoppable] {
+        RunCommand(rt, command, edition, stoppable);
+    });
     if (!started) {
         rt.front.ShowMessage(text::kThreadErrorTitle, text::kThreadErrorText);
         return -1;

@@ -1,7 +1,5 @@
 #include "browser/browser_files.h"
 
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -40,12 +38,6 @@ int WriteExactly(const std::string& path, const std::string& text) {
 
 void RemoveFile(const std::string& path) {
     std::remove(path.c_str());
-}
-
-int ModeOf(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return -1;
-    return static_cast<int>(info.st_mode & 07777);
 }
 
 std::string HomeFolder(const char* below) {

@@ -19,8 +19,6 @@ std::optional<EditBuffer> ReadForEdit(const std::string& path);
 int WriteExactly(const std::string& path, const std::string& text);
 // Removes the file if it exists.
 void RemoveFile(const std::string& path);
-// The permission bits of the file, or -1 when it cannot be examined.
-int ModeOf(const std::string& path);
 // The folder of the user's home ($HOME) followed by `below`, ending in "/"; "" when HOME is
 // unset, empty or longer than kHomeLimit.
 std::string HomeFolder(const char* below);

@@ -5,8 +5,10 @@
 
 #include <chrono>
 #include <string_view>
+#include <thread>
 
 #include "platform/process_table.h"
+#include "platform/stop_request.h"
 
 namespace korvanel {
 
@@ -48,7 +50,16 @@ struct BrowserHost {
     ProcessScope scope;       // every process the program may read
     int processor_width = 0;  // 32 or 64
     BrowserTiming timing;
+    // When set, a stop asked for here ends every wait at once (the program's close).
+    StopRequest* stop = nullptr;
 };
+
+// Sleeps `wait`; false when a stop was asked for, and then at once.
+inline bool PauseUnlessStopped(const BrowserHost& host, milliseconds wait) {
+    if (host.stop) return host.stop->SleepFor(wait);
+    std::this_thread::sleep_for(wait);
+    return true;
+}
 
 // The real machine: every process, uname's width, the named waits.
 inline BrowserHost SystemBrowserHost() {

@@ -1,13 +1,7 @@
 #include "browser/browser_processes.h"
 
-#include <thread>
-
 namespace korvanel {
 namespace {
-
-void Pause(milliseconds wait) {
-    std::this_thread::sleep_for(wait);
-}
 
 int SignalAll(const BrowserHost& host, const std::vector<int>& pids, std::string_view exe_name,
               StopSignal signal) {
@@ -17,39 +11,40 @@ int SignalAll(const BrowserHost& host, const std::vector<int>& pids, std::string
 }
 
 // SIGKILL to what is left, until none is left or the retries run out.
-void KillRemaining(const BrowserHost& host, std::vector<int> pids, std::string_view exe_name) {
+bool KillRemaining(const BrowserHost& host, std::vector<int> pids, std::string_view exe_name) {
     for (int attempt = 0; attempt < kKillTries && !pids.empty(); ++attempt) {
         SignalAll(host, pids, exe_name, StopSignal::kKill);
-        Pause(host.timing.kill_retry_wait);
+        if (!PauseUnlessStopped(host, host.timing.kill_retry_wait)) return false;
         std::vector<int> left;
         for (int pid : pids) {
             if (IsProcessOf(host.scope, pid, exe_name)) left.push_back(pid);
         }
         pids = std::move(left);
     }
+    return true;
 }
 
 }  // namespace
 
-void CloseBrowserWindows(const BrowserHost& host, std::string_view exe_name) {
+bool CloseBrowserWindows(const BrowserHost& host, std::string_view exe_name) {
     std::vector<int> pids = FindProcesses(host.scope, exe_name);
     for (int round = 0; round < kFirefoxCloseTries && !pids.empty(); ++round) {
         SignalAll(host, pids, exe_name, StopSignal::kTerminate);
-        Pause(host.timing.firefox_close_wait);
+        if (!PauseUnlessStopped(host, host.timing.firefox_close_wait)) return false;
         pids = FindProcesses(host.scope, exe_name);
         if (pids.empty()) break;
         SignalAll(host, pids, exe_name, StopSignal::kTerminate);
-        Pause(host.timing.firefox_close_wait);
+        if (!PauseUnlessStopped(host, host.timing.firefox_close_wait)) return false;
         pids = FindProcesses(host.scope, exe_name);
     }
-    KillRemaining(host, pids, exe_name);
+    return KillRemaining(host, pids, exe_name);
 }
 
 bool WaitForProcess(const BrowserHost& host, std::string_view exe_name, int polls,
                     milliseconds poll) {
     for (int attempt = 0; attempt < polls; ++attempt) {
         if (!FindProcesses(host.scope, exe_name).empty()) return true;
-        Pause(poll);
+        if (!PauseUnlessStopped(host, poll)) return false;
     }
     return !FindProcesses(host.scope, exe_name).empty();
 }
@@ -72,23 +67,23 @@ std::vector<int> FindOperaProcesses(const BrowserHost& host, int edition) {
     return found;
 }
 
-void CloseOpera(const BrowserHost& host, int edition) {
+bool CloseOpera(const BrowserHost& host, int edition) {
     std::vector<int> pids = FindOperaProcesses(host, edition);
-    if (pids.empty()) return;
+    if (pids.empty()) return true;
     SignalAll(host, pids, kOperaProgram, StopSignal::kTerminate);
-    Pause(host.timing.opera_close_wait);
+    if (!PauseUnlessStopped(host, host.timing.opera_close_wait)) return false;
     for (int attempt = 0; attempt < kOperaClosePolls; ++attempt) {
         pids = FindOperaProcesses(host, edition);
-        if (pids.empty()) return;
-        Pause(host.timing.opera_close_poll);
+        if (pids.empty()) return true;
+        if (!PauseUnlessStopped(host, host.timing.opera_close_poll)) return false;
     }
-    KillRemaining(host, FindOperaProcesses(host, edition), kOperaProgram);
+    return KillRemaining(host, FindOperaProcesses(host, edition), kOperaProgram);
 }
 
 bool WaitForOpera(const BrowserHost& host, int edition) {
     for (int attempt = 0; attempt < kOperaStartPolls; ++attempt) {
         if (!FindOperaProcesses(host, edition).empty()) return true;
-        Pause(host.timing.opera_start_poll);
+        if (!PauseUnlessStopped(host, host.timing.opera_start_poll)) return false;
     }
     return false;
 }

@@ -11,10 +11,12 @@ namespace korvanel {
 
 // Closes every process named `exe_name`: up to kFirefoxCloseTries rounds of SIGTERM, a
 // wait, a look, SIGTERM once more to what is left, a wait and a look, stopping as soon as
-// none is left; then SIGKILL to any that remain, retried until they are gone.
-void CloseBrowserWindows(const BrowserHost& host, std::string_view exe_name);
+// none is left; then SIGKILL to any that remain, retried until they are gone. False when
+// a stop asked for through the host ended the waits first.
+bool CloseBrowserWindows(const BrowserHost& host, std::string_view exe_name);
 
 // Waits until a process named `exe_name` exists (polls, every `poll`); true when one does.
+// Every wait here ends early, with false, when a stop is asked for through the host.
 bool WaitForProcess(const BrowserHost& host, std::string_view exe_name, int polls,
                     milliseconds poll);
 
@@ -28,8 +30,8 @@ int OperaEditionOf(int processor_width, int elf_class);
 std::vector<int> FindOperaProcesses(const BrowserHost& host, int edition);
 
 // SIGTERM to every Opera process of the edition, a wait, up to kOperaClosePolls looks while
-// one is left; SIGKILL then to what still runs.
-void CloseOpera(const BrowserHost& host, int edition);
+// one is left; SIGKILL then to what still runs. False when a stop ended the waits first.
+bool CloseOpera(const BrowserHost& host, int edition);
 
 // Waits until an Opera process of the edition exists; true when one does.
 bool WaitForOpera(const BrowserHost& host, int edition);

@@ -4,13 +4,12 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <thread>
 
-#include "runtime/runtime.h"
 #include "browser/browser_files.h"
 #include "browser/browser_processes.h"
 #include "browser/firefox_prefs.h"
 #include "browser/firefox_profile.h"
+#include "runtime/runtime.h"
 
 namespace korvanel {
 namespace {
@@ -78,8 +77,9 @@ std::string_view FirefoxOnPath() {
 void StartFirefox(const BrowserHost& host) {
     const std::string_view program = FirefoxOnPath();
     if (StartDetached(program) < 0) return;
+    // After a stop both waits return at once.
     WaitForProcess(host, program, kFirefoxStartPolls, host.timing.firefox_start_poll);
-    std::this_thread::sleep_for(host.timing.firefox_settle);
+    PauseUnlessStopped(host, host.timing.firefox_settle);
 }
 
 void RunFirefoxCommand(Runtime& rt, const BrowserHost& host, bool set) {
@@ -91,7 +91,11 @@ void RunFirefoxCommand(Runtime& rt, const BrowserHost& host, bool set) {
     Hold browser(rt.locks.browser);
     std::string profile = FindFirefoxProfile();
     if (profile.empty()) return;
-    for (std::string_view name : kFirefoxPrograms) CloseBrowserWindows(host, name);
+    // A close asked for meanwhile ends the command: before the edit, with the files as they
+    // were; during the start, with the user's own user.js back in place.
+    for (std::string_view name : kFirefoxPrograms) {
+        if (!CloseBrowserWindows(host, name)) return;
+    }
     ProfileFiles files = FilesIn(profile);
     if (PrepareUserJs(files, set, port.view()) < 0) return;
     StartFirefox(host);

@@ -3,11 +3,11 @@
 #include <optional>
 #include <string>
 
-#include "runtime/runtime.h"
 #include "browser/browser_files.h"
 #include "browser/browser_processes.h"
 #include "browser/opera_prefs.h"
-#include "settings/atomic_replace.h"
+#include "runtime/runtime.h"
+#include "settings/safe_save.h"
 
 namespace korvanel {
 namespace {
@@ -36,8 +36,10 @@ int EditPrefsFile(const std::string& file, const std::string& working_copy, bool
         RemoveFile(working_copy);
         return -1;
     }
-    const std::string replacement = file + std::string(opera_pref::kReplacementSuffix);
-    if (ReplaceFileAtomically(file, replacement, prefs->text(), ModeOf(file)) < 0) return -1;
+    // Through a link to the file it names, with the file's mode and owner.
+    if (SaveFileSafely(file, opera_pref::kReplacementSuffix, prefs->text()).result < 0) {
+        return -1;
+    }
     RemoveFile(working_copy);
     return 1;
 }
@@ -54,7 +56,9 @@ void RunOperaCommand(Runtime& rt, const BrowserHost& host, int edition, bool set
     if (folder.empty()) return;
     std::string name = FindOperaPrefsFile(folder);
     if (name.empty()) return;
-    CloseOpera(host, edition);
+    // A close asked for while Opera closes leaves its file as it was; one asked for while
+    // the new Opera starts, completely edited.
+    if (!CloseOpera(host, edition)) return;
     std::string working_copy = folder + std::string(opera_pref::kWorkingCopyPrefix) + name;
     if (EditPrefsFile(folder + name, working_copy, set, port.view()) < 0) return;
     if (StartDetached(kOperaProgram) > 0) WaitForOpera(host, edition);

@@ -49,6 +49,7 @@ bool StartProgram(Runtime& rt) {
 }
 
 bool ShutDownProgram(Runtime& rt, const ThreadStarter& starter) {
+    rt.closing.Request();  // a browser command's waits end early
     if (SaveConfiguration(rt) == kThreadNotStarted) return false;
     if (!RunWaited(rt, [&rt] { RequestCheckStop(rt); })) return false;
     if (StopServer(rt, starter) == -1) return false;  // reported by the stop command

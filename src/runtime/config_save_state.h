@@ -13,6 +13,8 @@ struct ConfigSaveState {
     std::mutex writing;
     // The newest snapshot on disk (under `writing`): an older one is not written over it.
     std::uint64_t last_written = 0;
+    // The last save failed (under `writing`): a failure is told once, not at every save.
+    bool failing = false;
 };
 
 }  // namespace korvanel

@@ -55,6 +55,12 @@ public:
     virtual void ShowMessage(std::string_view title, std::string_view text) = 0;
     // The save command that every status line sends (writes `data`).
     virtual void RequestSave() = 0;
+    // A save of `data` failed after one that worked (its line is in the command log
+    // already). Without a window the text goes to standard error each time; the window
+    // shows the message dialog the first time only.
+    virtual void SaveFailed(std::string_view title, std::string_view text) {
+        ShowMessage(title, text);
+    }
     // Waits until `thread` has ended and joins it. A window keeps its event loop turning.
     virtual void WaitFor(std::thread& thread) = 0;
 

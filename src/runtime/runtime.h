@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/named_locks.h"
 #include "platform/socket.h"
+#include "platform/stop_request.h"
 #include "runtime/config_save_state.h"
 #include "runtime/engine_limits.h"
 #include "runtime/front_end.h"
@@ -45,6 +46,8 @@ struct Runtime {
     ConfigSaveState config_save;
     // Flushes the log buffers every cycle from start-up to shutdown.
     std::thread logger;
+    // Set when the program's close was asked for: the browser commands' waits end early.
+    StopRequest closing;
 
     // 1 while no proxy check runs or a stop was requested (under the checker lock).
     int check_stopped = 1;

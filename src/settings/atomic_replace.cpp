@@ -11,18 +11,6 @@ namespace korvanel {
 
 namespace {
 
-bool WriteAll(int fd, std::string_view content) {
-    while (!content.empty()) {
-        ssize_t written = ::write(fd, content.data(), content.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        content.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 std::string DirectoryOf(const std::string& path) {
     std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -37,21 +25,59 @@ void SyncDirectory(const std::string& path) {
     ::close(fd);
 }
 
+// The owner first: a change of owner clears set-id bits that the mode then puts back. An
+// owner the process may not give (an ordinary user's file of someone else's) is no failure.
+bool ApplyAttributes(int fd, const KeptAttributes& keep) {
+    if (keep.uid >= 0 || keep.gid >= 0) {
+        if (::fchown(fd, static_cast<uid_t>(keep.uid), static_cast<gid_t>(keep.gid)) != 0 &&
+            keep.gid >= 0) {
+            ::fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(keep.gid));
+        }
+    }
+    return keep.mode < 0 || ::fchmod(fd, static_cast<mode_t>(keep.mode)) == 0;
+}
+
 }  // namespace
+
+bool WriteAll(int fd, std::string_view content) {
+    while (!content.empty()) {
+        ssize_t written = ::write(fd, content.data(), content.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        content.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+ReplaceOutcome ReplaceFile(const std::string& path, const std::string& temporary,
+                           std::string_view content, const KeptAttributes& keep) {
+    ReplaceOutcome outcome;
+    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) {
+        return {-1, errno, false};
+    }
+    bool written = ApplyAttributes(fd, keep) && WriteAll(fd, content) && ::fsync(fd) == 0;
+    int error = written ? 0 : (errno != 0 ? errno : EIO);
+    bool closed = ::close(fd) == 0;
+    if (written && !closed) error = errno;
+    if (written && closed && std::rename(temporary.c_str(), path.c_str()) != 0) error = errno;
+    if (error != 0) {
+        ::unlink(temporary.c_str());
+        outcome.result = -1;
+        outcome.error = error;
+        return outcome;
+    }
+    SyncDirectory(path);
+    return outcome;
+}
 
 int ReplaceFileAtomically(const std::string& path, const std::string& temporary,
                           std::string_view content, int mode) {
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return -1;
-    bool written = (mode < 0 || ::fchmod(fd, static_cast<mode_t>(mode)) == 0) &&
-                   WriteAll(fd, content) && ::fsync(fd) == 0;
-    bool closed = ::close(fd) == 0;
-    if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return -1;
-    }
-    SyncDirectory(path);
-    return 1;
+    KeptAttributes keep;
+    keep.mode = mode;
+    return ReplaceFile(path, temporary, content, keep).result;
 }
 
 }  // namespace korvanel

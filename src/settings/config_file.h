@@ -13,6 +13,8 @@ struct Settings;
 inline constexpr const char kConfigFileName[] = "data";
 // Written beside `data` and renamed over it, so `data` is never seen half written.
 inline constexpr const char kConfigTempFileName[] = "data.tmp";
+// The same name for the file a link `data` leads to: its own name and this.
+inline constexpr const char kConfigTempSuffix[] = ".tmp";
 
 // Reads `data` into a fresh record and puts it in place of rt.settings only when the whole
 // file was accepted. A missing file is first created with the default text. 1 on success;
@@ -27,10 +29,12 @@ int ReadConfiguration(Runtime& rt, std::string* problem = nullptr);
 bool LoadConfigurationAtStart(Runtime& rt);
 
 // Writes one consistent snapshot of rt.settings, taken under the settings lock, to `data`
-// through a temporary file; the file work runs outside the lock, one save at a time, and a
-// snapshot older than the one already written is not written (that save gives 1). 1 on
-// success; -1 when a step failed, leaving the previous `data` as it was. Reports nothing
-// to the user.
+// through a temporary file (SaveFileSafely: a link `data` is written through, a read-only
+// one is kept); the file work runs outside the lock, one save at a time, and a snapshot
+// older than the one already written is not written (that save gives 1). 1 on success; -1
+// when a step failed, leaving the previous `data` as it was. The first failure after a
+// save that worked (or after the start) is told: one command-log line naming the file and
+// the reason, and FrontEnd::SaveFailed.
 int WriteConfiguration(Runtime& rt);
 
 // The save command: runs WriteConfiguration on a worker thread and waits for it through the

@@ -15,10 +15,10 @@
 
 #include "runtime/message_dialog.h"
 #include "runtime/runtime.h"
-#include "settings/atomic_replace.h"
 #include "settings/config_file.h"
 #include "settings/config_lines.h"
 #include "settings/config_sections.h"
+#include "settings/safe_save.h"
 #include "settings/worker_thread.h"
 #include "texts.h"
 
@@ -157,9 +157,10 @@ int ReadConfiguration(Runtime& rt, std::string* problem) {
     FileRead read = ReadWholeFile(path, text);
     if (read == FileRead::kMissing) {
         // Only a file that is not there is created; one that cannot be opened is kept.
-        if (ReplaceFileAtomically(path, rt.PathOf(kConfigTempFileName),
-                                  DefaultConfigurationText()) != 1) {
-            why = path + ": cannot be created: " + std::strerror(errno);
+        SaveOutcome created =
+            SaveFileSafely(path, kConfigTempSuffix, DefaultConfigurationText());
+        if (created.result != 1) {
+            why = path + ": cannot be created: " + std::strerror(created.error);
             return -1;
         }
         text.clear();

@@ -1,13 +1,18 @@
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <mutex>
+#include <string>
 #include <string_view>
 
+#include "logging/status_log.h"
 #include "runtime/runtime.h"
-#include "settings/atomic_replace.h"
 #include "settings/config_file.h"
 #include "settings/config_lines.h"
 #include "settings/config_sections.h"
+#include "settings/safe_save.h"
 #include "settings/worker_thread.h"
+#include "texts.h"
 
 namespace korvanel {
 
@@ -51,6 +56,28 @@ std::string DefaultConfigurationText() {
     return out;
 }
 
+namespace {
+
+// "FILE: reason", naming also the file a link led to.
+std::string FailureDetail(const std::string& path, const SaveOutcome& outcome) {
+    std::string detail = path;
+    if (outcome.file != path) detail.append(" -> ").append(outcome.file);
+    char reason[256];
+    detail.append(": ").append(strerror_r(outcome.error, reason, sizeof reason));
+    return detail;
+}
+
+void ReportSaveFailure(Runtime& rt, const std::string& path, const SaveOutcome& outcome) {
+    const std::string detail = FailureDetail(path, outcome);
+    std::string line = text::kSaveFailedStatus;
+    line.append(":").append(detail).append("\r\n");
+    // Not a status line: those ask for a save, and this one would ask again at once.
+    rt.front.AppendToPane(Pane::kStatus, line, kStatusPaneLimit);
+    rt.front.SaveFailed(text::kSaveErrorTitle, std::string(text::kSaveErrorText) + detail);
+}
+
+}  // namespace
+
 int WriteConfiguration(Runtime& rt) {
     // Only the snapshot is taken under the settings lock: the write and its flushes to disk
     // run outside it, so that handlers starting a request meanwhile do not wait for the disk.
@@ -61,13 +88,21 @@ int WriteConfiguration(Runtime& rt) {
         text = FormatConfiguration(rt.settings);
         snapshot = ++rt.config_save.last_taken;
     }
-    std::lock_guard<std::mutex> writing(rt.config_save.writing);
-    // A save that took its snapshot later has already written it: this one is covered.
-    if (snapshot < rt.config_save.last_written) return 1;
-    int result =
-        ReplaceFileAtomically(rt.PathOf(kConfigFileName), rt.PathOf(kConfigTempFileName), text);
-    if (result == 1) rt.config_save.last_written = snapshot;
-    return result;
+    const std::string path = rt.PathOf(kConfigFileName);
+    SaveOutcome outcome;
+    bool first_failure = false;
+    {
+        std::lock_guard<std::mutex> writing(rt.config_save.writing);
+        // A save that took its snapshot later has already written it: this one is covered.
+        if (snapshot < rt.config_save.last_written) return 1;
+        outcome = SaveFileSafely(path, kConfigTempSuffix, text);
+        if (outcome.result == 1) rt.config_save.last_written = snapshot;
+        first_failure = outcome.result != 1 && !rt.config_save.failing;
+        rt.config_save.failing = outcome.result != 1;
+    }
+    // Told outside the save's own lock: the window's dialog waits for the user.
+    if (first_failure) ReportSaveFailure(rt, path, outcome);
+    return outcome.result;
 }
 
 int SaveConfiguration(Runtime& rt) {

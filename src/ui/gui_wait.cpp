@@ -27,6 +27,14 @@ void WakeGuiThread() {
 // How deep the GUI thread is in waits (only the GUI thread waits here).
 int wait_depth = 0;
 
+// How many InputDuringWait live (GUI thread only).
+int input_admitted = 0;
+
+QEventLoop::ProcessEventsFlags FlagsForThisWait() {
+    if (input_admitted > 0 && wait_depth == 1) return QEventLoop::WaitForMoreEvents;
+    return kWaitFlags;
+}
+
 struct InWait {
     InWait() { ++wait_depth; }
     ~InWait() { --wait_depth; }
@@ -35,6 +43,9 @@ struct InWait {
 }  // namespace
 
 bool WaitingTurningEvents() { return wait_depth > 0; }
+
+InputDuringWait::InputDuringWait() { ++input_admitted; }
+InputDuringWait::~InputDuringWait() { --input_admitted; }
 
 void WaitTurningEvents(std::thread& thread) {
     if (!thread.joinable()) return;
@@ -53,7 +64,8 @@ void WaitTurningEvents(std::thread& thread) {
         thread.join();
         return;
     }
-    while (!done->load()) QCoreApplication::processEvents(kWaitFlags);
+    const QEventLoop::ProcessEventsFlags flags = FlagsForThisWait();
+    while (!done->load()) QCoreApplication::processEvents(flags);
     joiner.join();
 }
 

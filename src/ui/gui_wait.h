@@ -18,4 +18,14 @@ void PauseTurningEvents(std::chrono::milliseconds duration);
 // Whether the GUI thread is inside one of these waits (what runs now runs nested in it).
 bool WaitingTurningEvents();
 
+// While one lives, the outermost wait lets user input through: a command that may wait for
+// long keeps the window answering, and the title bar's close or the menu's exit reach it.
+class InputDuringWait {
+  public:
+    InputDuringWait();
+    ~InputDuringWait();
+    InputDuringWait(const InputDuringWait&) = delete;
+    InputDuringWait& operator=(const InputDuringWait&) = delete;
+};
+
 }  // namespace korvanel::ui

@@ -99,16 +99,22 @@ void MainWindow::fromTray() {
 }
 
 void MainWindow::runMenu(MenuCommand command) {
+    // A browser command may wait long for the browser: the window keeps answering meanwhile
+    // (a second browser command then waits for the first one's end).
+    auto browser = [this](BrowserCommand which, int edition) {
+        InputDuringWait answering;
+        RunBrowserCommand(rt_, which, edition);
+    };
     switch (command) {
         case MenuCommand::kSave: SaveConfiguration(rt_); break;
         case MenuCommand::kExit: close(); break;
         // Each runs on a thread of its own; the wait keeps the window turning.
-        case MenuCommand::kSetFirefox: RunBrowserCommand(rt_, BrowserCommand::kSetFirefox); break;
-        case MenuCommand::kSetOpera: RunBrowserCommand(rt_, BrowserCommand::kSetOpera, 32); break;
-        case MenuCommand::kSetOpera64: RunBrowserCommand(rt_, BrowserCommand::kSetOpera, 64); break;
-        case MenuCommand::kResetFirefox: RunBrowserCommand(rt_, BrowserCommand::kResetFirefox); break;
-        case MenuCommand::kResetOpera: RunBrowserCommand(rt_, BrowserCommand::kResetOpera, 32); break;
-        case MenuCommand::kResetOpera64: RunBrowserCommand(rt_, BrowserCommand::kResetOpera, 64); break;
+        case MenuCommand::kSetFirefox: browser(BrowserCommand::kSetFirefox, 32); break;
+        case MenuCommand::kSetOpera: browser(BrowserCommand::kSetOpera, 32); break;
+        case MenuCommand::kSetOpera64: browser(BrowserCommand::kSetOpera, 64); break;
+        case MenuCommand::kResetFirefox: browser(BrowserCommand::kResetFirefox, 32); break;
+        case MenuCommand::kResetOpera: browser(BrowserCommand::kResetOpera, 32); break;
+        case MenuCommand::kResetOpera64: browser(BrowserCommand::kResetOpera, 64); break;
         case MenuCommand::kThemeGrey: applyTheme("DEFAULT"); break;
         case MenuCommand::kThemeWhite: applyTheme("WHITE"); break;
         case MenuCommand::kThemeGreen: applyTheme("GREEN"); break;
@@ -121,6 +127,7 @@ void MainWindow::closeInOrder() {
     if (closing_) return;
     storeGeometry();  // the last place and size, whatever events came before
     closing_ = true;
+    rt_.closing.Request();
     // From here on no core thread waits for this window.
     front_.beginShutdown();
     if (tray_) tray_->hide();
@@ -136,7 +143,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         // A command is waiting for its worker (the stop, say): closing inside it would stop
         // the same threads twice. The close runs once the command has ended.
         // A dialog open for that worker closes, so the wait ends.
+        // A browser command's waits end at once, so that its wait ends soon.
         event->ignore();
+        rt_.closing.Request();
         front_.beginShutdown();
         QTimer::singleShot(kCloseRetryMs, this, &MainWindow::close);
         return;

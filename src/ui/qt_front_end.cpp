@@ -137,6 +137,11 @@ void QtFrontEnd::RequestSave() {
     }, Qt::QueuedConnection);
 }
 
+void QtFrontEnd::SaveFailed(std::string_view title, std::string_view text) {
+    if (save_failure_shown_.exchange(true)) return;
+    ShowMessage(title, text);
+}
+
 void QtFrontEnd::saveNow() {
     if (save_) save_();
 }

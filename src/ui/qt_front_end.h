@@ -58,6 +58,9 @@ class QtFrontEnd : public QObject, public FrontEnd {
     void SetStatusBar(int part, std::string_view text) override;
     void ShowMessage(std::string_view title, std::string_view text) override;
     void RequestSave() override;
+    // The dialog comes at the first failed save of the run only; the command log tells the
+    // later runs of failures.
+    void SaveFailed(std::string_view title, std::string_view text) override;
     void WaitFor(std::thread& thread) override;
 
     void SetCheckLine(int line, std::string_view text) override;
@@ -93,6 +96,7 @@ class QtFrontEnd : public QObject, public FrontEnd {
     std::function<void()> save_;
     std::atomic<bool> shutting_down_{false};
     std::atomic<bool> save_posted_{false};
+    std::atomic<bool> save_failure_shown_{false};
     std::atomic<int> messages_shown_{0};
 };
 

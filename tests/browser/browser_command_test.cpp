@@ -3,16 +3,19 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "runtime/runtime.h"
 #include "browser/fake_browsers.h"
 #include "browser/opera_prefs.h"
-#include "browser/small_disk.h"
+#include "runtime/runtime.h"
 #include "support/recording_front_end.h"
+#include "support/small_disk.h"
 
 namespace korvanel {
 namespace {
@@ -239,6 +242,112 @@ TEST_F(BrowserCommandTest, AFullDiskLeavesTheOperaFileWhole) {
         << "the working copy holds " << second - first - 1 << " bytes";
     EXPECT_EQ(seen->substr(second + 1), "0") << "the new file is left behind";
 }
+
+// A symlinked preferences file (a dotfiles folder, say) stays a link: the file it names
+// gets the edit, keeping its mode. Firefox's prefs.js is only read, and a user.js link is
+// put back as it was.
+TEST_F(BrowserCommandTest, LinkedPreferencesStayLinks) {
+    const std::string dots = fakes.home() + "/dotfiles/";
+    std::filesystem::create_directories(dots);
+    std::string opera = fakes.home() + "/.opera-x64/";
+    std::filesystem::create_directories(opera);
+    WriteFile(dots + "opera6.ini", "[Proxy]\r\nHTTP server\r\n");
+    std::filesystem::permissions(dots + "opera6.ini", std::filesystem::perms(0600));
+    std::filesystem::create_symlink("../dotfiles/opera6.ini", opera + "opera6.ini");
+    std::string profile = MakeFirefoxProfile();
+    WriteFile(dots + "prefs.js", kPrefs);
+    WriteFile(dots + "user.js", "// the user's own\n");
+    std::filesystem::remove(profile + "prefs.js");
+    std::filesystem::create_symlink(dots + "prefs.js", profile + "prefs.js");
+    std::filesystem::create_symlink(dots + "user.js", profile + "user.js");
+    fakes.Install("opera");
+    fakes.Install("firefox");
+
+    Run(BrowserCommand::kSetOpera, 64);
+    Run(BrowserCommand::kSetFirefox);
+
+    EXPECT_TRUE(std::filesystem::is_symlink(opera + "opera6.ini"));
+    EXPECT_EQ(ReadFile(dots + "opera6.ini"),
+              "[Proxy]\r\nHTTP server=127.0.0.1:8123\r\nUse HTTP=1\r\n");
+    EXPECT_EQ(std::filesystem::status(dots + "opera6.ini").permissions(),
+              std::filesystem::perms(0600));
+    for (const char* name : {"prefs.js", "user.js"}) {
+        EXPECT_TRUE(std::filesystem::is_symlink(profile + name)) << name;
+    }
+    EXPECT_EQ(ReadFile(dots + "prefs.js"), kPrefs);
+    EXPECT_EQ(ReadFile(dots + "user.js"), "// the user's own\n");
+    std::vector<std::string> left;
+    for (const auto& folder : {dots, opera}) {
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            left.push_back(entry.path().filename().string());
+        }
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"opera6.ini", "opera6.ini", "prefs.js", "user.js"}));
+}
+
+// A close asked for while a command waits for the browser ends the command at once, with
+// the browser's files as they were or completely edited.
+struct CloseDuringWait {
+    const char* name;
+    BrowserCommand command;
+    int edition;
+    const char* running;  // a browser that ignores SIGTERM, or ""
+    bool edited;          // the preferences hold the edit afterwards
+};
+
+class CloseDuringBrowserWait : public BrowserCommandTest,
+                               public ::testing::WithParamInterface<CloseDuringWait> {};
+
+TEST_P(CloseDuringBrowserWait, EndsTheCommandAtOnceWithWholeFiles) {
+    const CloseDuringWait& c = GetParam();
+    const std::string opera_text = "[Proxy]\r\nHTTP server\r\n";
+    std::string opera = MakeOperaFolder(".opera", opera_text);
+    std::string profile = MakeFirefoxProfile();
+    WriteFile(profile + "user.js", "// the user's own\n");
+    fakes.Install("opera");
+    fakes.Install("firefox");
+    if (*c.running) fakes.Start(c.running, /*ignore_term=*/true);
+    // The waits as long as the program's: 15 s for Opera to close or start, 4 s for Firefox
+    // to close, 5 s after its start.
+    BrowserHost host = fakes.host();
+    host.timing = BrowserTiming{};
+
+    std::thread command([&] { RunBrowserCommand(rt, c.command, c.edition, host); });
+    std::this_thread::sleep_for(milliseconds(500));
+    auto asked = std::chrono::steady_clock::now();
+    rt.closing.Request();
+    command.join();
+    auto took = std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - asked);
+
+    EXPECT_LT(took.count(), 1000);
+    if (c.command == BrowserCommand::kSetOpera) {
+        EXPECT_EQ(
+            ReadFile(opera + "opera6.ini"),
+            c.edited ? "[Proxy]\r\nHTTP server=127.0.0.1:8123\r\nUse HTTP=1\r\n" : opera_text);
+        EXPECT_FALSE(FileExists(opera + "backup_opera6.ini"));
+    } else {
+        EXPECT_EQ(ReadFile(profile + "prefs.js"), kPrefs);
+        EXPECT_EQ(ReadFile(profile + "user.js"), "// the user's own\n");
+        EXPECT_FALSE(FileExists(profile + "backup_prefs.jp"));
+        EXPECT_FALSE(FileExists(profile + "user.js.korvanel-kept"));
+    }
+    EXPECT_TRUE(LockIsFree(rt.locks.browser));
+    // Once the close has begun a command does not start at all.
+    auto before = fakes.Starts().size();
+    RunBrowserCommand(rt, BrowserCommand::kSetFirefox, 32, host);
+    EXPECT_EQ(fakes.Starts().size(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Waits, CloseDuringBrowserWait,
+    ::testing::Values(
+        CloseDuringWait{"OperaClosing", BrowserCommand::kSetOpera, 64, "opera", false},
+        // On a 64-bit machine the 64-bit fake never counts as the 32-bit edition started.
+        CloseDuringWait{"OperaStarting", BrowserCommand::kSetOpera, 32, "", true},
+        CloseDuringWait{"FirefoxClosing", BrowserCommand::kSetFirefox, 32, "firefox", false},
+        CloseDuringWait{"FirefoxStarting", BrowserCommand::kSetFirefox, 32, "", false}),
+    [](const ::testing::TestParamInfo<CloseDuringWait>& row) { return row.param.name; });
 
 TEST(BrowserHost, TheSystemUsesTheNamedWaits) {
     BrowserHost host = SystemBrowserHost();

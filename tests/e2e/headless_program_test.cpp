@@ -3,11 +3,13 @@
 #include <signal.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <thread>
 
 #include "platform/socket.h"
 #include "support/built_program.h"
+#include "support/loopback.h"
 #include "support/proxy_harness.h"
 #include "support/temp_dir.h"
 #include "texts.h"
@@ -105,6 +107,35 @@ TEST(HeadlessProgram, SigtermStopsToo) {
     ASSERT_TRUE(program.WaitOutput("PORT::" + std::to_string(port), 3000)) << program.err();
     program.Signal(SIGTERM);
     EXPECT_EQ(program.WaitExit(kStopLimitMs), 0);
+}
+
+// A `data` linked into another folder stays a link; a save that finds the link leading
+// nowhere says so on standard error and leaves the link alone.
+TEST(HeadlessProgram, LinkedDataStaysALinkAndAFailedSaveIsSaid) {
+    TempDir dir;
+    uint16_t port = UnusedLoopbackPort();
+    ASSERT_NE(port, 0);
+    std::filesystem::create_directories(dir.file("dotfiles"));
+    const std::string target = dir.file("dotfiles/data");
+    WriteFile(target, DefaultDataWithPort(port));
+    std::filesystem::create_symlink("dotfiles/data", dir.file("data"));
+    BuiltProgram program(dir, "korvanel");
+    ASSERT_TRUE(program.WaitOutput("PORT::" + std::to_string(port), 3000)) << program.err();
+    // The start's status line saves `data`, through the link.
+    EXPECT_TRUE(testing::PollUntil(
+        [&] { return ReadFile(target).find(":LOCAL_OR_PASSIVE\r\n") != std::string::npos; }, 3000));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("data")));
+
+    std::filesystem::remove(target);
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.WaitExit(kStopLimitMs), 0);
+    EXPECT_NE(program.err().find(std::string(text::kSaveErrorTitle) + ": " + text::kSaveErrorText +
+                                 "./data -> ./dotfiles/data: "),
+              std::string::npos)
+        << program.err();
+    EXPECT_NE(program.out().find(text::kSaveFailedStatus), std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("data")));
+    EXPECT_FALSE(std::filesystem::exists(target));
 }
 
 TEST(HeadlessProgram, PortInUseExitsOneNamingThePort) {

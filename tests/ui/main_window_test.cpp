@@ -3,6 +3,13 @@
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QSystemTrayIcon>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include "settings/config_file.h"
@@ -35,6 +42,20 @@ void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons h
     Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
     QMouseEvent event(type, at, widget->mapToGlobal(at), button, held, {});
     QApplication::sendEvent(widget, &event);
+}
+
+// A process named `opera` (a copy of the shell) that ignores SIGTERM, as a busy Opera may.
+pid_t StartStubbornOpera(const std::string& folder) {
+    const std::string program = folder + "/opera";
+    std::filesystem::copy_file(std::filesystem::canonical("/bin/sh"), program);
+    std::filesystem::permissions(program, std::filesystem::perms(0755));
+    pid_t pid = fork();
+    if (pid == 0) {
+        execl(program.c_str(), "opera", "-c", "trap '' TERM; while :; do sleep 1; done",
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    return pid;
 }
 
 std::string WithTheme(std::string data, const std::string& name) {
@@ -203,6 +224,58 @@ class MainWindowTest : public QObject {
         f.front().WaitFor(worker);
         QVERIFY(!f.window().closed());  // not inside the wait
         QTRY_VERIFY(f.window().closed());
+    }
+
+    // SIGTERM (a queued close) while an Opera reset waits up to 15 s for Opera to close:
+    // the command ends at once, Opera's file as it was, and the close is done in 2 s.
+    void closeDuringAnOperaResetEndsWithinTwoSeconds() {
+        TempDir home;
+        const std::string prefs = "[Proxy]\r\nHTTP server=127.0.0.1:8080\r\nUse HTTP=1\r\n";
+        std::filesystem::create_directories(home.file(".opera-x64"));
+        WriteFile(home.file(".opera-x64/opera6.ini"), prefs);
+        pid_t opera = StartStubbornOpera(home.path());
+        QVERIFY(opera > 0);
+        const QByteArray old_home = qgetenv("HOME");
+        qputenv("HOME", QByteArray::fromStdString(home.path()));
+        WindowFixture f;
+        QElapsedTimer since_close;
+        QTimer::singleShot(500, &f.window(), [&f, &since_close] {
+            since_close.start();
+            f.window().close();
+        });
+        f.window().action(ui::MenuCommand::kResetOpera64)->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(f.window().closed(), 5000);
+        qint64 took = since_close.elapsed();
+        qputenv("HOME", old_home);
+        kill(opera, SIGKILL);
+        waitpid(opera, nullptr, 0);
+        QVERIFY2(took < 2000, std::to_string(took).c_str());
+        QCOMPARE(ReadFile(home.file(".opera-x64/opera6.ini")), prefs);
+        QVERIFY(!f.dataText().empty());
+    }
+
+    // Each run of failed saves is one command-log line; the dialog comes the first time only.
+    void aFailedSaveShowsTheDialogOnceAndEachRunInTheCommandLog() {
+        WindowFixture f;
+        const std::string data = f.dir().file("data");
+        const std::string target = f.dir().file("elsewhere");
+        std::filesystem::remove(data);
+        std::filesystem::create_symlink(target, data);
+        QString shown;
+        AnswerNextDialog(&shown);
+        SaveConfiguration(f.rt());
+        QCOMPARE(f.front().messagesShown(), 1);
+        QVERIFY(shown.endsWith(QString::fromStdString(target + ": " + std::strerror(ENOENT))));
+
+        WriteFile(target, "");
+        SaveConfiguration(f.rt());  // mended: saved through the link
+        std::filesystem::remove(target);
+        SaveConfiguration(f.rt());
+        SaveConfiguration(f.rt());
+        QCOMPARE(f.front().messagesShown(), 1);
+        const QString failed = QString::fromUtf8(text::kSaveFailedStatus);
+        QTRY_COMPARE(f.window().pane(Pane::kStatus)->toPlainText().count(failed), 2);
+        QVERIFY(std::filesystem::is_symlink(data));
     }
 
     void closeWhileFiftyClientsLoadTheProxyEndsAndKeepsData() {

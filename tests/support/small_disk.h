@@ -1,4 +1,4 @@
-// A folder on a small disk of its own, to see what the browser commands do when the disk
+// A folder on a small disk of its own, to see what a save does when the disk
 // fills part-way through a write.
 #pragma once
 
