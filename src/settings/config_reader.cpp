@@ -160,7 +160,9 @@ int ReadConfiguration(Runtime& rt, std::string* problem) {
         SaveOutcome created =
             SaveFileSafely(path, kConfigTempSuffix, DefaultConfigurationText());
         if (created.result != 1) {
-            why = path + ": cannot be created: " + std::strerror(created.error);
+            // A link that leads nowhere is not replaced: the message names where it leads.
+            why = path + (created.file != path ? " (" + created.file + ")" : std::string()) +
+                  ": cannot be created: " + std::strerror(created.error);
             return -1;
         }
         text.clear();
