@@ -1,48 +1,33 @@
 #include "app/window_app.h"
 
 #include <QtWidgets/QApplication>
-
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
 
 #include "app/headless_app.h"
-#include "ui/window_pages.h"
 #include "platform/termination_signals.h"
 #include "runtime/message_dialog.h"
 #include "runtime/runtime.h"
 #include "settings/config_file.h"
 #include "settings/window_state.h"
 #include "texts.h"
-#include "ui/main_layout.h"
 #include "ui/main_window.h"
 #include "ui/qt_front_end.h"
 #include "ui/skin_button.h"
 #include "ui/theme.h"
+#include "ui/window_pages.h"
 
 namespace korvanel {
 
 namespace {
 
-// Outer rectangle from `data`; the frame is known only once the window is shown.
-void RestoreGeometry(ui::MainWindow& window, const WindowState& state) {
-    window.move(state.x, state.y);
-    window.resize(std::max(state.width, ui::kMinimumWindowWidth),
-                  std::max(state.height, ui::kMinimumWindowHeight));
-}
-
-void FitFrame(ui::MainWindow& window, const WindowState& state) {
-    QSize frame = window.frameGeometry().size() - window.size();
-    if (frame.isEmpty()) return;
-    window.resize(std::max(state.width - frame.width(), ui::kMinimumWindowWidth),
-                  std::max(state.height - frame.height(), ui::kMinimumWindowHeight));
-}
-
 // The termination signals close the window as its close button does.
 void CloseOnTerminationSignal(ui::MainWindow& window) {
     std::thread waiter([&window] {
         WaitForTerminationSignal();
-        QMetaObject::invokeMethod(&window, [&window] { window.close(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &window, [&window] { window.close(); }, Qt::QueuedConnection);
     });
     waiter.detach();  // it ends with the process
 }
@@ -72,10 +57,8 @@ int RunWindowProgram(int argc, char** argv) {
     QObject::connect(window, &ui::MainWindow::closeFinished, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     ui::InstallWindowPages(*window, *rt);
-    WindowState state = ReadWindowState(*rt);
-    RestoreGeometry(*window, state);
+    window->restorePlacement(ReadWindowState(*rt));
     window->show();
-    FitFrame(*window, state);
     window->initialise();
     CloseOnTerminationSignal(*window);
 

@@ -2,7 +2,6 @@
 #include <QtTest/QtTest>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QSystemTrayIcon>
-
 #include <thread>
 
 #include "settings/config_file.h"
@@ -29,7 +28,9 @@ bool Accepts(uint16_t port) {
     return ConnectLoopback(registry, port).valid();
 }
 
-QPoint Centre(QWidget* widget) { return widget->rect().center(); }
+QPoint Centre(QWidget* widget) {
+    return widget->rect().center();
+}
 
 void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
     Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
@@ -93,8 +94,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.runState(), RunState::kStopped);
         QVERIFY(!w.startButton()->latched() && w.stopButton()->latched());
         QVERIFY(!Accepts(f.port()));
-        QTRY_VERIFY(w.pane(Pane::kStatus)->toPlainText().contains(
-            QString::fromUtf8(text::kServerStopped)));
+        QTRY_VERIFY(
+            w.pane(Pane::kStatus)->toPlainText().contains(QString::fromUtf8(text::kServerStopped)));
         QCOMPARE(w.labelText(Label::kServerState), QString::fromUtf8(text::kStateStopped));
     }
 
@@ -124,8 +125,8 @@ class MainWindowTest : public QObject {
         QTest::newRow("GREEN") << "GREEN" << QColor(210, 229, 200) << QColor(40, 0, 80) << "GREEN";
         QTest::newRow("unknown name keeps the start-up colours")
             << "PURPLE" << QColor(233, 233, 233) << QColor(25, 25, 25) << "PURPLE";
-        QTest::newRow("only the exact name") << "BLUEX" << QColor(233, 233, 233)
-                                             << QColor(25, 25, 25) << "BLUEX";
+        QTest::newRow("only the exact name")
+            << "BLUEX" << QColor(233, 233, 233) << QColor(25, 25, 25) << "BLUEX";
     }
     void themesColourTheWindowAndItsDialogs() {
         QFETCH(QString, stored);
@@ -157,7 +158,9 @@ class MainWindowTest : public QObject {
         std::string data = f.dataText();
         QVERIFY(data.find(":KORVANEL_COLOR\r\nWHITE\r\n") != std::string::npos);
         QRect outer = f.window().frameGeometry();
-        QVERIFY(data.find(QString(":WINDOW_INFO\r\n%1:%2:").arg(outer.width()).arg(outer.height())
+        QVERIFY(data.find(QString(":WINDOW_INFO\r\n%1:%2:")
+                              .arg(outer.width())
+                              .arg(outer.height())
                               .toStdString()) != std::string::npos);
         QVERIFY(data.find(QString(":%1:%2\r\n").arg(outer.x()).arg(outer.y()).toStdString()) !=
                 std::string::npos);
@@ -184,6 +187,27 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.lowerTabs()->geometry().top(), 300 + 86);
         drag(300, 381, 2000);  // and leaves 220 pixels of the window below it
         QCOMPARE(w.splitPos(), w.frameGeometry().height() - 220);
+    }
+
+    void storedDividerComesBackAtStartAndIsStoredUnchanged_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("within the limits") << "450" << 450;
+        QTest::newRow("near the bottom limit") << "470" << 470;
+        QTest::newRow("above the top limit is raised") << "300" << 378;
+    }
+    void storedDividerComesBackAtStartAndIsStoredUnchanged() {
+        QFETCH(QString, stored);
+        QFETCH(int, shown);
+        std::string data = DefaultConfigurationText();
+        const std::string info = ":WINDOW_INFO\r\n920:700:300:";
+        data.replace(data.find(info), info.size(),
+                     ":WINDOW_INFO\r\n920:700:" + stored.toStdString() + ":");
+        WindowFixture f(data, true);  // with its pages, as the program starts it
+        QCOMPARE(f.window().splitPos(), shown);
+        QCOMPARE(f.window().upperTabs()->geometry().height(), shown - 78);
+        f.window().closeInOrder();
+        QVERIFY(f.dataText().find(QString(":%1:").arg(shown).toStdString()) != std::string::npos);
     }
 
     void logPaneDropsTheOldestTextAtItsLimit() {
