@@ -210,6 +210,36 @@ class MainWindowTest : public QObject {
         QVERIFY(f.dataText().find(QString(":%1:").arg(shown).toStdString()) != std::string::npos);
     }
 
+    void statusBarShowsWhatIsInUseFromTheStart_data() {
+        QTest::addColumn<QString>("sections");  // replaces the default's lines
+        QTest::addColumn<QStringList>("parts");
+        QTest::newRow("nothing in use")
+            << ""
+            << QStringList{"プロクシサーバ： 無し", "User-Agentの書き換え： 無し",
+                           "受信クッキー：消さない", "送信クッキー：消さない"};
+        QTest::newRow("proxy, agent and both cookie switches")
+            << ":PROXY_SERVER\r\n10.0.0.8:8080\r\n:COOKIE\r\n1\r\n:SET_COOKIE\r\n1\r\n"
+               ":USER_AGENT\r\nAgent/2.0\r\n:USER_AGENT_LIST\r\nAgent/1.0:0\r\nAgent/2.0:1\r\n"
+               ":PROXY_LIST\r\n0:0:0:a.example:80\r\n35:6:1:10.0.0.8:8080\r\n"
+            << QStringList{"プロクシサーバ： 10.0.0.8:8080", "User-Agentの書き換え ： Agent/2.0",
+                           "受信クッキー：消す", "送信クッキー：消す"};
+    }
+    void statusBarShowsWhatIsInUseFromTheStart() {
+        QFETCH(QString, sections);
+        QFETCH(QStringList, parts);
+        std::string data = DefaultConfigurationText();
+        std::string replacement = sections.toStdString();
+        if (!replacement.empty()) {
+            auto from = data.find(":PROXY_SERVER\r\n");
+            auto to = data.find(":SEND_HEADER_LIST\r\n");
+            data.replace(from, to - from, replacement);
+        }
+        WindowFixture f(data, true);
+        for (int part = 0; part < parts.size(); ++part) {
+            QTRY_COMPARE(f.window().statusStrip()->partText(part), parts[part]);
+        }
+    }
+
     void logPaneDropsTheOldestTextAtItsLimit() {
         ui::LogPane pane;
         pane.appendTrimmed("0123456789", 15);
