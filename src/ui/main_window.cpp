@@ -1,6 +1,7 @@
 #include "ui/main_window.h"
 
 #include <QtGui/QMouseEvent>
+#include <QtWidgets/QAbstractItemView>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QMenuBar>
@@ -122,6 +123,7 @@ void MainWindow::buildTabs() {
     lower_ = new ThemedTabWidget(client_);
     for (std::size_t i = 0; i < kLowerPanes.size(); ++i) {
         panes_[i] = new LogPane;
+        panes_[i]->setAccessibleName(Text(kLowerPanes[i]).trimmed());
         lower_->addTab(panes_[i], Text(kLowerPanes[i]));
     }
     status_ = new StatusStrip(client_);
@@ -171,6 +173,10 @@ void MainWindow::setUpperPage(int index, QWidget* page) {
     upper_->removeTab(index);
     upper_->insertTab(index, page, title);
     upper_->setCurrentIndex(current);
+    // A page's list is known to a screen reader by the page's caption.
+    for (auto* view : page->findChildren<QAbstractItemView*>()) {
+        if (view->accessibleName().isEmpty()) view->setAccessibleName(title.trimmed());
+    }
     delete old;
 }
 
