@@ -1,6 +1,8 @@
 // The main window driven as a user would, over a real runtime and listener.
 #include <QtTest/QtTest>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPushButton>
 #include <QtWidgets/QSystemTrayIcon>
 #include <thread>
 
@@ -11,7 +13,10 @@
 #include "support/recording_front_end.h"
 #include "support/window_fixture.h"
 #include "texts.h"
+#include "ui/config_dialog.h"
 #include "ui/log_pane.h"
+#include "ui/message_box.h"
+#include "ui/settings_group_two.h"
 #include "ui/skin_button.h"
 #include "ui/status_strip.h"
 #include "ui/themed_tabs.h"
@@ -238,6 +243,28 @@ class MainWindowTest : public QObject {
         for (int part = 0; part < parts.size(); ++part) {
             QTRY_COMPARE(f.window().statusStrip()->partText(part), parts[part]);
         }
+    }
+
+    void configDialogMessagesOpenOverTheConfigDialog() {
+        WindowFixture f("", true);
+        QTest::mouseClick(f.window().settingsButton(), Qt::LeftButton);
+        ui::ConfigDialog* dialog = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* d = dynamic_cast<ui::ConfigDialog*>(w); d && d->isVisible()) dialog = d;
+        }
+        QVERIFY(dialog != nullptr);
+        QApplication::setActiveWindow(dialog);
+        dialog->groupTwo()->portEdit()->setText("80");  // out of range: refused with a message
+        QWidget* owner = nullptr;
+        QTimer::singleShot(0, [&owner] {
+            auto* box = qobject_cast<ui::MessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return;
+            owner = box->parentWidget();
+            box->okButton()->click();
+        });
+        QTest::mouseClick(dialog->groupTwo()->portButton(), Qt::LeftButton);
+        QCOMPARE(owner, static_cast<QWidget*>(dialog));
+        dialog->close();
     }
 
     void logPaneDropsTheOldestTextAtItsLimit() {
