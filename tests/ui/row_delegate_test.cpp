@@ -84,23 +84,6 @@ class RowDelegateTest : public QObject {
         }
         QVERIFY2(cells >= 25, qPrintable(QString::number(cells)));
     }
-
-    void selectedFillIsLightButNotTheBase_data() {
-        QTest::addColumn<QColor>("highlight");
-        QTest::newRow("almost black") << QColor(25, 25, 25);
-        QTest::newRow("black") << QColor(0, 0, 0);
-        QTest::newRow("green") << QColor(40, 140, 40);
-        QTest::newRow("light lavender") << QColor(181, 181, 210);
-        QTest::newRow("already white") << QColor(255, 255, 255);
-    }
-    void selectedFillIsLightButNotTheBase() {
-        QFETCH(QColor, highlight);
-        QColor fill = ui::SelectedRowFill(highlight);
-        QVERIFY(ui::RelativeLuminance(fill) >= ui::kSelectedRowLuminance);
-        // The lightest row text of the lists, the speed column's blue.
-        QVERIFY(ui::ContrastRatio(QColor(20, 100, 200), fill) >= 4.5);
-        if (highlight != QColor(Qt::white)) QVERIFY(fill != QColor(Qt::white));
-    }
 };
 
 QTEST_MAIN(RowDelegateTest)
