@@ -118,7 +118,8 @@ inline constexpr const char kUsage[] =
     "usage: korvanel [--desktop]\n"
     "  without an option: data and the logs in the current directory\n"
     "  --desktop: in $XDG_DATA_HOME/korvanel (else ~/.local/share/korvanel), as the launcher "
-    "starts it\n";
+    "starts it\n"
+    "  --help: this text;  --version: the version\n";
 inline constexpr const char kNoDataHome[] =
     "korvanel: no data folder: neither XDG_DATA_HOME nor HOME is an absolute path\n";
 inline constexpr const char kDataFolderNotMade[] =

@@ -52,6 +52,9 @@ inline constexpr const char kLocalOnly[] = "KORVANELを起動しているマシ�
 inline constexpr const char kAllowRange[] = "一定の範囲内のIPアドレスからの利用を可能にする";
 inline constexpr const char kRangeFrom[] = "から";
 inline constexpr const char kRangeTo[] = "の範囲";
+// The two address fields' names for a screen reader.
+inline constexpr const char kRangeStartName[] = "範囲の最初のIPアドレス";
+inline constexpr const char kRangeEndName[] = "範囲の最後のIPアドレス";
 inline constexpr const char kAccessControlTitle[] = "アクセス制御";
 inline constexpr const char kLocalOnlySet[] = "Localのみのサーバーに設定をしました";
 inline constexpr const char kAppliedAfterRestart[] = "サーバの再起動の後に適用されます";

@@ -24,6 +24,16 @@ inline constexpr const char kPaneStatus[] = "コマンドのログ";
 inline constexpr const char kTipStart[] = "プロクシを起動";
 inline constexpr const char kTipStop[] = "プロクシを停止";
 inline constexpr const char kTipTray[] = "タスクトレイに格納";
+// Names and descriptions a screen reader gives the picture buttons.
+inline constexpr const char kSettingsButtonName[] = "設定";
+inline constexpr const char kStartButtonPicture[] = "緑の三角: サーバを開始します";
+inline constexpr const char kStopButtonPicture[] = "赤い四角: サーバを停止します";
+inline constexpr const char kTrayButtonPicture[] = "トレイへの矢印: ウィンドウをタスクトレイにしまいます";
+inline constexpr const char kSettingsButtonPicture[] = "歯車: Config ダイアログを開きます";
+inline constexpr const char kRegisterButtonName[] = "登録";
+inline constexpr const char kDeleteButtonName[] = "削除";
+inline constexpr const char kBulkButtonName[] = "一括登録";
+inline constexpr const char kCheckButtonName[] = "チェック";
 inline constexpr const char kTrayTip[] = "KORVANEL";
 
 // ---- menu ----

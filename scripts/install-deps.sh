@@ -6,6 +6,8 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev make pkg-config libgtes
           libgmock-dev curl libminiupnpc-dev iproute2 python3 squid tinyproxy lighttpd
           # the window, and the CJK font its Japanese texts need
           qt6-base-dev fonts-noto-cjk xvfb xauth
+          # a window manager for the window's place and size over restarts
+          openbox
           # the Debian package and its checks (dpkg-shlibdeps is in dpkg-dev)
           dpkg-dev desktop-file-utils lintian
           # the real-browser tests

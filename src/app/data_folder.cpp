@@ -14,6 +14,8 @@ namespace korvanel {
 namespace {
 
 constexpr const char kDataHomeBelowHome[] = ".local/share";
+// The build gives the project's version.
+constexpr const char kVersionLine[] = "korvanel " KORVANEL_VERSION "\n";
 
 bool IsAbsolute(const char* path) {
     return path && path[0] == '/';
@@ -88,7 +90,16 @@ int MakeFolders(const std::string& path) {
     return 0;
 }
 
+int ReportStop(const StartDecision& decision) {
+    std::FILE* out = decision.to_stdout ? stdout : stderr;
+    std::fputs(decision.message.c_str(), out);
+    std::fflush(out);
+    return decision.exit_status;
+}
+
 StartDecision EnterWorkplace(int argc, const char* const argv[], const EnvironmentLookup& env) {
+    if (argc == 2 && argv[1] == kHelpOption) return {false, 0, text::kUsage, true};
+    if (argc == 2 && argv[1] == kVersionOption) return {false, 0, kVersionLine, true};
     Workplace place = Workplace::kCurrentDirectory;
     std::string error;
     if (!ParseCommandLine(argc, argv, place, error)) return Stop(kExitUsage, error);

@@ -15,6 +15,9 @@ namespace korvanel {
 // The launcher's option, the folder's name under the data home, and the mode of every
 // folder the program makes on the way there (the data home's own rule).
 inline constexpr std::string_view kDesktopOption = "--desktop";
+// Print the usage or the version on standard output and exit 0.
+inline constexpr std::string_view kHelpOption = "--help";
+inline constexpr std::string_view kVersionOption = "--version";
 inline constexpr const char kDataFolderName[] = "korvanel";
 inline constexpr mode_t kDataFolderMode = 0700;
 
@@ -42,12 +45,17 @@ std::string DataFolderPath(const EnvironmentLookup& env);
 int MakeFolders(const std::string& path);
 
 // What start-up does next: go on (in the current directory, which may just have changed),
-// or end with `exit_status` after printing `message` on standard error.
+// or end with `exit_status` after printing `message` on standard error (on standard output
+// when `to_stdout`: the answer to --help or --version).
 struct StartDecision {
     bool go_on = true;
     int exit_status = 0;
     std::string message;
+    bool to_stdout = false;
 };
+
+// Prints a decision's message where it belongs; the exit status to end with.
+int ReportStop(const StartDecision& decision);
 
 // Reads the command line and, for the launcher's option, finds, makes and enters the data
 // folder. Runs before anything else, so that every relative name means the new folder.

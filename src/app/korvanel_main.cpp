@@ -11,10 +11,7 @@
 
 int main(int argc, char** argv) {
     korvanel::StartDecision start = korvanel::EnterWorkplace(argc, argv, std::getenv);
-    if (!start.go_on) {
-        std::fputs(start.message.c_str(), stderr);
-        return start.exit_status;
-    }
+    if (!start.go_on) return korvanel::ReportStop(start);
 #if KORVANEL_WINDOW
     if (korvanel::DisplayAvailable()) {
         std::string error;

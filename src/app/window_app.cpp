@@ -12,7 +12,6 @@
 #include "settings/config_file.h"
 #include "settings/window_state.h"
 #include "texts.h"
-#include "ui/main_layout.h"
 #include "ui/main_window.h"
 #include "ui/qt_front_end.h"
 #include "ui/skin_button.h"
@@ -22,20 +21,6 @@
 namespace korvanel {
 
 namespace {
-
-// Outer rectangle from `data`; the frame is known only once the window is shown.
-void RestoreGeometry(ui::MainWindow& window, const WindowState& state) {
-    window.move(state.x, state.y);
-    window.resize(std::max(state.width, ui::kMinimumWindowWidth),
-                  std::max(state.height, ui::kMinimumWindowHeight));
-}
-
-void FitFrame(ui::MainWindow& window, const WindowState& state) {
-    QSize frame = window.frameGeometry().size() - window.size();
-    if (frame.isEmpty()) return;
-    window.resize(std::max(state.width - frame.width(), ui::kMinimumWindowWidth),
-                  std::max(state.height - frame.height(), ui::kMinimumWindowHeight));
-}
 
 // The termination signals close the window as its close button does.
 void CloseOnTerminationSignal(ui::MainWindow& window) {
@@ -69,10 +54,8 @@ int RunWindowProgram(int argc, char** argv) {
     QObject::connect(window, &ui::MainWindow::closeFinished, &app, &QApplication::quit,
                      Qt::QueuedConnection);
     ui::InstallWindowPages(*window, *rt);
-    WindowState state = ReadWindowState(*rt);
-    RestoreGeometry(*window, state);
+    window->restorePlacement(ReadWindowState(*rt));
     window->show();
-    FitFrame(*window, state);
     window->initialise();
     CloseOnTerminationSignal(*window);
 

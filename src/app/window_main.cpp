@@ -8,9 +8,6 @@
 
 int main(int argc, char** argv) {
     korvanel::StartDecision start = korvanel::EnterWorkplace(argc, argv, std::getenv);
-    if (!start.go_on) {
-        std::fputs(start.message.c_str(), stderr);
-        return start.exit_status;
-    }
+    if (!start.go_on) return korvanel::ReportStop(start);
     return korvanel::RunWindowProgram(argc, argv);
 }

@@ -1,4 +1,5 @@
-// The Config dialog: the tag switches, "設定１" and "設定２", top to bottom, and "閉じる".
+// The Config dialog: the tag switches, "設定１" and "設定２", top to bottom (scrolling on a
+// low screen), and "閉じる".
 // Modeless; it shows the values Settings holds when it is made and deletes itself when
 // closed, so each opening builds it anew.
 #pragma once
@@ -27,6 +28,9 @@ class ConfigDialog : public QDialog {
     QPushButton* closeButton() const { return close_; }
 
   private:
+    // As tall as the groups need, but no taller than the screen leaves room for.
+    void fitScreen(int groups_height);
+
     TagSwitchGroup* tags_ = nullptr;
     SettingsGroupOne* one_ = nullptr;
     SettingsGroupTwo* two_ = nullptr;

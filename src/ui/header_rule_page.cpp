@@ -73,6 +73,9 @@ HeaderRulePage::HeaderRulePage(Runtime& rt, HeaderRuleKind kind, QWidget* parent
         box->addWidget(field);
         row->addLayout(box, stretch);
     };
+    NameEntryField(name_, text::kColumnHeader, texts().name_example);
+    NameEntryField(content_, text::kColumnContent, texts().content_example);
+    NameEntryField(action_, text::kColumnAction, texts().action_example);
     column(texts().name_example, name_, 2, top);
     column(texts().content_example, content_, 3, top);
     column(texts().action_example, action_, 1, top);

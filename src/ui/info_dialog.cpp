@@ -16,7 +16,12 @@ namespace korvanel::ui {
 
 namespace {
 
-QString Text(const char* text) { return QString::fromUtf8(text); }
+QString Text(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+// Between two buttons of a row, as in the proxy-check dialog.
+constexpr int kButtonGap = 24;
 
 QLabel* Line(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -48,7 +53,8 @@ InfoDialog::InfoDialog(Kind kind, QWidget* owner, Opener opener)
     auto* picture = new QLabel(this);
     QPixmap image(":/pictures/about.png");
     if (image.isNull()) {
-        QMessageBox::warning(this, Text(text::kPictureMissingTitle), Text(text::kPictureMissingText));
+        QMessageBox::warning(this, Text(text::kPictureMissingTitle),
+                             Text(text::kPictureMissingText));
     } else {
         picture->setPixmap(image);
     }
@@ -67,6 +73,7 @@ InfoDialog::InfoDialog(Kind kind, QWidget* owner, Opener opener)
     close_ = new QPushButton(Text(text::kClose), this);
     connect(close_, &QPushButton::clicked, this, &QDialog::accept);
     auto* buttons = new QHBoxLayout;
+    buttons->setSpacing(kButtonGap);
     buttons->addStretch();
     buttons->addWidget(close_);
     if (kind == Kind::kUsage) {

@@ -9,6 +9,7 @@
 namespace korvanel::ui {
 
 void ConnectListMenu(ReportView* view, ListMenuCommands commands) {
+    QObject::connect(view, &ReportView::deleteRequested, view, commands.remove);
     QObject::connect(view, &QWidget::customContextMenuRequested, view,
                      [view, commands](const QPoint& at) {
                          QMenu menu(view);
@@ -23,6 +24,11 @@ void ConnectListMenu(ReportView* view, ListMenuCommands commands) {
                          menu.addSeparator();
                          menu.exec(view->viewport()->mapToGlobal(at));
                      });
+}
+
+void NameEntryField(QWidget* field, const char* column_caption, const char* example) {
+    field->setAccessibleName(QString::fromUtf8(column_caption));
+    field->setAccessibleDescription(QString::fromUtf8(example));
 }
 
 void ShowRefusal(Runtime& rt, const char* text) {

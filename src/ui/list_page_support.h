@@ -26,13 +26,17 @@ inline std::string Utf8(const QString& text) {
 }
 
 // The right-click menu of a list: "有効化", "無効化", "削除", each followed by a separator;
-// the chosen item runs at once.
+// the chosen item runs at once. The Delete key runs "削除" as well.
 struct ListMenuCommands {
     std::function<void()> enable;
     std::function<void()> disable;
     std::function<void()> remove;
 };
 void ConnectListMenu(ReportView* view, ListMenuCommands commands);
+
+// A list page's entry field as a screen reader speaks it: the caption of the list column it
+// fills as its name, the example shown above it as its description.
+void NameEntryField(QWidget* field, const char* column_caption, const char* example);
 
 // "登録できませんでした" with `text`.
 void ShowRefusal(Runtime& rt, const char* text);

@@ -1,9 +1,11 @@
 #include "ui/main_window.h"
 
 #include <QtGui/QMouseEvent>
+#include <QtWidgets/QAbstractItemView>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QMenuBar>
+#include <algorithm>
 
 #include "runtime/runtime.h"
 #include "settings/window_state.h"
@@ -18,15 +20,17 @@ namespace korvanel::ui {
 
 namespace {
 
-QString Text(const char* text) { return QString::fromUtf8(text); }
+QString Text(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 // The large buttons: the column of each picture and its tool tip (none for settings).
 struct LargeButton {
     int column_x;
     const char* tip;
 };
-constexpr std::array<LargeButton, 4> kLargeButtons = {{
-    {0, text::kTipStart}, {60, text::kTipStop}, {120, text::kTipTray}, {180, nullptr}}};
+constexpr std::array<LargeButton, 4> kLargeButtons = {
+    {{0, text::kTipStart}, {60, text::kTipStop}, {120, text::kTipTray}, {180, nullptr}}};
 constexpr int kButtonTop = 7;
 constexpr int kButtonLeft = 8;
 constexpr int kButtonStep = 64;
@@ -52,13 +56,12 @@ constexpr std::array<Counter, 8> kCounters = {{
 constexpr int kBindModeX = 280;
 constexpr int kBindModeY = 52;
 
-constexpr std::array<const char*, 4> kUpperPages = {text::kProxyPageCaption,
-                                                    text::kUserAgentPageCaption,
-                                                    text::kSendRulePageCaption,
-                                                    text::kReceiveRulePageCaption};
+constexpr std::array<const char*, 4> kUpperPages = {
+    text::kProxyPageCaption, text::kUserAgentPageCaption, text::kSendRulePageCaption,
+    text::kReceiveRulePageCaption};
 constexpr std::array<const char*, 5> kLowerPanes = {text::kPaneAccess, text::kPaneSendHeaders,
-                                                    text::kPaneRecvHeaders,
-                                                    text::kPaneHeaderPairs, text::kPaneStatus};
+                                                    text::kPaneRecvHeaders, text::kPaneHeaderPairs,
+                                                    text::kPaneStatus};
 
 }  // namespace
 
@@ -84,8 +87,8 @@ MainWindow::~MainWindow() {
 
 void MainWindow::buildTopArea() {
     for (std::size_t i = 0; i < kLargeButtons.size(); ++i) {
-        auto* button =
-            new SkinButton(LargeButtonSheet(), kLargeButtons[i].column_x, kLargeButtonCell, client_);
+        auto* button = new SkinButton(LargeButtonSheet(), kLargeButtons[i].column_x,
+                                      kLargeButtonCell, client_);
         button->move(kButtonLeft + static_cast<int>(i) * kButtonStep, kButtonTop);
         if (kLargeButtons[i].tip) button->setToolTip(Text(kLargeButtons[i].tip));
         buttons_[i] = button;
@@ -118,6 +121,7 @@ void MainWindow::buildTabs() {
     lower_ = new ThemedTabWidget(client_);
     for (std::size_t i = 0; i < kLowerPanes.size(); ++i) {
         panes_[i] = new LogPane;
+        panes_[i]->setAccessibleName(Text(kLowerPanes[i]).trimmed());
         lower_->addTab(panes_[i], Text(kLowerPanes[i]));
     }
     status_ = new StatusStrip(client_);
@@ -167,6 +171,10 @@ void MainWindow::setUpperPage(int index, QWidget* page) {
     upper_->removeTab(index);
     upper_->insertTab(index, page, title);
     upper_->setCurrentIndex(current);
+    // A page's list is known to a screen reader by the page's caption.
+    for (auto* view : page->findChildren<QAbstractItemView*>()) {
+        if (view->accessibleName().isEmpty()) view->setAccessibleName(title.trimmed());
+    }
     delete old;
 }
 
@@ -174,14 +182,20 @@ int MainWindow::addUpperPage(const QString& title, QWidget* page) {
     return upper_->addTab(page, title);
 }
 
-LogPane* MainWindow::pane(Pane pane) const { return panes_[static_cast<std::size_t>(pane)]; }
+LogPane* MainWindow::pane(Pane pane) const {
+    return panes_[static_cast<std::size_t>(pane)];
+}
 
-QString MainWindow::labelText(Label label) const { return labels_.at(label)->text(); }
+QString MainWindow::labelText(Label label) const {
+    return labels_.at(label)->text();
+}
 
 void MainWindow::layoutClient() {
-    MainLayout layout = ComputeMainLayout(client_->width(), client_->height(),
-                                          StatusStrip::kHeight, split_pos_);
-    if (layout.split_pos != split_pos_) {
+    MainLayout layout =
+        ComputeMainLayout(client_->width(), client_->height(), StatusStrip::kHeight, split_pos_);
+    // Before window creation has ended the client area has a size of the toolkit's, not the
+    // window's: the stored position is kept for the real size.
+    if (initialised_ && layout.split_pos != split_pos_) {
         split_pos_ = layout.split_pos;
         StoreSplitPos(rt_, split_pos_);
     }
@@ -251,9 +265,44 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
     storeGeometry();
 }
 
+void MainWindow::restorePlacement(const WindowState& state) {
+    placed_ = QRect(state.x, state.y, std::max(state.width, kMinimumWindowWidth),
+                    std::max(state.height, kMinimumWindowHeight));
+    frame_ = {};
+    asked_client_ = placed_.size();  // no frame is known before the window is shown
+    move(placed_.topLeft());
+    resize(asked_client_);
+}
+
+// A window manager adds its frame a moment after the window is shown (or never): when the
+// frame appears or changes and the client still has the size asked for, the client is
+// sized again so that the outer rectangle stays the one placed. True when it was.
+bool MainWindow::followFrame() {
+    if (!placed_.isValid()) return false;
+    QRect outer = frameGeometry();
+    QRect inner = geometry();
+    QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
+                   outer.right() - inner.right(), outer.bottom() - inner.bottom());
+    if (frame == frame_ || size() != asked_client_) return false;
+    frame_ = frame;
+    asked_client_ =
+        QSize(std::max(placed_.width() - frame.left() - frame.right(), minimumWidth()),
+              std::max(placed_.height() - frame.top() - frame.bottom(), minimumHeight()));
+    resize(asked_client_);
+    move(placed_.topLeft());
+    return true;
+}
+
 void MainWindow::storeGeometry() {
     if (!initialised_ || closing_ || isMinimized()) return;
+    if (followFrame()) return;
     QRect outer = frameGeometry();
+    if (size() == asked_client_ && outer.topLeft() == placed_.topLeft()) {
+        outer = placed_;  // as placed, whatever the frame is known to be at this moment
+    } else if (placed_.isValid()) {
+        placed_ = outer;  // the user moved or resized it: that is the place to keep now
+        asked_client_ = size();
+    }
     StoreWindowRect(rt_, outer.x(), outer.y(), outer.width(), outer.height());
 }
 

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QtWidgets/QMainWindow>
-
 #include <array>
 #include <functional>
 #include <map>
@@ -22,7 +21,8 @@ class QSystemTrayIcon;
 
 namespace korvanel {
 struct Runtime;
-}
+struct WindowState;
+}  // namespace korvanel
 
 namespace korvanel::ui {
 
@@ -56,6 +56,11 @@ class MainWindow : public QMainWindow, public WindowSurface {
   public:
     MainWindow(Runtime& rt, QtFrontEnd& front);
     ~MainWindow() override;
+
+    // Before the window is shown: its outer rectangle as `state` stores it (raised to the
+    // minimum size). The window keeps that outer rectangle when the window manager frames it,
+    // however late, until the user moves or resizes it.
+    void restorePlacement(const WindowState& state);
 
     // Window creation after the controls: the logger thread, the pages filled, the automatic
     // start, the layout and the theme of `color`. False when the logger could not start.
@@ -117,6 +122,7 @@ class MainWindow : public QMainWindow, public WindowSurface {
     void buildMenu();
     void layoutClient();
     void storeGeometry();
+    bool followFrame();
     bool divider(QEvent* event);
 
     void startServer();
@@ -143,6 +149,11 @@ class MainWindow : public QMainWindow, public WindowSurface {
     std::function<void()> settings_action_;
     RunState run_state_ = RunState::kStopped;
     int split_pos_ = 0;
+    // The outer rectangle the window is to keep, the client size asked for to keep it, and
+    // the frame that size was computed with.
+    QRect placed_;
+    QSize asked_client_;
+    QMargins frame_;
     bool over_divider_ = false;
     bool dragging_ = false;
     bool in_tray_ = false;

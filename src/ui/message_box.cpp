@@ -1,9 +1,12 @@
 #include "ui/message_box.h"
 
+#include <QtGui/QScreen>
+#include <QtWidgets/QApplication>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QVBoxLayout>
+#include <algorithm>
 
 namespace korvanel::ui {
 
@@ -11,11 +14,23 @@ namespace {
 // About 239 x 102 dialog units at the dialog's font.
 constexpr int kMinimumWidth = 380;
 constexpr int kMinimumHeight = 160;
-constexpr int kTextMaximumWidth = 900;
+// The layout's margins left and right of the text.
+constexpr int kTextSideMargins = 50 + 30;
+// Room left on the screen for the window's frame.
+constexpr int kScreenAllowance = 40;
+
+// The widest line of `text` at `metrics`.
+int WidestLine(const QString& text, const QFontMetrics& metrics) {
+    int widest = 0;
+    for (const QString& line : text.split('\n')) {
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    }
+    return widest;
+}
+
 }  // namespace
 
-MessageBox::MessageBox(const QString& title, const QString& text, QWidget* owner)
-    : QDialog(owner) {
+MessageBox::MessageBox(const QString& title, const QString& text, QWidget* owner) : QDialog(owner) {
     setWindowTitle(title);
     setModal(true);
     setAutoFillBackground(true);
@@ -25,9 +40,15 @@ MessageBox::MessageBox(const QString& title, const QString& text, QWidget* owner
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     label_ = new QLabel(shown, this);
     label_->setTextFormat(Qt::PlainText);
-    label_->setWordWrap(true);
-    label_->setMaximumWidth(kTextMaximumWidth);
     label_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // Lines break only where the text breaks them and the dialog grows to fit them; only a
+    // line wider than the screen is wrapped, at the screen's width.
+    QScreen* screen = owner ? owner->screen() : QApplication::primaryScreen();
+    int room =
+        screen ? screen->availableGeometry().width() - kTextSideMargins - kScreenAllowance : 1000;
+    int widest = WidestLine(shown, label_->fontMetrics()) + 2;
+    label_->setWordWrap(widest > room);
+    label_->setMinimumWidth(std::min(widest, room));
 
     ok_ = new QPushButton(QStringLiteral("OK"), this);
     ok_->setDefault(true);
@@ -44,6 +65,8 @@ MessageBox::MessageBox(const QString& title, const QString& text, QWidget* owner
     layout->addLayout(buttons);
 }
 
-QString MessageBox::text() const { return label_->text(); }
+QString MessageBox::text() const {
+    return label_->text();
+}
 
 }  // namespace korvanel::ui

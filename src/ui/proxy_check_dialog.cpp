@@ -69,6 +69,12 @@ void ProxyCheckDialog::setCheckLine(int line, const QString& text) {
 }
 
 void ProxyCheckDialog::setCheckProgress(int position, int maximum) {
+    // A range of 0 .. 0 would make Qt's bar a "busy" indicator: nothing to check is an empty bar.
+    if (maximum <= 0) {
+        progress_->setRange(0, 1);
+        progress_->setValue(0);
+        return;
+    }
     progress_->setRange(0, maximum);
     progress_->setValue(position);
 }

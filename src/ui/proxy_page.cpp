@@ -32,6 +32,7 @@ constexpr int kShortestRefused = 3;
 ProxyPage::ProxyPage(Runtime& rt, QWidget* parent) : QWidget(parent), rt_(rt) {
     edit_ = new QLineEdit(this);
     edit_->setMaxLength(kProxyEditMaxCharacters);
+    NameEntryField(edit_, text::kColumnAddress, text::kProxyExample);
     register_ = new SkinButton(SmallButtonSheet(), kRegisterColumn, kSmallButtonCell, this);
     delete_ = new SkinButton(SmallButtonSheet(), kDeleteColumn, kSmallButtonCell, this);
     bulk_ = new SkinButton(SmallButtonSheet(), kBulkColumn, kSmallButtonCell, this);

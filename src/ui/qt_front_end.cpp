@@ -1,7 +1,7 @@
 #include "ui/qt_front_end.h"
 
 #include <QtCore/QThread>
-
+#include <QtWidgets/QApplication>
 #include <cstdio>
 #include <string>
 
@@ -32,7 +32,9 @@ void PrintMessage(std::string_view title, std::string_view text) {
 
 QtFrontEnd::QtFrontEnd(QObject* parent) : QObject(parent) {}
 
-bool QtFrontEnd::onGuiThread() const { return QThread::currentThread() == thread(); }
+bool QtFrontEnd::onGuiThread() const {
+    return QThread::currentThread() == thread();
+}
 
 void QtFrontEnd::onGui(std::function<void()> call) {
     if (onGuiThread()) {
@@ -63,7 +65,8 @@ void QtFrontEnd::AppendToPane(Pane pane, std::string_view text, std::size_t limi
     }
     if (pending.posted) return;
     pending.posted = true;
-    QMetaObject::invokeMethod(this, [this, pane] { drainPane(pane); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, pane] { drainPane(pane); }, Qt::QueuedConnection);
 }
 
 void QtFrontEnd::drainPane(Pane pane) {
@@ -100,8 +103,8 @@ void QtFrontEnd::ShowMessage(std::string_view title, std::string_view text) {
     if (onGuiThread()) {
         showMessageNow(t, x, false);
     } else {
-        QMetaObject::invokeMethod(this, [this, t, x] { showMessageNow(t, x, true); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, t, x] { showMessageNow(t, x, true); }, Qt::BlockingQueuedConnection);
     }
 }
 
@@ -110,11 +113,19 @@ void QtFrontEnd::showMessageNow(const QString& title, const QString& text, bool 
         PrintMessage(title.toStdString(), text.toStdString());
         return;
     }
-    MessageBox box(title, text, surface_ ? surface_->dialogOwner() : nullptr);
+    // Over the window the user is working in (the Config dialog, say), else the main window.
+    QWidget* owner = QApplication::activeWindow();
+    if (surface_ == nullptr) {
+        owner = nullptr;
+    } else if (owner == nullptr || !owner->isVisible()) {
+        owner = surface_->dialogOwner();
+    }
+    MessageBox box(title, text, owner);
     if (for_other_thread) open_for_threads_.emplace_back(&box);
     box.exec();
     ++messages_shown_;
-    std::erase_if(open_for_threads_, [&box](const QPointer<QDialog>& d) { return d == &box || !d; });
+    std::erase_if(open_for_threads_,
+                  [&box](const QPointer<QDialog>& d) { return d == &box || !d; });
 }
 
 void QtFrontEnd::beginShutdown() {
@@ -131,10 +142,13 @@ void QtFrontEnd::RequestSave() {
     }
     // Saves asked for while one is still queued are one save: it writes the newest state.
     if (save_posted_.exchange(true)) return;
-    QMetaObject::invokeMethod(this, [this] {
-        save_posted_.store(false);
-        saveNow();
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            save_posted_.store(false);
+            saveNow();
+        },
+        Qt::QueuedConnection);
 }
 
 void QtFrontEnd::SaveFailed(std::string_view title, std::string_view text) {
@@ -162,13 +176,15 @@ void QtFrontEnd::SetCheckLine(int line, std::string_view text) {
 
 void QtFrontEnd::SetCheckProgress(int position, int maximum) {
     onGui([this, position, maximum] {
-        if (CheckDialogView* dialog = OpenCheckDialogView()) dialog->setCheckProgress(position, maximum);
+        if (CheckDialogView* dialog = OpenCheckDialogView())
+            dialog->setCheckProgress(position, maximum);
     });
 }
 
 void QtFrontEnd::SetCheckButtons(bool ok_enabled, bool close_enabled) {
     onGui([this, ok_enabled, close_enabled] {
-        if (CheckDialogView* dialog = OpenCheckDialogView()) dialog->setCheckButtons(ok_enabled, close_enabled);
+        if (CheckDialogView* dialog = OpenCheckDialogView())
+            dialog->setCheckButtons(ok_enabled, close_enabled);
     });
 }
 
@@ -180,9 +196,12 @@ void QtFrontEnd::StepCheckProgress() {
 
 void QtFrontEnd::CloseCheckDialog(int result) {
     // Always queued, even from the GUI thread: the dialog may be inside its own handler.
-    QMetaObject::invokeMethod(this, [this, result] {
-        if (CheckDialogView* dialog = OpenCheckDialogView()) dialog->closeCheckDialog(result);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this,
+        [this, result] {
+            if (CheckDialogView* dialog = OpenCheckDialogView()) dialog->closeCheckDialog(result);
+        },
+        Qt::QueuedConnection);
 }
 
 }  // namespace korvanel::ui

@@ -1,11 +1,17 @@
 #include "ui/report_view.h"
 
+#include <QtGui/QKeyEvent>
 #include <QtWidgets/QHeaderView>
 #include <algorithm>
 
 #include "ui/row_delegate.h"
 
 namespace korvanel::ui {
+
+namespace {
+// Where a menu opened from the keyboard starts: this far into the current row.
+constexpr int kMenuIndent = 8;
+}  // namespace
 
 ReportView::ReportView(std::vector<int> widths, bool multi_select, QWidget* parent)
     : QTableView(parent), widths_(std::move(widths)) {
@@ -63,6 +69,26 @@ void ReportView::selectAfterDelete(int removed) {
     } else {
         selectOnly(removed == rows ? removed - 1 : removed);
     }
+}
+
+void ReportView::keyPressEvent(QKeyEvent* event) {
+    QModelIndex current = currentIndex();
+    bool menu_key = event->key() == Qt::Key_Menu ||
+                    (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier);
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && current.isValid()) {
+        emit doubleClicked(current);
+    } else if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        emit deleteRequested();
+    } else if (menu_key) {
+        QRect row = current.isValid() ? visualRect(current) : QRect();
+        QPoint at = row.isValid() ? QPoint(row.left() + kMenuIndent, row.bottom())
+                                  : QPoint(kMenuIndent, kMenuIndent);
+        emit customContextMenuRequested(at);
+    } else {
+        QTableView::keyPressEvent(event);
+        return;
+    }
+    event->accept();
 }
 
 void ReportView::resizeEvent(QResizeEvent* event) {

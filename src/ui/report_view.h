@@ -1,6 +1,10 @@
 // The report-style list view of the list pages: whole-row selection, grid lines, a first
 // column of width 0, fixed widths for the other columns but one, which takes what is left
 // of the view's width whenever it is resized. Rows are drawn by RowDelegate.
+//
+// The keyboard reaches the list's commands: Enter does what a double click on the current row
+// does, Delete asks for the selected rows' deletion, and the context-menu key (or Shift+F10)
+// asks for the context menu at the current row.
 #pragma once
 
 #include <QtWidgets/QTableView>
@@ -27,8 +31,12 @@ class ReportView : public QTableView {
     // row 0 after the first row, else the row now at `removed`, or the new last row.
     void selectAfterDelete(int removed);
 
+  signals:
+    void deleteRequested();
+
   protected:
     void resizeEvent(QResizeEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void applyWidths();

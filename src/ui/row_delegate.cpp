@@ -3,11 +3,14 @@
 #include <QtGui/QPainter>
 #include <QtWidgets/QAbstractItemView>
 
+#include "ui/theme.h"
+
 namespace korvanel::ui {
 
 namespace {
 
 constexpr int kTextMargin = 4;
+constexpr int kSelectedEdge = 2;
 
 bool IsFocusedRow(const QStyleOptionViewItem& option, const QModelIndex& index) {
     auto* view = qobject_cast<const QAbstractItemView*>(option.widget);
@@ -42,12 +45,21 @@ const QPixmap& InUseMark() {
 void RowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                         const QModelIndex& index) const {
     QColor background = option.palette.color(QPalette::Base);
-    if (option.state & QStyle::State_Selected) {
-        background = option.palette.color(QPalette::Highlight);
+    bool selected = option.state & QStyle::State_Selected;
+    if (selected) {
+        background = SelectedRowFill(option.palette.color(QPalette::Highlight));
     } else if (index.row() % 2 == 1) {
         background = kOddRowColour;
     }
     painter->fillRect(option.rect, background);
+    if (selected) {
+        // The light fill alone is close to the base: the theme's own fill edges the row.
+        QRect r = option.rect;
+        QColor edge = option.palette.color(QPalette::Highlight);
+        painter->fillRect(QRect(r.left(), r.top(), r.width(), kSelectedEdge), edge);
+        painter->fillRect(QRect(r.left(), r.bottom() - kSelectedEdge + 1, r.width(), kSelectedEdge),
+                          edge);
+    }
 
     if (index.data(kInUseMarkRole).toBool()) {
         const QPixmap& mark = InUseMark();

@@ -1,4 +1,5 @@
-// Draws the rows of the four list views: the background (the highlight for selected rows,
+// Draws the rows of the four list views: the background (for selected rows a light fill of
+// the theme's highlight edged in the highlight itself,
 // a pale blue for odd rows, the base colour otherwise), each cell's text in the colour its
 // model gives, the in-use mark at the left of a marked cell, and a focus frame around the
 // whole focused row.

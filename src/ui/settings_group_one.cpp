@@ -102,6 +102,8 @@ void SettingsGroupOne::build() {
     check_address_ = new QLineEdit(this);
     check_address_->setMaxLength(kCheckAddressMaxLength);
     check_address_button_ = new SkinButton(SmallButtonSheet(), 0, kSmallButtonCell, this);
+    check_address_->setAccessibleName(Qs(text::kCheckAddressRow));
+    check_address_button_->setAccessibleDescription(Qs(text::kCheckAddressRow));
     check_row->addWidget(check_address_, 1);
     check_row->addWidget(check_address_button_);
     connect(check_address_button_, &QAbstractButton::clicked, this,

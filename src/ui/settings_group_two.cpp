@@ -35,6 +35,9 @@ void SettingsGroupTwo::build() {
     range_start_->setMaxLength(kRangeEditMaxLength);
     range_end_->setMaxLength(kRangeEditMaxLength);
     range_button_ = new SkinButton(SmallButtonSheet(), 0, kSmallButtonCell, this);
+    range_start_->setAccessibleName(Qs(text::kRangeStartName));
+    range_end_->setAccessibleName(Qs(text::kRangeEndName));
+    range_button_->setAccessibleDescription(Qs(text::kAllowRange));
     range_row->addWidget(range_start_);
     range_row->addWidget(PlainLabel(text::kRangeFrom, this));
     range_row->addWidget(range_end_);
@@ -47,6 +50,8 @@ void SettingsGroupTwo::build() {
     port_ = new QLineEdit(this);
     port_->setMaxLength(kPortEditMaxLength);
     port_button_ = new SkinButton(SmallButtonSheet(), 0, kSmallButtonCell, this);
+    port_->setAccessibleName(Qs(text::kPortRow));
+    port_button_->setAccessibleDescription(Qs(text::kPortRow));
     port_row->addWidget(PlainLabel(text::kPortRow, this));
     port_row->addWidget(port_);
     port_row->addWidget(port_button_);

@@ -1,8 +1,34 @@
 #include "ui/skin_button.h"
 
 #include <QtGui/QPainter>
+#include <array>
+
+#include "texts.h"
 
 namespace korvanel::ui {
+
+namespace {
+
+// What each picture of the two sheets shows, by column: the name a screen reader speaks.
+// The large buttons are known by their tool tips (the settings button has none).
+constexpr std::array<const char*, 4> kLargeNames = {text::kTipStart, text::kTipStop, text::kTipTray,
+                                                    text::kSettingsButtonName};
+constexpr std::array<const char*, 4> kLargeDescriptions = {
+    text::kStartButtonPicture, text::kStopButtonPicture, text::kTrayButtonPicture,
+    text::kSettingsButtonPicture};
+constexpr std::array<const char*, 4> kSmallNames = {text::kRegisterButtonName,
+                                                    text::kDeleteButtonName, text::kBulkButtonName,
+                                                    text::kCheckButtonName};
+
+void NameByPicture(QAbstractButton& button, int column_x, QSize cell) {
+    std::size_t column = static_cast<std::size_t>(column_x / cell.width());
+    bool large = cell == kLargeButtonCell;
+    if (column >= kLargeNames.size()) return;
+    button.setAccessibleName(QString::fromUtf8(large ? kLargeNames[column] : kSmallNames[column]));
+    if (large) button.setAccessibleDescription(QString::fromUtf8(kLargeDescriptions[column]));
+}
+
+}  // namespace
 
 SkinButton::SkinButton(const QPixmap& sheet, int column_x, QSize cell, QWidget* parent)
     : QAbstractButton(parent), sheet_(sheet), column_x_(column_x), cell_(cell) {
@@ -10,6 +36,7 @@ SkinButton::SkinButton(const QPixmap& sheet, int column_x, QSize cell, QWidget* 
     setAttribute(Qt::WA_Hover);
     setFocusPolicy(Qt::NoFocus);
     setCursor(Qt::PointingHandCursor);
+    NameByPicture(*this, column_x, cell);
 }
 
 void SkinButton::setLatched(bool latched) {
@@ -60,7 +87,9 @@ const QPixmap& SmallButtonSheet() {
 
 // The pictures are compiled into this static library; its resources must be registered
 // before the first picture is loaded.
-static void InitialisePictures() { Q_INIT_RESOURCE(korvanel); }
+static void InitialisePictures() {
+    Q_INIT_RESOURCE(korvanel);
+}
 
 namespace korvanel::ui {
 void RegisterPictures() {

@@ -1,6 +1,8 @@
 #include "ui/theme.h"
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 
 namespace korvanel::ui {
 
@@ -28,7 +30,9 @@ const Theme* FindTheme(std::string_view name) {
     return nullptr;
 }
 
-const Theme& StartupTheme() { return kStartup; }
+const Theme& StartupTheme() {
+    return kStartup;
+}
 
 QPalette ThemePalette(const Theme& theme) {
     QPalette palette;
@@ -51,6 +55,41 @@ QPalette ThemePalette(const Theme& theme) {
     palette.setColor(QPalette::Disabled, QPalette::ButtonText, muted);
     palette.setColor(QPalette::Disabled, QPalette::Text, QColor(120, 120, 120));
     return palette;
+}
+
+namespace {
+
+double Linear(int channel) {
+    double c = channel / 255.0;
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+QColor Blend(const QColor& from, double towards_white) {
+    auto mix = [towards_white](int c) {
+        return static_cast<int>(std::lround(c + (255 - c) * towards_white));
+    };
+    return QColor(mix(from.red()), mix(from.green()), mix(from.blue()));
+}
+
+}  // namespace
+
+double RelativeLuminance(const QColor& colour) {
+    return 0.2126 * Linear(colour.red()) + 0.7152 * Linear(colour.green()) +
+           0.0722 * Linear(colour.blue());
+}
+
+double ContrastRatio(const QColor& a, const QColor& b) {
+    double la = RelativeLuminance(a), lb = RelativeLuminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor SelectedRowFill(const QColor& selected_fill) {
+    constexpr int kSteps = 100;
+    for (int step = 0; step < kSteps; ++step) {
+        QColor fill = Blend(selected_fill, static_cast<double>(step) / kSteps);
+        if (RelativeLuminance(fill) >= kSelectedRowLuminance) return fill;
+    }
+    return QColor(Qt::white);
 }
 
 }  // namespace korvanel::ui

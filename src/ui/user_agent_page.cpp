@@ -28,6 +28,7 @@ constexpr int kBulkColumn = 164;
 UserAgentPage::UserAgentPage(Runtime& rt, QWidget* parent) : QWidget(parent), rt_(rt) {
     edit_ = new QLineEdit(this);
     edit_->setMaxLength(kUserAgentEditMaxCharacters);
+    NameEntryField(edit_, text::kColumnUserAgent, text::kUserAgentExample);
     register_ = new SkinButton(SmallButtonSheet(), kRegisterColumn, kSmallButtonCell, this);
     delete_ = new SkinButton(SmallButtonSheet(), kDeleteColumn, kSmallButtonCell, this);
     bulk_ = new SkinButton(SmallButtonSheet(), kBulkColumn, kSmallButtonCell, this);

@@ -1,10 +1,10 @@
 #include "ui/window_pages.h"
 
 #include <QtCore/QPointer>
-
 #include <memory>
 
 #include "runtime/runtime.h"
+#include "settings/list_commands.h"
 #include "texts.h"
 #include "ui/config_dialog.h"
 #include "ui/cookie_page.h"
@@ -17,7 +17,9 @@ namespace korvanel::ui {
 
 namespace {
 
-QString Text(const char* text) { return QString::fromUtf8(text); }
+QString Text(const char* text) {
+    return QString::fromUtf8(text);
+}
 
 // The status bar shows the two cookie switches as `Settings` holds them.
 void ShowCookieSwitches(Runtime& rt) {
@@ -33,6 +35,25 @@ void ShowCookieSwitches(Runtime& rt) {
                           cookie ? text::kStatusBarCookieRemoved : text::kStatusBarCookieKept);
 }
 
+// Status-bar parts 0 and 1 show the proxy and the User-Agent in use as the lists hold them,
+// in the words the pages use when a row is put to use.
+void ShowRowsInUse(Runtime& rt) {
+    std::string proxy = text::kStatusBarNoProxy;
+    std::string agent = text::kStatusBarNoUserAgent;
+    {
+        Hold hold(rt.locks.settings);
+        if (const ProxyEntry* row = rt.settings.proxies.at(FindProxyInUse(rt.settings))) {
+            proxy = std::string(text::kStatusBarProxy) + row->address.str();
+        }
+        if (const UserAgentEntry* row =
+                rt.settings.user_agents.at(FindUserAgentInUse(rt.settings))) {
+            agent = std::string(text::kStatusBarUserAgent) + row->text.str();
+        }
+    }
+    rt.front.SetStatusBar(kProxyStatusPart, proxy);
+    rt.front.SetStatusBar(kUserAgentStatusPart, agent);
+}
+
 }  // namespace
 
 void InstallWindowPages(MainWindow& window, Runtime& rt) {
@@ -44,7 +65,8 @@ void InstallWindowPages(MainWindow& window, Runtime& rt) {
     window.setUpperPage(1, agents);
     window.setUpperPage(2, send_rules);
     window.setUpperPage(3, recv_rules);
-    window.addPageRebuild([proxies, agents, send_rules, recv_rules] {
+    window.addPageRebuild([proxies, agents, send_rules, recv_rules, &rt] {
+        ShowRowsInUse(rt);
         proxies->rebuild();
         agents->rebuild();
         send_rules->rebuild();

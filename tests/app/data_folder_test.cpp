@@ -153,9 +153,13 @@ TEST_F(DataFolderTest, StartsThatGoNoFurtherSayWhyAndStayPut) {
         Variables variables;
         int status;
         std::string says;
+        bool to_stdout = false;
     };
     const Case cases[] = {
         {"no home", {"--desktop"}, {}, kExitNoDataFolder, "neither XDG_DATA_HOME nor HOME"},
+        {"help", {"--help"}, {}, 0, "usage: korvanel [--desktop]", true},
+        {"version", {"--version"}, {}, 0, "korvanel 1.", true},
+        {"help with more", {"--help", "x"}, {}, kExitUsage, "unknown option '--help'"},
         {"folder under a file",
          {"--desktop"},
          {{"XDG_DATA_HOME", dir_.file("plain")}},
@@ -169,6 +173,7 @@ TEST_F(DataFolderTest, StartsThatGoNoFurtherSayWhyAndStayPut) {
             EnterWorkplace(args.argc(), args.argv(), FakeEnvironment(c.variables));
         EXPECT_FALSE(start.go_on);
         EXPECT_EQ(start.exit_status, c.status);
+        EXPECT_EQ(start.to_stdout, c.to_stdout);
         EXPECT_NE(start.message.find(c.says), std::string::npos) << start.message;
         EXPECT_EQ(start.message.back(), '\n');
         EXPECT_EQ(std::filesystem::current_path(), start_);

@@ -1,6 +1,8 @@
 // The main window driven as a user would, over a real runtime and listener.
 #include <QtTest/QtTest>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPushButton>
 #include <QtWidgets/QSystemTrayIcon>
 
 #include <signal.h>
@@ -19,7 +21,10 @@
 #include "support/recording_front_end.h"
 #include "support/window_fixture.h"
 #include "texts.h"
+#include "ui/config_dialog.h"
 #include "ui/log_pane.h"
+#include "ui/message_box.h"
+#include "ui/settings_group_two.h"
 #include "ui/skin_button.h"
 #include "ui/status_strip.h"
 #include "ui/themed_tabs.h"
@@ -36,7 +41,9 @@ bool Accepts(uint16_t port) {
     return ConnectLoopback(registry, port).valid();
 }
 
-QPoint Centre(QWidget* widget) { return widget->rect().center(); }
+QPoint Centre(QWidget* widget) {
+    return widget->rect().center();
+}
 
 void SendMouse(QWidget* widget, QEvent::Type type, QPoint at, Qt::MouseButtons held) {
     Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
@@ -114,8 +121,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.runState(), RunState::kStopped);
         QVERIFY(!w.startButton()->latched() && w.stopButton()->latched());
         QVERIFY(!Accepts(f.port()));
-        QTRY_VERIFY(w.pane(Pane::kStatus)->toPlainText().contains(
-            QString::fromUtf8(text::kServerStopped)));
+        QTRY_VERIFY(
+            w.pane(Pane::kStatus)->toPlainText().contains(QString::fromUtf8(text::kServerStopped)));
         QCOMPARE(w.labelText(Label::kServerState), QString::fromUtf8(text::kStateStopped));
     }
 
@@ -145,8 +152,8 @@ class MainWindowTest : public QObject {
         QTest::newRow("GREEN") << "GREEN" << QColor(210, 229, 200) << QColor(40, 0, 80) << "GREEN";
         QTest::newRow("unknown name keeps the start-up colours")
             << "PURPLE" << QColor(233, 233, 233) << QColor(25, 25, 25) << "PURPLE";
-        QTest::newRow("only the exact name") << "BLUEX" << QColor(233, 233, 233)
-                                             << QColor(25, 25, 25) << "BLUEX";
+        QTest::newRow("only the exact name")
+            << "BLUEX" << QColor(233, 233, 233) << QColor(25, 25, 25) << "BLUEX";
     }
     void themesColourTheWindowAndItsDialogs() {
         QFETCH(QString, stored);
@@ -178,7 +185,9 @@ class MainWindowTest : public QObject {
         std::string data = f.dataText();
         QVERIFY(data.find(":KORVANEL_COLOR\r\nWHITE\r\n") != std::string::npos);
         QRect outer = f.window().frameGeometry();
-        QVERIFY(data.find(QString(":WINDOW_INFO\r\n%1:%2:").arg(outer.width()).arg(outer.height())
+        QVERIFY(data.find(QString(":WINDOW_INFO\r\n%1:%2:")
+                              .arg(outer.width())
+                              .arg(outer.height())
                               .toStdString()) != std::string::npos);
         QVERIFY(data.find(QString(":%1:%2\r\n").arg(outer.x()).arg(outer.y()).toStdString()) !=
                 std::string::npos);
@@ -205,6 +214,79 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.lowerTabs()->geometry().top(), 300 + 86);
         drag(300, 381, 2000);  // and leaves 220 pixels of the window below it
         QCOMPARE(w.splitPos(), w.frameGeometry().height() - 220);
+    }
+
+    void storedDividerComesBackAtStartAndIsStoredUnchanged_data() {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<int>("shown");
+        QTest::newRow("within the limits") << "450" << 450;
+        QTest::newRow("near the bottom limit") << "470" << 470;
+        QTest::newRow("above the top limit is raised") << "300" << 378;
+    }
+    void storedDividerComesBackAtStartAndIsStoredUnchanged() {
+        QFETCH(QString, stored);
+        QFETCH(int, shown);
+        std::string data = DefaultConfigurationText();
+        const std::string info = ":WINDOW_INFO\r\n920:700:300:";
+        data.replace(data.find(info), info.size(),
+                     ":WINDOW_INFO\r\n920:700:" + stored.toStdString() + ":");
+        WindowFixture f(data, true);  // with its pages, as the program starts it
+        QCOMPARE(f.window().splitPos(), shown);
+        QCOMPARE(f.window().upperTabs()->geometry().height(), shown - 78);
+        f.window().closeInOrder();
+        QVERIFY(f.dataText().find(QString(":%1:").arg(shown).toStdString()) != std::string::npos);
+    }
+
+    void statusBarShowsWhatIsInUseFromTheStart_data() {
+        QTest::addColumn<QString>("sections");  // replaces the default's lines
+        QTest::addColumn<QStringList>("parts");
+        QTest::newRow("nothing in use")
+            << ""
+            << QStringList{"プロクシサーバ： 無し", "User-Agentの書き換え： 無し",
+                           "受信クッキー：消さない", "送信クッキー：消さない"};
+        QTest::newRow("proxy, agent and both cookie switches")
+            << ":PROXY_SERVER\r\n10.0.0.8:8080\r\n:COOKIE\r\n1\r\n:SET_COOKIE\r\n1\r\n"
+               ":USER_AGENT\r\nAgent/2.0\r\n:USER_AGENT_LIST\r\nAgent/1.0:0\r\nAgent/2.0:1\r\n"
+               ":PROXY_LIST\r\n0:0:0:a.example:80\r\n35:6:1:10.0.0.8:8080\r\n"
+            << QStringList{"プロクシサーバ： 10.0.0.8:8080", "User-Agentの書き換え ： Agent/2.0",
+                           "受信クッキー：消す", "送信クッキー：消す"};
+    }
+    void statusBarShowsWhatIsInUseFromTheStart() {
+        QFETCH(QString, sections);
+        QFETCH(QStringList, parts);
+        std::string data = DefaultConfigurationText();
+        std::string replacement = sections.toStdString();
+        if (!replacement.empty()) {
+            auto from = data.find(":PROXY_SERVER\r\n");
+            auto to = data.find(":SEND_HEADER_LIST\r\n");
+            data.replace(from, to - from, replacement);
+        }
+        WindowFixture f(data, true);
+        for (int part = 0; part < parts.size(); ++part) {
+            QTRY_COMPARE(f.window().statusStrip()->partText(part), parts[part]);
+        }
+    }
+
+    void configDialogMessagesOpenOverTheConfigDialog() {
+        WindowFixture f("", true);
+        QTest::mouseClick(f.window().settingsButton(), Qt::LeftButton);
+        ui::ConfigDialog* dialog = nullptr;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* d = dynamic_cast<ui::ConfigDialog*>(w); d && d->isVisible()) dialog = d;
+        }
+        QVERIFY(dialog != nullptr);
+        QApplication::setActiveWindow(dialog);
+        dialog->groupTwo()->portEdit()->setText("80");  // out of range: refused with a message
+        QWidget* owner = nullptr;
+        QTimer::singleShot(0, [&owner] {
+            auto* box = qobject_cast<ui::MessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return;
+            owner = box->parentWidget();
+            box->okButton()->click();
+        });
+        QTest::mouseClick(dialog->groupTwo()->portButton(), Qt::LeftButton);
+        QCOMPARE(owner, static_cast<QWidget*>(dialog));
+        dialog->close();
     }
 
     void logPaneDropsTheOldestTextAtItsLimit() {
