@@ -15,8 +15,9 @@ inline constexpr int kSplicePipeBytes = 1 << 20;
 
 class SplicePipe {
   public:
-    // Opens the pipe (non-blocking); valid() tells whether that worked.
-    SplicePipe();
+    // Opens the pipe (non-blocking) and asks for `capacity` bytes (0: the kernel's
+    // default); valid() tells whether the pipe opened.
+    explicit SplicePipe(int capacity = kSplicePipeBytes);
     ~SplicePipe();
     SplicePipe(const SplicePipe&) = delete;
     SplicePipe& operator=(const SplicePipe&) = delete;
