@@ -21,8 +21,9 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-// The kernel's default pipe size: enough for a full-speed stream, and it keeps hundreds
-// of tunnels within the pipe memory an ordinary user may hold.
+// Pipes start at the kernel's default size, which keeps hundreds of tunnels within the
+// pipe memory an ordinary user may hold; a direction that fills its pipe is carrying a
+// stream, and its pipe grows to the relays' size so that each call moves more.
 constexpr int kTunnelPipeBytes = 0;
 // Bytes asked for in one splice from a socket into a pipe.
 constexpr std::size_t kTunnelStep = 1 << 20;
@@ -43,6 +44,7 @@ struct Direction {
     std::unique_ptr<SplicePipe> pipe;
     bool source_ended = false;  // `from` ended its sending
     bool passed_on = false;     // ... and that end went on to `to`
+    bool grown = false;         // the pipe was asked for kSplicePipeBytes
     long long bytes = 0;
 
     bool Done() const { return passed_on; }
@@ -69,6 +71,10 @@ Pumped MoveOnce(Runtime& rt, Direction& d, Socket& from, Socket& to, bool upward
             moved = true;
         } else if (got.status != IoStatus::kWouldBlock) {
             return FromStatus(got.status);
+        } else if (!d.grown && d.pipe->held() > 0) {
+            // Full, or the source is empty for now: either way bytes are waiting.
+            d.grown = true;
+            d.pipe->Resize(kSplicePipeBytes);
         }
     }
     if (d.pipe->held() > 0) {

@@ -38,6 +38,10 @@ SplicePipe::~SplicePipe() {
     pthread_sigmask(SIG_SETMASK, &saved_mask_, nullptr);
 }
 
+bool SplicePipe::Resize(int bytes) {
+    return write_fd_ >= 0 && ::fcntl(write_fd_, F_SETPIPE_SZ, bytes) >= bytes;
+}
+
 IoResult SplicePipe::Fill(Socket& from, std::size_t length) {
     if (from.fd() < 0) return {0, IoStatus::kRevoked, EBADF};
     for (;;) {

@@ -23,6 +23,9 @@ class SplicePipe {
     SplicePipe& operator=(const SplicePipe&) = delete;
 
     bool valid() const { return read_fd_ >= 0; }
+    // Asks for a capacity of `bytes`; false where the system refuses (the pipe stays as it
+    // was, and works on).
+    bool Resize(int bytes);
     // Bytes in the pipe not yet passed on.
     long held() const { return held_; }
 
