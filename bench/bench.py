@@ -23,6 +23,7 @@ sys.dont_write_bytecode = True  # no __pycache__ beside the script in the checko
 import measure  # noqa: E402
 import report  # noqa: E402
 import servers  # noqa: E402
+import tunnels  # noqa: E402
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 REPO = os.path.dirname(HERE)
@@ -49,20 +50,23 @@ def parse_args():
     p.add_argument("--rounds", type=int, default=3)
     p.add_argument("--requests", type=int, default=20000, help="ab requests in (a)")
     p.add_argument("--html-requests", type=int, default=10000, help="ab requests in (f)")
+    p.add_argument("--tunnel-requests", type=int, default=2000,
+                   help="TLS exchanges, each through a new tunnel, in (g)")
     p.add_argument("--concurrency", type=int, default=50)
     p.add_argument("--duration", type=int, default=10, help="wrk seconds in (c)")
     p.add_argument("--body-mib", type=int, default=100, help="body size in (d)")
     p.add_argument("--quick", action="store_true",
                    help="a tenth of the requests, 2 s wrk runs and a 20 MiB body")
     p.add_argument("--only", default="", help="comma-separated targets to run (and DIRECT)")
-    p.add_argument("--tests", default="a,c,d,f",
-                   help="comma-separated measurements to run (of a, c, d, f; e always runs)")
+    p.add_argument("--tests", default="a,c,d,f,g",
+                   help="comma-separated measurements to run (of a, c, d, f, g; e always runs)")
     p.add_argument("--program", default=os.path.join(REPO, "build", "korvanel"))
     p.add_argument("--json", help="also write every run's figures to this file")
     p.add_argument("--skip-install", action="store_true")
     args = p.parse_args()
     if args.quick:
         args.requests, args.html_requests = args.requests // 10, args.html_requests // 10
+        args.tunnel_requests //= 10
         args.duration, args.body_mib = 2, 20
     return args
 
@@ -105,16 +109,18 @@ class Bench:
     def start(self):
         w, a = self.workdir, self.args
         self.files = make_files(os.path.join(w, "www"), a.body_mib)
-        self.origin = servers.start_origin(w, os.path.join(w, "www"))
+        self.tls_dir = tunnels.make_certificates(w) if "g" in a.tests.split(",") else None
+        self.origin = servers.start_origin(w, os.path.join(w, "www"), self.tls_dir)
+        tls_port = self.origin.tls_port
         wanted = set(filter(None, a.only.split(","))) or None
         starters = [
-            (K, lambda: servers.start_korvanel(w, a.program, K, "3")),
+            (K, lambda: servers.start_korvanel(w, a.program, K, "3", tunnel_port=tls_port)),
             (K_LOGS, lambda: servers.start_korvanel(w, a.program, K_LOGS, "0")),
             (K_TAGS, lambda: servers.start_korvanel(
                 w, a.program, K_TAGS, "3", list(servers.TAG_ROWS_SCRIPT) +
                 list(servers.TAG_ROWS_A))),
             ("tinyproxy", lambda: servers.start_tinyproxy(w)),
-            ("privoxy", lambda: servers.start_privoxy(w)),
+            ("privoxy", lambda: servers.start_privoxy(w, tls_port)),
             ("squid", lambda: servers.start_squid(w)),
         ]
         for name, starter in starters:
@@ -270,11 +276,39 @@ class Bench:
 
         self.one(round_no, "f", target, run)
 
+    def tls_url(self, name):
+        return f"https://{LOOPBACK}:{self.origin.tls_port}/{name}"
+
+    def test_g(self, round_no, target):
+        a = self.args
+        cafile = os.path.join(self.tls_dir, "ca.pem")
+        port = self.port(target)
+
+        def exchanges():
+            return tunnels.short_exchanges(self.tls_url("1k.bin"), port, cafile,
+                                           a.tunnel_requests, a.concurrency, SMALL_SIZE,
+                                           self.workdir)
+
+        def download():
+            size, _ = self.files["big.bin"]
+            return {"MB/s": tunnels.download(self.tls_url("big.bin"), port, cafile, size,
+                                             BIG_FETCH_TIMEOUT_S)}
+
+        def idle():
+            return tunnels.idle_tunnel_memory(port, f"{LOOPBACK}:{self.origin.tls_port}",
+                                              self.procs[target].pids)
+
+        self.one(round_no, "g", target, exchanges)
+        self.one(round_no, "g1", target, download)
+        if target != "DIRECT":
+            self.one(round_no, "g200", target, idle)
+
     def rounds(self):
         chosen = set(filter(None, self.args.tests.split(",")))
         tests = [(test, extra) for name, test, extra in (
             ("a", self.test_a, [K_LOGS]), ("c", self.test_c, [K_LOGS]),
-            ("d", self.test_d, []), ("f", self.test_f, [K_TAGS])) if name in chosen]
+            ("d", self.test_d, []), ("f", self.test_f, [K_TAGS]), ("g", self.test_g, []))
+            if name in chosen]
         for round_no in range(1, self.args.rounds + 1):
             for test, extra in tests:
                 targets = self.targets(extra)

@@ -4,7 +4,8 @@ import statistics
 
 PEERS = ("tinyproxy", "privoxy", "squid")
 # Figures where less is better; for the others (req/s, MB/s) more is better.
-LOWER_IS_BETTER = ("p50 ms", "p99 ms", "CPU ms/1k", "idle RSS MB", "peak RSS MB")
+LOWER_IS_BETTER = ("p50 ms", "p99 ms", "CPU ms/1k", "idle RSS MB", "peak RSS MB",
+                   "KiB/tunnel")
 
 # (test key, title, metrics)
 FIGURES = [
@@ -14,6 +15,10 @@ FIGURES = [
     ("d4", "(d) 100 MiB body, four in parallel, total", ("MB/s",)),
     ("f", "(f) 50 KiB HTML, new connection each (ab)", ("req/s", "p50 ms", "p99 ms")),
     ("e", "(e) resident memory, summed over processes", ("idle RSS MB", "peak RSS MB")),
+    ("g", "(g) HTTPS: new tunnel and one TLS 1 KiB GET each (curl)", ("req/s", "p50 ms",
+                                                                    "p99 ms")),
+    ("g1", "(g) HTTPS: 100 MiB body through one tunnel (curl)", ("MB/s",)),
+    ("g200", "(g) resident memory per idle tunnel, 200 open", ("KiB/tunnel",)),
 ]
 
 
@@ -135,5 +140,10 @@ def goal_lines(results):
                   m("d1", "MB/s", "DIRECT"), 0.75),
             check("(f) req/s, filter off, >= 1.5 x best peer", m("f", "req/s", k),
                   best("f", "req/s"), 1.5),
+            check("(g) req/s >= 1.5 x best peer", m("g", "req/s", k), best("g", "req/s"), 1.5),
+            check("(g) download MB/s >= 0.75 x DIRECT", m("g1", "MB/s", k),
+                  m("g1", "MB/s", "DIRECT"), 0.75),
+            check("(g) KiB per idle tunnel <= 64", m("g200", "KiB/tunnel", k), 64.0,
+                  lower=True),
             check("(e) idle RSS MB <= 4", idle and idle / 1e6, 4.0, lower=True),
             check("(e) peak RSS MB <= 12", peak and peak / 1e6, 12.0, lower=True)]

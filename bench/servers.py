@@ -148,8 +148,20 @@ def write(path, text, mode=0o644):
     os.chmod(path, mode)
 
 
-def start_origin(workdir, www):
+def start_origin(workdir, www, tls_dir=None):
+    """nginx serving www over HTTP, and over HTTPS on a second port (`tls_port`) when
+    tls_dir holds its certificate (srv.pem, srv.key)."""
     port = free_port()
+    tls_port = free_port() if tls_dir else None
+    tls_server = ""
+    if tls_dir:
+        tls_server = f"""    server {{
+        listen {LOOPBACK}:{tls_port} ssl backlog=4096;
+        ssl_certificate {tls_dir}/srv.pem;
+        ssl_certificate_key {tls_dir}/srv.key;
+        root {www};
+    }}
+"""
     conf = os.path.join(workdir, "nginx.conf")
     temp = os.path.join(workdir, "nginx-temp")
     os.makedirs(temp, exist_ok=True)
@@ -173,10 +185,14 @@ http {{
         listen {LOOPBACK}:{port} backlog=4096;
         root {www};
     }}
-}}
+{tls_server}}}
 """)
-    return Server("nginx", ["nginx", "-p", workdir, "-c", conf, "-e",
-                            f"{workdir}/nginx-error.log"], workdir, port)
+    server = Server("nginx", ["nginx", "-p", workdir, "-c", conf, "-e",
+                              f"{workdir}/nginx-error.log"], workdir, port)
+    server.tls_port = tls_port
+    if tls_port:
+        wait_for_port(tls_port, server.proc, "nginx (HTTPS)")
+    return server
 
 
 def start_tinyproxy(workdir):
@@ -194,9 +210,16 @@ Allow {LOOPBACK}
     return Server("tinyproxy", ["tinyproxy", "-d", "-c", conf], workdir, port)
 
 
-def start_privoxy(workdir):
+def start_privoxy(workdir, connect_port=None):
+    """Privoxy; with connect_port, an action file of its own lets CONNECT reach that port
+    (its default is 443 only)."""
     port = free_port()
     conf = os.path.join(workdir, "privoxy.conf")
+    actions = ""
+    if connect_port:
+        action_file = os.path.join(workdir, "tunnel.action")
+        write(action_file, f"{{+limit-connect{{{connect_port}}}}}\n/\n")
+        actions = f"actionsfile {action_file}\n"
     # No logfile line: Privoxy then logs nothing but fatal errors. No action or filter
     # files: it forwards without rewriting. keep-alive-timeout lets clients keep their
     # connections open between requests.
@@ -211,7 +234,7 @@ accept-intercepted-requests 0
 keep-alive-timeout 5
 socket-timeout 300
 max-client-connections 256
-""")
+{actions}""")
     return Server("privoxy", ["privoxy", "--no-daemon", conf], workdir, port)
 
 
@@ -260,9 +283,10 @@ def remove_shared_memory(service):
                 pass
 
 
-def korvanel_data(port, log_mode, tag_rows=()):
+def korvanel_data(port, log_mode, tag_rows=(), tunnel_port=None):
     """The default `data` text with the port, the four header/access log modes and the
-    given tag switch rows set to "1"."""
+    given tag switch rows set to "1"; with tunnel_port, CONNECT tunnels on and allowed to
+    that port (the sections after :END)."""
     tags = ["1" if i in tag_rows else "0" for i in range(TAG_SWITCH_COUNT)]
     lines = [":TUG_JOB", ":".join(tags), ":HTTP_VERSION", "1.1"]
     for section in ("ACCESS_LOG", "SEND_HEADER_LOG", "RECV_HEADER_LOG", "SEND_RECV_HEADER_LOG"):
@@ -272,13 +296,15 @@ def korvanel_data(port, log_mode, tag_rows=()):
               ":RECV_HEADER_LIST", ":AUTO_START", "0", ":KORVANEL_COLOR", "DEFAULT",
               ":CHECK_PROXY_ADDRESS", DEFAULT_CHECK_ADDRESS, ":WINDOW_INFO",
               "920:700:300:10:10", ":END"]
+    if tunnel_port:
+        lines += [":HTTPS_TUNNEL", "1", ":TUNNEL_PORTS", str(tunnel_port)]
     return "".join(line + "\r\n" for line in lines)
 
 
-def start_korvanel(workdir, program, name, log_mode, tag_rows=()):
+def start_korvanel(workdir, program, name, log_mode, tag_rows=(), tunnel_port=None):
     port = free_port()
     home = os.path.join(workdir, name.replace(" ", "_"))
     os.makedirs(home, exist_ok=True)
     with open(os.path.join(home, "data"), "wb") as f:
-        f.write(korvanel_data(port, log_mode, tag_rows).encode("ascii"))
+        f.write(korvanel_data(port, log_mode, tag_rows, tunnel_port).encode("ascii"))
     return Server(name, [program], workdir, port, cwd=home)

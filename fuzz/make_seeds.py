@@ -116,7 +116,18 @@ CONFIG_FULL = "\r\n".join(
      ":WINDOW_INFO", "800:600:250:-5:20", ":END", ""])
 
 
+CONNECT_LINES = {
+    "name": (CRLF, "CONNECT www.example.com:443 HTTP/1.1\r\n"),
+    "address_10": (LF, "CONNECT 192.0.2.7:8443 HTTP/1.0\n"),
+    "no_port": (CRLF, "CONNECT www.example.com HTTP/1.1\r\n"),
+    "ipv6": (CRLF, "CONNECT [2001:db8::1]:443 HTTP/1.1\r\n"),
+    "port_list": (CRLF, "443,8443,0563"),
+}
+
+
 def main():
+    for name, (kind, line) in CONNECT_LINES.items():
+        write("connect_line", name, bytes([kind]) + line.encode("latin-1"))
     for name, (kind, lines, body) in REQUESTS.items():
         write("head_split", name, bytes([kind]) + head(kind, lines, body).encode("latin-1"))
     for name, (kind, line) in STATUS.items():

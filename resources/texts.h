@@ -45,6 +45,12 @@ inline constexpr const char kErrorPageHead[] =
 inline constexpr const char kErrorPageOpen[] =
     "<html><head><title>Proxy Error</title></head>\r\n<body>";
 inline constexpr const char kErrorPageClose[] = "</body></html>";
+// The heads of the pages that refuse a tunnel (a port not allowed) or report that its
+// target could not be reached.
+inline constexpr const char kTunnelRefusedHead[] =
+    "HTTP/1.0 403 Forbidden\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n";
+inline constexpr const char kTunnelUnreachableHead[] =
+    "HTTP/1.0 502 Bad Gateway\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n";
 
 // ---- settings: configuration file and worker commands ----
 inline constexpr const char kThreadErrorTitle[] = "thread error";

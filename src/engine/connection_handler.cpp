@@ -17,6 +17,7 @@
 #include "engine/server_control.h"
 #include "engine/socket_io.h"
 #include "engine/status_line.h"
+#include "engine/tunnel_open.h"
 #include "logging/log_producers.h"
 #include "texts.h"
 
@@ -107,6 +108,8 @@ Ending Handler::ReadRequest() {
     s_.settings.port = settings.port;
     s_.settings.http_version = settings.http_version;
     s_.settings.tag_filter_active = settings.tag_filter_active;
+    s_.settings.https_tunnel = settings.https_tunnel;
+    s_.settings.tunnel_ports = settings.tunnel_ports;
     return kGoOn;
 }
 
@@ -121,8 +124,15 @@ Ending Handler::EndIdleConnection() {
 Ending Handler::ParseRequest() {
     const Terminator& terminator = s_.request_terminator;
     std::string_view head(s_.head, static_cast<std::size_t>(s_.head_count));
-    if (SplitHead(head, terminator, s_.request_line, s_.request_headers) != 1 ||
-        NormaliseRequestLine(terminator, s_.request_line) != 1) {
+    if (SplitHead(head, terminator, s_.request_line, s_.request_headers) != 1) {
+        return Fail(text::kUnsupportedHeader);
+    }
+    ConnectTarget tunnel;
+    if (s_.settings.https_tunnel &&
+        ReadConnectLine(s_.request_line.view(), LineEndOf(terminator), tunnel) == ConnectLine::kConnect) {
+        return OpenTunnel(rt_, s_, tunnel);
+    }
+    if (NormaliseRequestLine(terminator, s_.request_line) != 1) {
         return Fail(text::kUnsupportedHeader);
     }
     s_.version = EffectiveVersion(s_.request_line, terminator, s_.settings.http_version);

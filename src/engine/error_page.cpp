@@ -60,8 +60,13 @@ class PageWriter {
 }  // namespace
 
 int BuildErrorPage(char* buffer, std::size_t capacity, std::string_view error_text) {
+    return BuildErrorPage(buffer, capacity, error_text, text::kErrorPageHead);
+}
+
+int BuildErrorPage(char* buffer, std::size_t capacity, std::string_view error_text,
+                   std::string_view head) {
     PageWriter page(buffer, capacity);
-    page.Add(text::kErrorPageHead);
+    page.Add(head);
     page.Add(text::kErrorPageOpen);
     page.AddEscaped(error_text);
     page.Add(text::kErrorPageClose);

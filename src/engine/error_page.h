@@ -19,5 +19,8 @@ inline constexpr std::size_t kSilentErrorTextLength = 5;
 // cannot add markup to the page. Returns the byte count of the page, or -1 when it does
 // not fit `capacity` (the buffer then holds no page).
 int BuildErrorPage(char* buffer, std::size_t capacity, std::string_view error_text);
+// The same page under another status line and head (`head`, through its blank line).
+int BuildErrorPage(char* buffer, std::size_t capacity, std::string_view error_text,
+                   std::string_view head);
 
 }  // namespace korvanel

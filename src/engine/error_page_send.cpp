@@ -5,9 +5,10 @@
 
 namespace korvanel {
 
-int SendErrorPage(Runtime& rt, Socket& client, const ErrorText& error) {
+int SendErrorPage(Runtime& rt, Socket& client, const ErrorText& error, std::string_view head) {
     char page[kErrorPageCapacity];
-    int length = BuildErrorPage(page, sizeof page, error.view());
+    int length = head.empty() ? BuildErrorPage(page, sizeof page, error.view())
+                              : BuildErrorPage(page, sizeof page, error.view(), head);
     if (length < 0) return -1;
     return SendAll(rt, client, page, length) == 1 ? 1 : -1;
 }

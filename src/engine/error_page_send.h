@@ -2,6 +2,8 @@
 // reached it.
 #pragma once
 
+#include <string_view>
+
 #include "engine/error_text.h"
 
 namespace korvanel {
@@ -11,6 +13,8 @@ class Socket;
 
 // 1 when the page went out whole, -1 when sending failed (the client then sees a cut
 // page or nothing). The caller holds the server lock.
-int SendErrorPage(Runtime& rt, Socket& client, const ErrorText& error);
+// `head` replaces the page's usual 500 status line and head when it is not empty.
+int SendErrorPage(Runtime& rt, Socket& client, const ErrorText& error,
+                  std::string_view head = {});
 
 }  // namespace korvanel

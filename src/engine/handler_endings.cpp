@@ -62,10 +62,13 @@ void EndConnection(Runtime& rt, HandlerState& s, Ending ending) {
         const bool running = rt.server.run_flag == kRunning;
         if (ending == Ending::kError && !s.answer_started && running &&
             s.error.size() > kSilentErrorTextLength) {
-            SendErrorPage(rt, s.client, s.error);
+            SendErrorPage(rt, s.client, s.error, s.error_head);
         }
     }
     switch (ending) {
+        case Ending::kHandedOff:
+            // The tunnel writes its own line when it ends.
+            break;
         case Ending::kNormal:
             LogRequest(rt, s, "");
             break;

@@ -26,10 +26,13 @@ struct RequestSettings {
     FixedText<10> port;
     FixedText<5> http_version;
     int tag_filter_active = 0;
+    bool https_tunnel = false;
+    TunnelPorts tunnel_ports;
 };
 
-// How one request ends (the keep-alive case goes on with the next request).
-enum class Ending { kKeepAlive, kNormal, kError, kQuiet, kRefused };
+// How one request ends (the keep-alive case goes on with the next request). kHandedOff:
+// both sockets went to the tunnel relay, which closes them and logs the tunnel.
+enum class Ending { kKeepAlive, kNormal, kError, kQuiet, kRefused, kHandedOff };
 
 struct AnswerFacts {
     int keep_alive = 0;  // Connection: Keep-Alive
@@ -65,6 +68,8 @@ struct HandlerState {
     TargetPort port;
     std::string_view version;  // "1.0" or "1.1"
     ErrorText error;
+    // The error page's status line and head when not the usual 500 one.
+    std::string_view error_head;
     FilterBuffers filter;
 
     RequestSettings settings;
@@ -78,6 +83,9 @@ struct HandlerState {
     int request_chunked = 0;  // the request body comes in chunks
     int request_cut = 0;      // the server answered before the whole body was relayed
     AnswerFacts answer;
+    // A tunnel's bytes passed on by the handler itself, before the hand-over.
+    long long tunnel_up_bytes = 0;
+    long long tunnel_down_bytes = 0;
 
     // The head last read decides the line end of the access-log line.
     const Terminator& LastTerminator() const {
@@ -99,11 +107,14 @@ struct HandlerState {
         port.clear();
         version = {};
         error.clear();
+        error_head = {};
         body_in_request_head = 0;
         request_length = -1;
         request_chunked = 0;
         request_cut = 0;
         answer = AnswerFacts();
+        tunnel_up_bytes = 0;
+        tunnel_down_bytes = 0;
         filter.carry.clear();
         filter.output.clear();
         answer_started = 0;

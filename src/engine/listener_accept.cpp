@@ -9,6 +9,7 @@
 #include "engine/client_slot.h"
 #include "engine/listener_handler_table.h"
 #include "engine/server_control.h"
+#include "engine/tunnel_loop.h"
 #include "logging/status_log.h"
 #include "runtime/runtime.h"
 #include "texts.h"
@@ -40,6 +41,11 @@ void AnnounceStart(Runtime& rt, const StartRecord& record) {
 void PublishListeningSocket(Runtime& rt, int fd) {
     Hold hold(rt.locks.server);
     rt.server.listening_fd = fd;
+}
+
+void PublishTunnelLoop(Runtime& rt, TunnelLoop* loop) {
+    Hold hold(rt.locks.server);
+    rt.server.tunnels = loop;
 }
 
 // Failures that last until descriptors or memory are freed; a retry at once would spin.
@@ -124,6 +130,9 @@ void RunAcceptThread(Runtime& rt, StartRecord record) {
 
     AnnounceStart(rt, own);
     {
+        // Declared first: its handlers may hand tunnels to it until they have all ended.
+        TunnelLoop tunnels(rt);
+        PublishTunnelLoop(rt, &tunnels);
         HandlerTable table;
         PublishListeningSocket(rt, own.listening.fd());
         AcceptLoop(rt, own.listening, table, own.limits);
@@ -132,6 +141,8 @@ void RunAcceptThread(Runtime& rt, StartRecord record) {
         // Wakes every handler blocked on a socket, so that the wait below ends.
         rt.sockets.CleanUp();
         table.JoinAll();
+        PublishTunnelLoop(rt, nullptr);
+        tunnels.Stop();
     }
     ReportStop(rt);
 }

@@ -9,7 +9,7 @@
 
 namespace korvanel {
 
-SplicePipe::SplicePipe() {
+SplicePipe::SplicePipe(int capacity) {
     // A splice into a socket whose peer is gone raises SIGPIPE (it has no MSG_NOSIGNAL):
     // held back in this thread while the pipe lives, and dropped when it ends.
     sigset_t pipe_signal;
@@ -21,7 +21,7 @@ SplicePipe::SplicePipe() {
     read_fd_ = fds[0];
     write_fd_ = fds[1];
     // A larger pipe moves more per call; where the system refuses, the default stays.
-    ::fcntl(write_fd_, F_SETPIPE_SZ, kSplicePipeBytes);
+    if (capacity > 0) ::fcntl(write_fd_, F_SETPIPE_SZ, capacity);
 }
 
 SplicePipe::~SplicePipe() {
@@ -36,6 +36,10 @@ SplicePipe::~SplicePipe() {
         }
     }
     pthread_sigmask(SIG_SETMASK, &saved_mask_, nullptr);
+}
+
+bool SplicePipe::Resize(int bytes) {
+    return write_fd_ >= 0 && ::fcntl(write_fd_, F_SETPIPE_SZ, bytes) >= bytes;
 }
 
 IoResult SplicePipe::Fill(Socket& from, std::size_t length) {

@@ -15,13 +15,17 @@ inline constexpr int kSplicePipeBytes = 1 << 20;
 
 class SplicePipe {
   public:
-    // Opens the pipe (non-blocking); valid() tells whether that worked.
-    SplicePipe();
+    // Opens the pipe (non-blocking) and asks for `capacity` bytes (0: the kernel's
+    // default); valid() tells whether the pipe opened.
+    explicit SplicePipe(int capacity = kSplicePipeBytes);
     ~SplicePipe();
     SplicePipe(const SplicePipe&) = delete;
     SplicePipe& operator=(const SplicePipe&) = delete;
 
     bool valid() const { return read_fd_ >= 0; }
+    // Asks for a capacity of `bytes`; false where the system refuses (the pipe stays as it
+    // was, and works on).
+    bool Resize(int bytes);
     // Bytes in the pipe not yet passed on.
     long held() const { return held_; }
 

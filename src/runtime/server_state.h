@@ -8,6 +8,8 @@
 
 namespace korvanel {
 
+class TunnelLoop;
+
 // RunFlag values.
 inline constexpr char kRunning = '0';
 inline constexpr char kStopRequested = '1';
@@ -35,6 +37,8 @@ struct ServerControl {
     // Under the server lock.
     int state = kServerStopped;
     int listening_fd = -1;     // published by the accept thread; -1 when none
+    // The running server's tunnel relay, published by the accept thread while it runs.
+    TunnelLoop* tunnels = nullptr;
     int logger_stop_flag = 0;  // set once, never reset
 
     // Under the settings lock: the two ends of the allowed range, host byte order.

@@ -7,6 +7,7 @@
 
 #include "platform/fixed_text.h"
 #include "runtime/list_rows.h"
+#include "runtime/tunnel_values.h"
 
 namespace korvanel {
 
@@ -56,6 +57,9 @@ struct Settings {
     int split_pos = 300;
     int window_x = 0;
     int window_y = 0;
+    // CONNECT tunnels: off unless the user turns them on, and the ports they may go to.
+    bool https_tunnel = false;
+    TunnelPorts tunnel_ports;
 
     RowList<UserAgentEntry> user_agents;
     RowList<ProxyEntry> proxies;

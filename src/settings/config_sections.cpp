@@ -56,6 +56,14 @@ void WriteHeaderRows(const Settings& s, std::string& out) {
     }
 }
 
+void WriteHttpsTunnel(const Settings& s, std::string& out) {
+    AppendConfigLine(out, FormatTunnelSwitch(s.https_tunnel));
+}
+
+void WriteTunnelPorts(const Settings& s, std::string& out) {
+    AppendConfigLine(out, FormatTunnelPorts(s.tunnel_ports));
+}
+
 void WriteGeometry(const Settings& s, std::string& out) {
     char line[80];
     std::snprintf(line, sizeof line, "%d:%d:%d:%d:%d", s.window_width, s.window_height, s.split_pos,
@@ -154,6 +162,9 @@ const ConfigSection kSections[] = {
     {":WINDOW_INFO", 3, kLines, kAlways, StoreGeometry, WriteGeometry, kHeaderAndValue,
      "920:700:300:10:10"},
     {":END", 3, kEnd, kAlways, nullptr, nullptr, kHeaderOnly, {}},
+    // CONNECT tunnels: whether they are opened, and the ports they may go to.
+    {":HTTPS_TUNNEL", 13, kOneLine, kAfterEnd, StoreHttpsTunnel, WriteHttpsTunnel, kLeftOut, "0"},
+    {":TUNNEL_PORTS", 13, kOneLine, kAfterEnd, StoreTunnelPorts, WriteTunnelPorts, kLeftOut, "443"},
 };
 
 }  // namespace

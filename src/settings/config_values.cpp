@@ -215,4 +215,14 @@ Refusal StoreHttpVersion(Settings& s, std::string_view value) {
     return StoreCut(s.http_version, value);
 }
 
+Refusal StoreHttpsTunnel(Settings& s, std::string_view value) {
+    return ParseTunnelSwitch(value, s.https_tunnel) ? kStored : kNotZeroOrOne;
+}
+
+Refusal StoreTunnelPorts(Settings& s, std::string_view value) {
+    return ParseTunnelPorts(value, s.tunnel_ports)
+               ? kStored
+               : "is not a list of ports from 1 to 65535 separated by \",\"";
+}
+
 }  // namespace korvanel

@@ -39,5 +39,7 @@ Refusal StoreAutoStart(Settings& s, std::string_view value);
 Refusal StoreColor(Settings& s, std::string_view value);
 Refusal StoreCheckAddress(Settings& s, std::string_view value);
 Refusal StoreGeometry(Settings& s, std::string_view value);
+Refusal StoreHttpsTunnel(Settings& s, std::string_view value);
+Refusal StoreTunnelPorts(Settings& s, std::string_view value);
 
 }  // namespace korvanel

@@ -165,6 +165,13 @@ int FindProxyInUseCommand(Runtime& rt, int& position) {
     });
 }
 
+int FindProxyInUse(const Settings& settings) {
+    return FindInUse(settings, kProxyList);
+}
+int FindUserAgentInUse(const Settings& settings) {
+    return FindInUse(settings, kUserAgentList);
+}
+
 int AddUserAgentCommand(Runtime& rt, std::string_view text) {
     return RunLocked(rt, [&](Settings& s) {
         if (!AppendUserAgentRow(s, text, 0)) ExitForOutOfMemory(rt);

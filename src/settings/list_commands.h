@@ -15,6 +15,7 @@
 namespace korvanel {
 
 struct Runtime;
+struct Settings;
 
 // `agent` holds at most this many characters of the User-Agent in use.
 inline constexpr std::size_t kAgentInUseMaxLength = 252;
@@ -36,12 +37,15 @@ int UseProxyCommandWithin(Runtime& rt, int position, int timeout_ms);
 int ReleaseProxyCommand(Runtime& rt, int position);
 // Writes the position of the first row in use, or -1.
 int FindProxyInUseCommand(Runtime& rt, int& position);
+// The same for a caller that holds the settings lock.
+int FindProxyInUse(const Settings& settings);
 
 int AddUserAgentCommand(Runtime& rt, std::string_view text);
 int DeleteUserAgentCommand(Runtime& rt, int position);
 int UseUserAgentCommand(Runtime& rt, int position);
 int ReleaseUserAgentCommand(Runtime& rt, int position);
 int FindUserAgentInUseCommand(Runtime& rt, int& position);
+int FindUserAgentInUse(const Settings& settings);
 
 // `enabled` and `action` are validated digit texts (the pages always pass enabled "0").
 int AddHeaderRuleCommand(Runtime& rt, HeaderList list, std::string_view enabled,

@@ -213,6 +213,23 @@ const Case kCases[] = {
     {"missing list header", Swap(":PROXY_LIST\r\n", ""), -1},
     {"first line not TUG_JOB", Swap(":TUG_JOB", ":TAG_JOB"), -1},
     {"header compared on its length", Swap(":KORVANEL_COLOR", ":KORVANEL_COLOUR"), 1},
+    // Sections after :END: read when known, written only when not their default.
+    {"tunnel sections after END",
+     Swap(":END\r\n", ":END\r\n:HTTPS_TUNNEL\r\n1\r\n:TUNNEL_PORTS\r\n443,8443\r\n"), 1,
+     [](const Settings& s) {
+         EXPECT_TRUE(s.https_tunnel);
+         EXPECT_TRUE(s.tunnel_ports.Contains(8443));
+         EXPECT_TRUE(
+             FormatConfiguration(s).ends_with(":END\r\n:HTTPS_TUNNEL\r\n1\r\n"
+                                              ":TUNNEL_PORTS\r\n443,8443\r\n"));
+     }},
+    {"tunnel sections at their defaults are not written",
+     Swap(":END\r\n", ":END\r\n:HTTPS_TUNNEL\r\n0\r\n:TUNNEL_PORTS\r\n443\r\n"), 1,
+     [](const Settings& s) { EXPECT_TRUE(FormatConfiguration(s).ends_with("\r\n:END\r\n")); }},
+    {"tunnel switch neither 0 nor 1", Swap(":END\r\n", ":END\r\n:HTTPS_TUNNEL\r\n2\r\n"), -1},
+    {"tunnel port 0", Swap(":END\r\n", ":END\r\n:TUNNEL_PORTS\r\n443,0\r\n"), -1},
+    {"an unknown section after END is left alone",
+     Swap(":END\r\n", ":END\r\n:LATER_SETTING\r\nx\r\n"), 1},
 };
 
 TEST(ConfigReaderCasesTest, EachVariantIsAcceptedOrRejected) {
