@@ -1,6 +1,6 @@
 # The tests written in Python, one ctest test per script: the Debian package built and
 # installed into a scratch root, a real browser (headless Chromium) through the proxy, and
-# the checks of the tree itself (the folders' layering).
+# the checks of the tree itself (the folders' layering, the formatting).
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 add_test(NAME tree.layering
@@ -8,6 +8,9 @@ add_test(NAME tree.layering
                  ${CMAKE_SOURCE_DIR})
 set_tests_properties(tree.layering PROPERTIES LABELS tree TIMEOUT 60
     ENVIRONMENT "PYTHONDONTWRITEBYTECODE=1")
+add_test(NAME tree.format COMMAND bash ${CMAKE_SOURCE_DIR}/scripts/check_format.sh
+         ${CMAKE_SOURCE_DIR})
+set_tests_properties(tree.format PROPERTIES LABELS tree TIMEOUT 120)
 
 # A package is built from the release build only: a sanitizer build is no product.
 if(NOT KORVANEL_SANITIZE)

@@ -136,6 +136,6 @@ inline constexpr const char kDataFolderNotEntered[] =
 }  // namespace korvanel::text
 
 // The window's texts, one file for each part of it.
-#include "texts_window.h"
-#include "texts_lists.h"
 #include "texts_config.h"
+#include "texts_lists.h"
+#include "texts_window.h"

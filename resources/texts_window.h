@@ -28,7 +28,8 @@ inline constexpr const char kTipTray[] = "タスクトレイに格納";
 inline constexpr const char kSettingsButtonName[] = "設定";
 inline constexpr const char kStartButtonPicture[] = "緑の三角: サーバを開始します";
 inline constexpr const char kStopButtonPicture[] = "赤い四角: サーバを停止します";
-inline constexpr const char kTrayButtonPicture[] = "トレイへの矢印: ウィンドウをタスクトレイにしまいます";
+inline constexpr const char kTrayButtonPicture[] =
+    "トレイへの矢印: ウィンドウをタスクトレイにしまいます";
 inline constexpr const char kSettingsButtonPicture[] = "歯車: Config ダイアログを開きます";
 inline constexpr const char kRegisterButtonName[] = "登録";
 inline constexpr const char kDeleteButtonName[] = "削除";

@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need; only what is missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ clang libclang-rt-14-dev make pkg-config libgtest-dev
+packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev make pkg-config libgtest-dev
           libgmock-dev curl libminiupnpc-dev iproute2 python3 squid tinyproxy lighttpd
           # the HTTPS origin of the tunnel tests, their certificates, the browser's trust
           nginx openssl libnss3-tools

@@ -7,9 +7,9 @@
 // Whatever the bytes, the relay ends, and what reaches the receiving side is well-formed
 // chunked data in the relay's own line end: sizes that match their data, never more data
 // than was sent, and the last chunk exactly when the relay reports success.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>

@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/runtime.h"
 #include "fuzz_support.h"
 #include "quiet_front_end.h"
+#include "runtime/runtime.h"
 #include "settings/config_file.h"
 
 using namespace korvanel;

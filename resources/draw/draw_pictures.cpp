@@ -3,15 +3,14 @@
 // kept in the repository; run `make pictures` after changing this program.
 //
 //   draw_pictures OUTPUT_DIR   writes pictures/*.png and icons/*.png below OUTPUT_DIR
+#include <QtCore/QDir>
+#include <QtCore/QtMath>
 #include <QtGui/QFont>
 #include <QtGui/QGuiApplication>
 #include <QtGui/QImage>
 #include <QtGui/QLinearGradient>
 #include <QtGui/QPainter>
 #include <QtGui/QPainterPath>
-#include <QtCore/QDir>
-#include <QtCore/QtMath>
-
 #include <cstdio>
 
 namespace {
@@ -81,7 +80,10 @@ void DrawGear(QPainter& p, QPointF c, qreal outer, const QColor& colour) {
         qreal r = (i % 2 == 0) ? outer : outer * 0.74;
         QPointF p0 = c + QPointF(r * qCos(a0), r * qSin(a0));
         QPointF p1 = c + QPointF(r * qCos(a1), r * qSin(a1));
-        if (i == 0) gear.moveTo(p0); else gear.lineTo(p0);
+        if (i == 0)
+            gear.moveTo(p0);
+        else
+            gear.lineTo(p0);
         gear.lineTo(p1);
     }
     gear.closeSubpath();
@@ -168,7 +170,8 @@ void DrawSmallGlyph(QPainter& p, int index, QPointF c) {
             break;
         default:
             p.setPen(QPen(QColor(200, 130, 20), 2.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            p.drawPolyline(QPolygonF() << c + QPointF(-5, 0) << c + QPointF(-1, 4) << c + QPointF(6, -5));
+            p.drawPolyline(QPolygonF()
+                           << c + QPointF(-5, 0) << c + QPointF(-1, 4) << c + QPointF(6, -5));
             break;
     }
 }

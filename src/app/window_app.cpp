@@ -12,11 +12,11 @@
 #include "settings/config_file.h"
 #include "settings/window_state.h"
 #include "texts.h"
-#include "ui/main_window.h"
+#include "ui/main/main_window.h"
+#include "ui/main/theme.h"
+#include "ui/main/window_pages.h"
 #include "ui/qt_front_end.h"
-#include "ui/skin_button.h"
-#include "ui/theme.h"
-#include "ui/window_pages.h"
+#include "ui/widgets/skin_button.h"
 
 namespace korvanel {
 

@@ -2,10 +2,10 @@
 
 #include <thread>
 
-#include "runtime/runtime.h"
 #include "browser/firefox_proxy.h"
 #include "browser/opera_proxy.h"
 #include "platform/thread.h"
+#include "runtime/runtime.h"
 #include "texts.h"
 
 namespace korvanel {

@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <string>
 
-#include "runtime/runtime.h"
 #include "checker/anonymity.h"
 #include "checker/check_answer.h"
 #include "checker/check_answer_storage.h"
 #include "platform/socket_shutdown.h"
+#include "runtime/runtime.h"
 #include "texts.h"
 
 namespace korvanel {

@@ -5,7 +5,6 @@
 #include <memory>
 #include <utility>
 
-#include "runtime/runtime.h"
 #include "engine/answer_body.h"
 #include "engine/body_relay.h"
 #include "engine/handler_endings.h"
@@ -19,6 +18,7 @@
 #include "engine/status_line.h"
 #include "engine/tunnel_open.h"
 #include "logging/log_producers.h"
+#include "runtime/runtime.h"
 #include "texts.h"
 
 namespace korvanel {
@@ -128,8 +128,8 @@ Ending Handler::ParseRequest() {
         return Fail(text::kUnsupportedHeader);
     }
     ConnectTarget tunnel;
-    if (s_.settings.https_tunnel &&
-        ReadConnectLine(s_.request_line.view(), LineEndOf(terminator), tunnel) == ConnectLine::kConnect) {
+    if (s_.settings.https_tunnel && ReadConnectLine(s_.request_line.view(), LineEndOf(terminator),
+                                                    tunnel) == ConnectLine::kConnect) {
         return OpenTunnel(rt_, s_, tunnel);
     }
     if (NormaliseRequestLine(terminator, s_.request_line) != 1) {

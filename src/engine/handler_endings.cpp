@@ -2,11 +2,11 @@
 
 #include <chrono>
 
-#include "runtime/runtime.h"
 #include "engine/error_page.h"
 #include "engine/error_page_send.h"
 #include "engine/server_control.h"
 #include "logging/log_producers.h"
+#include "runtime/runtime.h"
 
 namespace korvanel {
 

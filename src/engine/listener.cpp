@@ -4,10 +4,10 @@
 #include <thread>
 #include <utility>
 
-#include "runtime/runtime.h"
-#include "runtime/engine_limits.h"
 #include "engine/listener_accept.h"
 #include "platform/thread.h"
+#include "runtime/engine_limits.h"
+#include "runtime/runtime.h"
 #include "texts.h"
 
 namespace korvanel {

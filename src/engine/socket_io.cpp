@@ -193,9 +193,8 @@ SendEnd SendLoop(Runtime& rt, Socket& socket, SendPieces pieces, long& sent) {
     int first = 0;
     int timed_out = 0;
     while (first < count) {
-        IoResult put = count - first == 1
-                           ? socket.Send(left[first].data(), left[first].size())
-                           : socket.SendPieces(left + first, count - first);
+        IoResult put = count - first == 1 ? socket.Send(left[first].data(), left[first].size())
+                                          : socket.SendPieces(left + first, count - first);
         if (put.status == IoStatus::kOk) {
             if (put.bytes == 0) return SendEnd::kMovedNothing;
             sent += put.bytes;

@@ -3,10 +3,10 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "runtime/runtime.h"
-#include "runtime/engine_limits.h"
 #include "engine/server_control.h"
 #include "platform/socket.h"
+#include "runtime/engine_limits.h"
+#include "runtime/runtime.h"
 
 namespace korvanel {
 

@@ -26,8 +26,8 @@ int FlushLog(Runtime& rt, LogBuffer& buffer) {
         if (buffer.length == 0) return 1;
         bool to_pane = buffer.mode != nullptr &&
                        (mode == log_mode::kPaneOnly || mode == log_mode::kPaneAndFile);
-        bool to_file = buffer.mode == nullptr || mode == log_mode::kFileOnly ||
-                       mode == log_mode::kPaneAndFile;
+        bool to_file =
+            buffer.mode == nullptr || mode == log_mode::kFileOnly || mode == log_mode::kPaneAndFile;
         if (to_pane && buffer.shown < buffer.length) {
             for_pane.assign(buffer.view().substr(buffer.shown));
             buffer.shown = buffer.length;

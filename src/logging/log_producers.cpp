@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "runtime/runtime.h"
 #include "logging/logger.h"
+#include "runtime/runtime.h"
 
 namespace korvanel {
 

@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <memory>
 
-#include "runtime/runtime.h"
 #include "platform/auto_reset_event.h"
 #include "platform/thread.h"
+#include "runtime/runtime.h"
 #include "texts.h"
 
 namespace korvanel {

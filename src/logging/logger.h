@@ -3,8 +3,8 @@
 
 #include <thread>
 
-#include "runtime/log_queue.h"
 #include "platform/thread.h"
+#include "runtime/log_queue.h"
 
 namespace korvanel {
 

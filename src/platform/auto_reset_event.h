@@ -9,7 +9,7 @@
 namespace korvanel {
 
 class AutoResetEvent {
-public:
+  public:
     void Set() {
         {
             std::lock_guard<std::mutex> hold(mutex_);
@@ -32,7 +32,7 @@ public:
         return true;
     }
 
-private:
+  private:
     std::mutex mutex_;
     std::condition_variable cv_;
     bool signalled_ = false;

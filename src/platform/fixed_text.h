@@ -14,7 +14,7 @@ template <std::size_t Capacity>
 class FixedText {
     static_assert(Capacity >= 1);
 
-public:
+  public:
     static constexpr std::size_t kCapacity = Capacity;
     static constexpr std::size_t kMaxLength = Capacity - 1;
 
@@ -49,7 +49,10 @@ public:
     }
 
     // For code that wrote into data() directly (snprintf, recv): re-reads the length.
-    void sync_length() { length_ = strnlen(data_, kMaxLength); data_[length_] = '\0'; }
+    void sync_length() {
+        length_ = strnlen(data_, kMaxLength);
+        data_[length_] = '\0';
+    }
     void set_length(std::size_t length) {
         length_ = length < kMaxLength ? length : kMaxLength;
         data_[length_] = '\0';
@@ -69,7 +72,7 @@ public:
     friend bool operator==(const FixedText& a, const FixedText& b) { return a.view() == b.view(); }
     friend bool operator==(const FixedText& a, std::string_view b) { return a.view() == b; }
 
-private:
+  private:
     std::size_t length_ = 0;
     char data_[Capacity];
 };

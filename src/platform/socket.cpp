@@ -183,8 +183,7 @@ bool Socket::UseConnectPortRange(uint16_t low, uint16_t high) {
 bool Socket::SetLocalPortRange(uint32_t packed) {
     // Linux 6.3's option; the C library's headers here predate it. 0 removes the range.
     constexpr int kLocalPortRange = 51;
-    const bool set =
-        ::setsockopt(fd_, IPPROTO_IP, kLocalPortRange, &packed, sizeof packed) == 0;
+    const bool set = ::setsockopt(fd_, IPPROTO_IP, kLocalPortRange, &packed, sizeof packed) == 0;
     port_range_set_ = set && packed != 0;
     return set;
 }

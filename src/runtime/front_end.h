@@ -7,9 +7,9 @@
 #pragma once
 
 #include <functional>
-#include <thread>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace korvanel {
 
@@ -40,7 +40,7 @@ inline constexpr int kCookieStatusPart = 3;
 inline constexpr int kCheckProgressLine = 5;
 
 class FrontEnd {
-public:
+  public:
     virtual ~FrontEnd() = default;
 
     virtual void SetLabel(Label label, std::string_view text) = 0;
@@ -49,7 +49,10 @@ public:
     // of the pane (AppendTrimmed implements the rule for front ends that keep the text).
     virtual void AppendToPane(Pane pane, std::string_view text, std::size_t limit) = 0;
     // Caps a pane's size (the accept thread limits the four log boxes).
-    virtual void LimitPane(Pane pane, std::size_t characters) { (void)pane; (void)characters; }
+    virtual void LimitPane(Pane pane, std::size_t characters) {
+        (void)pane;
+        (void)characters;
+    }
     virtual void SetStatusBar(int part, std::string_view text) = 0;
     // The modal message dialog: blocks until answered (the headless one answers at once).
     virtual void ShowMessage(std::string_view title, std::string_view text) = 0;
@@ -65,8 +68,14 @@ public:
     virtual void WaitFor(std::thread& thread) = 0;
 
     // The proxy-check dialog, driven by the checker run.
-    virtual void SetCheckLine(int line, std::string_view text) { (void)line; (void)text; }
-    virtual void SetCheckProgress(int position, int maximum) { (void)position; (void)maximum; }
+    virtual void SetCheckLine(int line, std::string_view text) {
+        (void)line;
+        (void)text;
+    }
+    virtual void SetCheckProgress(int position, int maximum) {
+        (void)position;
+        (void)maximum;
+    }
     virtual void SetCheckButtons(bool ok_enabled, bool close_enabled) {
         (void)ok_enabled;
         (void)close_enabled;

@@ -24,8 +24,8 @@ enum class HeaderAction : int { kAdd = 0, kRemove = 1, kChange = 2 };
 
 struct HeaderRule {
     int enabled = 0;
-    int action = 0;             // a HeaderAction value
-    FixedText<66> name;         // normal form: lower case but a first letter a-z made upper
+    int action = 0;      // a HeaderAction value
+    FixedText<66> name;  // normal form: lower case but a first letter a-z made upper
     FixedText<66> name_lower;
     FixedText<66> name_upper;
     FixedText<66> name_capitalised;

@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "runtime/front_end.h"
 #include "platform/named_locks.h"
+#include "runtime/front_end.h"
 #include "runtime/settings.h"
 
 namespace korvanel {

@@ -36,7 +36,7 @@ struct ServerControl {
 
     // Under the server lock.
     int state = kServerStopped;
-    int listening_fd = -1;     // published by the accept thread; -1 when none
+    int listening_fd = -1;  // published by the accept thread; -1 when none
     // The running server's tunnel relay, published by the accept thread while it runs.
     TunnelLoop* tunnels = nullptr;
     int logger_stop_flag = 0;  // set once, never reset

@@ -157,8 +157,7 @@ int ReadConfiguration(Runtime& rt, std::string* problem) {
     FileRead read = ReadWholeFile(path, text);
     if (read == FileRead::kMissing) {
         // Only a file that is not there is created; one that cannot be opened is kept.
-        SaveOutcome created =
-            SaveFileSafely(path, kConfigTempSuffix, DefaultConfigurationText());
+        SaveOutcome created = SaveFileSafely(path, kConfigTempSuffix, DefaultConfigurationText());
         if (created.result != 1) {
             // A link that leads nowhere is not replaced: the message names where it leads.
             why = path + (created.file != path ? " (" + created.file + ")" : std::string()) +

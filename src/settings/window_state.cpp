@@ -7,8 +7,8 @@ namespace korvanel {
 WindowState ReadWindowState(Runtime& rt) {
     Hold hold(rt.locks.settings);
     const Settings& s = rt.settings;
-    return {s.window_x, s.window_y, s.window_width, s.window_height, s.split_pos,
-            std::string(s.color.view())};
+    return {s.window_x,      s.window_y,  s.window_width,
+            s.window_height, s.split_pos, std::string(s.color.view())};
 }
 
 void StoreWindowRect(Runtime& rt, int x, int y, int width, int height) {

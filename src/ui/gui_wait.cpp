@@ -4,7 +4,6 @@
 #include <QtCore/QDeadlineTimer>
 #include <QtCore/QEventLoop>
 #include <QtCore/QTimer>
-
 #include <atomic>
 #include <memory>
 
@@ -20,7 +19,8 @@ constexpr QEventLoop::ProcessEventsFlags kWaitFlags =
 // Posted by the joiner so that a loop asleep in WaitForMoreEvents looks at `done` again.
 void WakeGuiThread() {
     if (QCoreApplication* app = QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(app, [] {}, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app, [] {}, Qt::QueuedConnection);
     }
 }
 
@@ -42,10 +42,16 @@ struct InWait {
 
 }  // namespace
 
-bool WaitingTurningEvents() { return wait_depth > 0; }
+bool WaitingTurningEvents() {
+    return wait_depth > 0;
+}
 
-InputDuringWait::InputDuringWait() { ++input_admitted; }
-InputDuringWait::~InputDuringWait() { --input_admitted; }
+InputDuringWait::InputDuringWait() {
+    ++input_admitted;
+}
+InputDuringWait::~InputDuringWait() {
+    --input_admitted;
+}
 
 void WaitTurningEvents(std::thread& thread) {
     if (!thread.joinable()) return;

@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <string>
 
-#include "ui/check_dialog_view.h"
+#include "ui/dialogs/check_dialog_view.h"
+#include "ui/dialogs/message_box.h"
 #include "ui/gui_wait.h"
-#include "ui/message_box.h"
 
 namespace korvanel::ui {
 

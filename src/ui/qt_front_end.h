@@ -10,9 +10,8 @@
 
 #include <QtCore/QObject>
 #include <QtCore/QPointer>
-#include <QtWidgets/QDialog>
 #include <QtCore/QString>
-
+#include <QtWidgets/QDialog>
 #include <array>
 #include <atomic>
 #include <functional>

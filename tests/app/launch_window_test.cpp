@@ -22,7 +22,8 @@ TEST(LaunchWindow, FindsTheWindowProgramInTheBuildAndInAnInstallation) {
     };
     const Case cases[] = {
         {"build", "build/korvanel-window", 0755, "build/korvanel-window"},
-        {"installation", "lib/korvanel/korvanel-window", 0755, "bin/../lib/korvanel/korvanel-window"},
+        {"installation", "lib/korvanel/korvanel-window", 0755,
+         "bin/../lib/korvanel/korvanel-window"},
         {"not executable", "build/korvanel-window", 0644, ""},
         {"missing", "", 0755, ""},
     };
@@ -36,7 +37,8 @@ TEST(LaunchWindow, FindsTheWindowProgramInTheBuildAndInAnInstallation) {
             testing::WriteFile(root.file(c.window), "#!/bin/sh\n");
             ::chmod(root.file(c.window).c_str(), c.mode);
         }
-        const std::string dir = root.file(std::string(c.window).rfind("lib", 0) == 0 ? "bin" : "build");
+        const std::string dir =
+            root.file(std::string(c.window).rfind("lib", 0) == 0 ? "bin" : "build");
         const std::string expected = c.expected[0] == '\0' ? "" : root.file(c.expected);
         EXPECT_EQ(WindowProgramPath(dir), expected) << c.name;
     }

@@ -6,10 +6,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "runtime/runtime.h"
 #include "checker/check_answer.h"
 #include "checker/net_namespace.h"
 #include "checker/scripted_server.h"
+#include "runtime/runtime.h"
 #include "settings/config_file.h"
 #include "support/loopback.h"
 #include "support/recording_front_end.h"

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "runtime/runtime.h"
 #include "checker/check_io.h"
 #include "checker/check_limits.h"
+#include "runtime/runtime.h"
 #include "support/recording_front_end.h"
 
 namespace korvanel::testing {

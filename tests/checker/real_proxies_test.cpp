@@ -34,7 +34,7 @@ namespace {
 constexpr const char kVethSetup[] =
     "ip link add kv0 type veth peer name kv1 && ip addr add 10.77.0.1/24 dev kv0 && "
     "ip link set kv0 up && ip link set kv1 up && ";
-constexpr uint32_t kLoopback = 0x7F000001;  // 127.0.0.1
+constexpr uint32_t kLoopback = 0x7F000001;     // 127.0.0.1
 constexpr uint32_t kVethAddress = 0x0A4D0001;  // 10.77.0.1
 constexpr const char kSquid[] = "/usr/sbin/squid";
 constexpr const char kTinyproxy[] = "/usr/bin/tinyproxy";
@@ -66,12 +66,22 @@ std::string LighttpdConfig(const testing::TempDir& dir) {
     std::string port = std::to_string(kSitePort);
     return "server.modules = ( \"mod_cgi\" )\n"
            "server.bind = \"127.0.0.1\"\n"
-           "server.port = " + port + "\n"
+           "server.port = " +
+           port +
+           "\n"
            "$SERVER[\"socket\"] == \"127.0.0.1:80\" { }\n"
-           "server.errorlog = \"" + dir.file("lighttpd.log") + "\"\n"
-           "server.document-root = \"" + dir.file("elsewhere") + "\"\n"
-           "$HTTP[\"host\"] =~ \"^kvcheck\\.test(:" + port + ")?$\" {\n"
-           "    server.document-root = \"" + dir.file("site") + "\"\n"
+           "server.errorlog = \"" +
+           dir.file("lighttpd.log") +
+           "\"\n"
+           "server.document-root = \"" +
+           dir.file("elsewhere") +
+           "\"\n"
+           "$HTTP[\"host\"] =~ \"^kvcheck\\.test(:" +
+           port +
+           ")?$\" {\n"
+           "    server.document-root = \"" +
+           dir.file("site") +
+           "\"\n"
            "    cgi.assign = ( \".cgi\" => \"\" )\n"
            "}\n";
 }
@@ -105,9 +115,8 @@ class RealProxies : public testing::CheckerTest {
         fs::create_directories(dir_.file("elsewhere"));
         fs::path cgi = dir_.file("site") + kCgiPath;
         fs::copy_file(std::string(KORVANEL_BINARY_DIR) + "/korvanel-checker", cgi);
-        fs::permissions(cgi, fs::perms::owner_all | fs::perms::group_read |
-                                 fs::perms::group_exec | fs::perms::others_read |
-                                 fs::perms::others_exec);
+        fs::permissions(cgi, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                 fs::perms::others_read | fs::perms::others_exec);
         Write("lighttpd.conf", LighttpdConfig(dir_));
         return SpawnQuiet(std::string(kLighttpd) + " -D -f " + dir_.file("lighttpd.conf")) > 0 &&
                WaitForListener(kLoopback, kSitePort) && WaitForListener(kLoopback, 80);
@@ -133,10 +142,10 @@ TEST_F(RealProxies, SquidRevealsTinyproxyAndKorvanelDoNot) {
     Write("hosts", testing::ReadFile("/etc/hosts") + "\n127.0.0.1 " + kSiteName + "\n");
     ASSERT_TRUE(testing::UseHostsFile(dir_.file("hosts")));
     // A gateway that answers at once, so that the runs need not wait out the discovery.
-    ASSERT_GT(Spawn({"/usr/bin/python3",
-                     std::string(KORVANEL_SOURCE_DIR) + "/tests/checker/fake_gateway.py",
-                     "203.0.113.5"}),
-              0);
+    ASSERT_GT(
+        Spawn({"/usr/bin/python3",
+               std::string(KORVANEL_SOURCE_DIR) + "/tests/checker/fake_gateway.py", "203.0.113.5"}),
+        0);
     ASSERT_TRUE(StartCheckerSite()) << testing::ReadFile(dir_.file("lighttpd.log"));
 
     Write("squid.conf",
@@ -176,8 +185,8 @@ TEST_F(RealProxies, SquidRevealsTinyproxyAndKorvanelDoNot) {
     AddProxy("10.77.0.1:18888");
     AddProxy("10.77.0.1:" + std::to_string(testing::UnusedLoopbackPort()));
     AddProxy("10.77.0.1:18080");
-    for (std::string authority : {std::string(kSiteName) + ":" + std::to_string(kSitePort),
-                                  std::string(kSiteName)}) {
+    for (std::string authority :
+         {std::string(kSiteName) + ":" + std::to_string(kSitePort), std::string(kSiteName)}) {
         SCOPED_TRACE(authority);
         for (ProxyEntry& entry : rt.settings.proxies.rows) {
             entry.kind = "5";

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime/runtime.h"
 #include "engine/listener_test_support.h"
+#include "runtime/runtime.h"
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"
 

@@ -23,5 +23,4 @@ struct EngineFixture {
     Runtime rt;
 };
 
-
 }  // namespace korvanel::testing

@@ -1,7 +1,6 @@
 #include "engine/socket_io.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/socket.h>
 
 #include <chrono>
@@ -14,9 +13,9 @@
 namespace korvanel {
 namespace {
 
-using testing::MillisecondsSince;
 using testing::EngineFixture;
 using testing::MakePair;
+using testing::MillisecondsSince;
 using testing::SocketPair;
 using testing::WriteAll;
 using Steady = std::chrono::steady_clock;

@@ -12,8 +12,8 @@
 namespace korvanel {
 namespace {
 
-using testing::MillisecondsSince;
 using testing::EngineFixture;
+using testing::MillisecondsSince;
 using Steady = std::chrono::steady_clock;
 
 TEST(Upstream, SplitsTheProxyTextAtTheFirstColon) {

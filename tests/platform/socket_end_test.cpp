@@ -1,6 +1,5 @@
 // How a connection's end is told apart: an orderly close from a reset.
 #include <gtest/gtest.h>
-
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>

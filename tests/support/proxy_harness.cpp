@@ -95,5 +95,4 @@ std::string DefaultDataWithPort(uint16_t port) {
     return data;
 }
 
-
 }  // namespace korvanel::testing

@@ -13,7 +13,7 @@
 namespace korvanel::testing {
 
 class RecordingFrontEnd : public FrontEnd {
-public:
+  public:
     void SetLabel(Label label, std::string_view text) override {
         std::lock_guard<std::mutex> hold(mutex_);
         labels_[label] = std::string(text);
@@ -91,7 +91,7 @@ public:
         return check_buttons_;
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::map<Label, std::string> labels_;
     std::map<Pane, std::string> panes_;

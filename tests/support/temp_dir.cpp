@@ -9,7 +9,8 @@
 namespace korvanel::testing {
 
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "korvanel-test-XXXXXX").string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "korvanel-test-XXXXXX").string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
     if (!mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");
@@ -33,6 +34,8 @@ void WriteFile(const std::string& path, const std::string& content) {
     out << content;
 }
 
-bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
+bool FileExists(const std::string& path) {
+    return std::filesystem::exists(path);
+}
 
 }  // namespace korvanel::testing

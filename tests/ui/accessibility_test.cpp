@@ -16,11 +16,11 @@
 #include "settings/config_file.h"
 #include "support/window_fixture.h"
 #include "texts.h"
-#include "ui/config_dialog.h"
-#include "ui/proxy_page.h"
-#include "ui/report_view.h"
-#include "ui/skin_button.h"
-#include "ui/themed_tabs.h"
+#include "ui/dialogs/config_dialog.h"
+#include "ui/pages/proxy_page.h"
+#include "ui/widgets/report_view.h"
+#include "ui/widgets/skin_button.h"
+#include "ui/widgets/themed_tabs.h"
 
 using namespace korvanel;
 using namespace korvanel::testing;

@@ -1,6 +1,6 @@
 // The Config dialog as a whole: every setting changed through it is in `data` and is read
 // back by the next start, and the dialog closes and deletes itself with "閉じる".
-#include "ui/config_dialog.h"
+#include "ui/dialogs/config_dialog.h"
 
 #include <QtCore/QPointer>
 #include <QtTest/QTest>
@@ -10,11 +10,11 @@
 
 #include "settings/config_file.h"
 #include "texts.h"
-#include "ui/cookie_page.h"
-#include "ui/settings_group_one.h"
-#include "ui/settings_group_two.h"
+#include "ui/pages/cookie_page.h"
+#include "ui/pages/settings_group_one.h"
+#include "ui/pages/settings_group_two.h"
+#include "ui/pages/tag_switch_group.h"
 #include "ui/support/ui_runtime.h"
-#include "ui/tag_switch_group.h"
 
 using namespace korvanel;
 using namespace korvanel::ui;

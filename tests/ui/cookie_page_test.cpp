@@ -1,6 +1,6 @@
 // The cookie switches: each radio stores its value at once, logs and updates its status-bar
 // part; a change whose limited wait runs out is reported and changes nothing.
-#include "ui/cookie_page.h"
+#include "ui/pages/cookie_page.h"
 
 #include <QtTest/QTest>
 #include <chrono>

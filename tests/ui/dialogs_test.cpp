@@ -9,13 +9,13 @@
 
 #include "support/ui_runtime.h"
 #include "texts.h"
-#include "ui/config_dialog.h"
-#include "ui/info_dialog.h"
-#include "ui/message_box.h"
-#include "ui/proxy_check_dialog.h"
-#include "ui/settings_group_two.h"
-#include "ui/skin_button.h"
-#include "ui/theme.h"
+#include "ui/dialogs/config_dialog.h"
+#include "ui/dialogs/info_dialog.h"
+#include "ui/dialogs/message_box.h"
+#include "ui/dialogs/proxy_check_dialog.h"
+#include "ui/main/theme.h"
+#include "ui/pages/settings_group_two.h"
+#include "ui/widgets/skin_button.h"
 
 using namespace korvanel;
 using korvanel::ui::InfoDialog;

@@ -11,12 +11,12 @@
 #include "runtime/runtime.h"
 #include "support/recording_front_end.h"
 #include "texts.h"
-#include "ui/bulk_register_dialog.h"
-#include "ui/list_columns.h"
-#include "ui/header_rule_page.h"
-#include "ui/proxy_check_dialog.h"
-#include "ui/report_view.h"
-#include "ui/skin_button.h"
+#include "ui/dialogs/bulk_register_dialog.h"
+#include "ui/dialogs/proxy_check_dialog.h"
+#include "ui/pages/header_rule_page.h"
+#include "ui/widgets/list_columns.h"
+#include "ui/widgets/report_view.h"
+#include "ui/widgets/skin_button.h"
 
 using namespace korvanel;
 using korvanel::testing::RecordingFrontEnd;

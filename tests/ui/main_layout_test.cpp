@@ -1,7 +1,7 @@
 // The window's pixel rules at their limits.
-#include <QtTest/QtTest>
+#include "ui/main/main_layout.h"
 
-#include "ui/main_layout.h"
+#include <QtTest/QtTest>
 
 using namespace korvanel::ui;
 

@@ -1,14 +1,13 @@
 // The main window driven as a user would, over a real runtime and listener.
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QtTest/QtTest>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLineEdit>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QSystemTrayIcon>
-
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -21,13 +20,13 @@
 #include "support/recording_front_end.h"
 #include "support/window_fixture.h"
 #include "texts.h"
-#include "ui/config_dialog.h"
-#include "ui/log_pane.h"
-#include "ui/message_box.h"
-#include "ui/settings_group_two.h"
-#include "ui/skin_button.h"
-#include "ui/status_strip.h"
-#include "ui/themed_tabs.h"
+#include "ui/dialogs/config_dialog.h"
+#include "ui/dialogs/message_box.h"
+#include "ui/main/log_pane.h"
+#include "ui/main/status_strip.h"
+#include "ui/pages/settings_group_two.h"
+#include "ui/widgets/skin_button.h"
+#include "ui/widgets/themed_tabs.h"
 
 using namespace korvanel;
 using namespace korvanel::testing;

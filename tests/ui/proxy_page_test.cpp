@@ -1,7 +1,7 @@
 // The proxy page driven as a user would: typing and the register button, selections and
 // the delete button, the context menu, double clicks and header clicks; each change
 // checked in Settings, the view, the status log and the status bar.
-#include "ui/proxy_page.h"
+#include "ui/pages/proxy_page.h"
 
 #include <QtTest/QtTest>
 #include <QtWidgets/QApplication>
@@ -15,10 +15,10 @@
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"
 #include "texts.h"
-#include "ui/list_columns.h"
-#include "ui/report_view.h"
-#include "ui/row_delegate.h"
-#include "ui/skin_button.h"
+#include "ui/widgets/list_columns.h"
+#include "ui/widgets/report_view.h"
+#include "ui/widgets/row_delegate.h"
+#include "ui/widgets/skin_button.h"
 
 using namespace korvanel;
 using korvanel::testing::RecordingFrontEnd;

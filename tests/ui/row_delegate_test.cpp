@@ -3,12 +3,12 @@
 
 #include "settings/config_file.h"
 #include "support/window_fixture.h"
-#include "ui/header_rule_page.h"
-#include "ui/proxy_page.h"
-#include "ui/report_view.h"
-#include "ui/theme.h"
-#include "ui/themed_tabs.h"
-#include "ui/user_agent_page.h"
+#include "ui/main/theme.h"
+#include "ui/pages/header_rule_page.h"
+#include "ui/pages/proxy_page.h"
+#include "ui/pages/user_agent_page.h"
+#include "ui/widgets/report_view.h"
+#include "ui/widgets/themed_tabs.h"
 
 using namespace korvanel;
 using namespace korvanel::testing;

@@ -7,18 +7,17 @@
 #include <QtGui/QScreen>
 #include <QtTest/QtTest>
 #include <QtWidgets/QLabel>
-
 #include <set>
 
-#include "support/window_fixture.h"
 #include "settings/config_file.h"
+#include "support/window_fixture.h"
 #include "texts.h"
-#include "ui/config_dialog.h"
-#include "ui/proxy_check_dialog.h"
-#include "ui/proxy_page.h"
-#include "ui/log_pane.h"
-#include "ui/skin_button.h"
-#include "ui/themed_tabs.h"
+#include "ui/dialogs/config_dialog.h"
+#include "ui/dialogs/proxy_check_dialog.h"
+#include "ui/main/log_pane.h"
+#include "ui/pages/proxy_page.h"
+#include "ui/widgets/skin_button.h"
+#include "ui/widgets/themed_tabs.h"
 
 using namespace korvanel;
 using namespace korvanel::testing;
@@ -35,7 +34,9 @@ QImage DrawCharacter(const QFont& font, QChar c) {
     return image;
 }
 
-QString ScreenshotDir() { return QStringLiteral(KORVANEL_BINARY_DIR "/screenshots"); }
+QString ScreenshotDir() {
+    return QStringLiteral(KORVANEL_BINARY_DIR "/screenshots");
+}
 
 bool SaveScreen(QWidget& window, const QString& name) {
     QTest::qWait(300);
@@ -50,9 +51,10 @@ std::string DataWithLists() {
         auto at = data.find(section + "\r\n");
         data.insert(at + section.size() + 2, rows);
     };
-    put(":PROXY_LIST", "120:9:1:proxy-a.example.net:3128\r\n35:6:0:10.0.0.8:8080\r\n"
-                       "0:3:0:dead.example.org:8000\r\n0:0:0:new.example.com:80\r\n"
-                       "210:1:0:old.example.com:8888\r\n");
+    put(":PROXY_LIST",
+        "120:9:1:proxy-a.example.net:3128\r\n35:6:0:10.0.0.8:8080\r\n"
+        "0:3:0:dead.example.org:8000\r\n0:0:0:new.example.com:80\r\n"
+        "210:1:0:old.example.com:8888\r\n");
     return data;
 }
 
@@ -76,7 +78,8 @@ class ScreenshotTest : public QObject {
         for (QChar c : texts) {
             if (c.unicode() < 0x3000 || !characters.insert(c).second) continue;
             QImage glyph = DrawCharacter(f.window().font(), c);
-            QByteArray pixels(reinterpret_cast<const char*>(glyph.constBits()), glyph.sizeInBytes());
+            QByteArray pixels(reinterpret_cast<const char*>(glyph.constBits()),
+                              glyph.sizeInBytes());
             QVERIFY2(seen.insert(pixels).second,
                      qPrintable(QString("'%1' looks like another character").arg(c)));
         }
@@ -128,8 +131,10 @@ class ScreenshotTest : public QObject {
         w.lowerTabs()->setCurrentIndex(4);  // the command log, with the start line
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         QTest::qWait(400);
-        QImage shot = w.screen()->grabWindow(0, 0, 0, w.frameGeometry().width(),
-                                             w.frameGeometry().height()).toImage();
+        QImage shot =
+            w.screen()
+                ->grabWindow(0, 0, 0, w.frameGeometry().width(), w.frameGeometry().height())
+                .toImage();
         QVERIFY(shot.save(ScreenshotDir() + "/main_window_" + theme.toLower() + ".png"));
         // The command area shows the theme's background.
         QColor background = shot.pixelColor(w.clientArea()->mapTo(&w, QPoint(400, 3)) +

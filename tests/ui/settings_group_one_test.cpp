@@ -1,6 +1,6 @@
 // "設定１": each control clicked as a user would, checked in Settings, the status log,
 // the messages and `data`.
-#include "ui/settings_group_one.h"
+#include "ui/pages/settings_group_one.h"
 
 #include <QtTest/QTest>
 #include <QtWidgets/QLineEdit>

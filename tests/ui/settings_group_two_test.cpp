@@ -1,6 +1,6 @@
 // "設定２": access control and port, clicked and typed as a user would; refusals show their
 // messages and store nothing.
-#include "ui/settings_group_two.h"
+#include "ui/pages/settings_group_two.h"
 
 #include <QtTest/QTest>
 #include <QtWidgets/QLineEdit>

@@ -1,6 +1,6 @@
 // The tag switches: each pair switches exactly the four rows of its group, shows the stored
 // state, and refuses to show a value that is neither on nor off.
-#include "ui/tag_switch_group.h"
+#include "ui/pages/tag_switch_group.h"
 
 #include <QtTest/QTest>
 #include <QtWidgets/QLabel>

@@ -10,9 +10,9 @@
 #include "settings/config_file.h"
 #include "settings/window_state.h"
 #include "support/temp_dir.h"
-#include "ui/main_window.h"
+#include "ui/main/main_window.h"
 #include "ui/qt_front_end.h"
-#include "ui/skin_button.h"
+#include "ui/widgets/skin_button.h"
 
 using namespace korvanel;
 using namespace korvanel::testing;

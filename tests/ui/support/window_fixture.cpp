@@ -6,9 +6,9 @@
 
 #include "settings/config_file.h"
 #include "support/loopback.h"
-#include "ui/message_box.h"
-#include "ui/skin_button.h"
-#include "ui/window_pages.h"
+#include "ui/dialogs/message_box.h"
+#include "ui/main/window_pages.h"
+#include "ui/widgets/skin_button.h"
 
 namespace korvanel::testing {
 

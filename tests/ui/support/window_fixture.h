@@ -8,7 +8,7 @@
 
 #include "runtime/runtime.h"
 #include "support/temp_dir.h"
-#include "ui/main_window.h"
+#include "ui/main/main_window.h"
 #include "ui/qt_front_end.h"
 
 namespace korvanel::testing {

@@ -1,0 +1,72 @@
+#include "ui/dialogs/config_dialog.h"
+
+#include <QtGui/QGuiApplication>
+#include <QtGui/QScreen>
+#include <QtWidgets/QHBoxLayout>
+#include <QtWidgets/QPushButton>
+#include <QtWidgets/QScrollArea>
+#include <QtWidgets/QScrollBar>
+#include <QtWidgets/QVBoxLayout>
+#include <algorithm>
+
+#include "texts.h"
+#include "ui/pages/setting_change.h"
+#include "ui/pages/settings_group_one.h"
+#include "ui/pages/settings_group_two.h"
+#include "ui/pages/tag_switch_group.h"
+
+namespace korvanel::ui {
+
+namespace {
+// Room above the dialog for the window manager's title bar and frame.
+constexpr int kTitleBarAllowance = 48;
+}  // namespace
+
+ConfigDialog::ConfigDialog(Runtime& rt, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(Qs(text::kConfigTitle));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+
+    tags_ = new TagSwitchGroup(rt, this);
+    one_ = new SettingsGroupOne(rt, this);
+    two_ = new SettingsGroupTwo(rt, this);
+    close_ = new QPushButton(Qs(text::kClose), this);
+    close_->setAutoDefault(false);
+    connect(close_, &QPushButton::clicked, this, &QDialog::close);
+
+    // The three groups scroll when the screen is too low for them; "閉じる" stays in view.
+    auto* groups = new QWidget;
+    auto* group_layout = new QVBoxLayout(groups);
+    group_layout->setContentsMargins(0, 0, 0, 0);
+    group_layout->addWidget(tags_);
+    group_layout->addWidget(one_);
+    group_layout->addWidget(two_);
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(groups);
+    scroll->setMinimumWidth(groups->sizeHint().width() +
+                            scroll->verticalScrollBar()->sizeHint().width());
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(scroll, 1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(close_);
+    layout->addLayout(buttons);
+    fitScreen(groups->sizeHint().height());
+}
+
+void ConfigDialog::fitScreen(int groups_height) {
+    QMargins margins = layout()->contentsMargins();
+    int wanted = groups_height + margins.top() + margins.bottom() + layout()->spacing() +
+                 close_->sizeHint().height();
+    QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    if (screen) {
+        wanted = std::min(wanted, screen->availableGeometry().height() - kTitleBarAllowance);
+    }
+    resize(sizeHint().width(), wanted);
+}
+
+}  // namespace korvanel::ui
