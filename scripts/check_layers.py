@@ -16,14 +16,17 @@ ALLOWED = {
     "runtime": {"platform"},
     "logging": {"runtime", "platform"},
     "settings": {"logging", "runtime", "platform"},
-    "engine": {"logging", "settings", "runtime", "platform"},
-    "checker": {"engine", "logging", "settings", "runtime", "platform"},
+    # TLS: the user's authority, minted certificates, the origins' verification.
+    "tls": {"logging", "settings", "runtime", "platform"},
+    "engine": {"tls", "logging", "settings", "runtime", "platform"},
+    "checker": {"engine", "tls", "logging", "settings", "runtime", "platform"},
     "browser": {"logging", "settings", "runtime", "platform"},
-    "lifecycle": {"checker", "browser", "engine", "logging", "settings", "runtime", "platform"},
+    "lifecycle": {"checker", "browser", "engine", "tls", "logging", "settings", "runtime",
+                  "platform"},
     # The window and the programs' entries; only the window's own entry includes ui/.
-    "ui": {"lifecycle", "checker", "browser", "engine", "logging", "settings", "runtime",
+    "ui": {"lifecycle", "checker", "browser", "engine", "tls", "logging", "settings", "runtime",
            "platform"},
-    "app": {"lifecycle", "checker", "browser", "engine", "logging", "settings", "runtime",
+    "app": {"lifecycle", "checker", "browser", "engine", "tls", "logging", "settings", "runtime",
             "platform", "ui"},
 }
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/')

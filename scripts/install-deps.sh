@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev make pkg-config libgtest-dev
           libgmock-dev curl libminiupnpc-dev iproute2 python3 squid tinyproxy lighttpd
           # the HTTPS origin of the tunnel tests, their certificates, the browser's trust
-          nginx openssl libnss3-tools
+          nginx openssl libssl-dev libnss3-tools
           # the window, and the CJK font its Japanese texts need
           qt6-base-dev fonts-noto-cjk xvfb xauth
           # a window manager for the window's place and size over restarts

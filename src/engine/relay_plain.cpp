@@ -73,7 +73,8 @@ RelayResult RelayLength(Runtime& rt, Socket& client, Socket& upstream, char* buf
     if (SendHeadBody(rt, client, buffer, head_body_count, error) != RelayResult::kComplete) {
         return RelayResult::kFailed;
     }
-    if (remaining >= kSpliceFrom) {
+    // Bytes that pass through a layer (TLS) are not the socket's: no splice for them.
+    if (remaining >= kSpliceFrom && !upstream.HasLayer() && !client.HasLayer()) {
         SplicePipe pipe;
         if (pipe.valid()) {
             long long moved = 0;
@@ -127,7 +128,8 @@ RelayResult RelayUntilClose(Runtime& rt, Socket& client, Socket& upstream, char*
     if (SendHeadBody(rt, client, buffer, head_body_count, error) != RelayResult::kComplete) {
         return RelayResult::kFailed;
     }
-    SplicePipe pipe;
+    // Bytes that pass through a layer (TLS) are not the socket's: no splice for them.
+    SplicePipe pipe(upstream.HasLayer() || client.HasLayer() ? kNoPipe : kSplicePipeBytes);
     if (pipe.valid()) {
         long long moved = 0;
         StatusText cut;

@@ -87,7 +87,8 @@ Socket::Socket(Socket&& other) noexcept
     : fd_(other.fd_),
       registry_(other.registry_),
       broken_(other.broken_),
-      port_range_set_(std::exchange(other.port_range_set_, false)) {
+      port_range_set_(std::exchange(other.port_range_set_, false)),
+      layer_(std::move(other.layer_)) {
     other.fd_ = -1;
     other.registry_ = nullptr;
     other.broken_ = false;
@@ -100,6 +101,7 @@ Socket& Socket::operator=(Socket&& other) noexcept {
         registry_ = other.registry_;
         broken_ = other.broken_;
         port_range_set_ = std::exchange(other.port_range_set_, false);
+        layer_ = std::move(other.layer_);
         other.fd_ = -1;
         other.registry_ = nullptr;
         other.broken_ = false;
@@ -135,6 +137,7 @@ Socket Socket::OpenTcp(SocketRegistry& registry) {
 }
 
 void Socket::Close() {
+    layer_.reset();
     if (fd_ < 0) return;
     // Unregister first: from here on a clean-up cannot touch this descriptor number.
     if (registry_) registry_->Remove(fd_);
@@ -188,7 +191,12 @@ bool Socket::SetLocalPortRange(uint32_t packed) {
     return set;
 }
 
+void Socket::AttachLayer(std::unique_ptr<StreamLayer> layer) {
+    layer_ = std::move(layer);
+}
+
 bool Socket::ShutdownSend() {
+    if (layer_ && fd_ >= 0) layer_->EndSending(fd_);
     return fd_ >= 0 && ::shutdown(fd_, SHUT_WR) == 0;
 }
 
@@ -221,6 +229,15 @@ IoResult Socket::Failed(int error) const {
     return {0, IoStatus::kError, error};
 }
 
+// A layer's failure, as the socket's own would be: a cleaned-up socket is revoked, not
+// broken; a receive failure marks the connection broken.
+IoResult Socket::ThroughLayer(IoResult result) {
+    if (result.status != IoStatus::kError && result.status != IoStatus::kPeerClosed) return result;
+    if (Revoked()) return {0, IoStatus::kRevoked, result.error};
+    if (result.status == IoStatus::kError) broken_ = true;
+    return result;
+}
+
 IoResult Socket::FailedReceiving(int error) {
     IoResult failed = Failed(error);
     if (failed.status == IoStatus::kError) broken_ = true;
@@ -229,6 +246,7 @@ IoResult Socket::FailedReceiving(int error) {
 
 IoResult Socket::Receive(char* buffer, std::size_t length) {
     if (fd_ < 0) return {0, IoStatus::kRevoked, EBADF};
+    if (layer_) return ThroughLayer(layer_->Receive(fd_, buffer, length));
     for (;;) {
         ssize_t n = ::recv(fd_, buffer, length, 0);
         if (n > 0) return {static_cast<long>(n), IoStatus::kOk, 0};
@@ -245,6 +263,7 @@ IoResult Socket::Receive(char* buffer, std::size_t length) {
 
 IoResult Socket::Send(const char* data, std::size_t length) {
     if (fd_ < 0) return {0, IoStatus::kRevoked, EBADF};
+    if (layer_) return ThroughLayer(layer_->Send(fd_, data, length));
     for (;;) {
         ssize_t n = ::send(fd_, data, length, MSG_NOSIGNAL);
         if (n >= 0) return {static_cast<long>(n), IoStatus::kOk, 0};
@@ -255,6 +274,13 @@ IoResult Socket::Send(const char* data, std::size_t length) {
 
 IoResult Socket::SendPieces(const std::string_view* pieces, int count) {
     if (fd_ < 0) return {0, IoStatus::kRevoked, EBADF};
+    if (layer_) {
+        // One piece at a time: the caller sends the rest after a partial send.
+        for (int i = 0; i < count; ++i) {
+            if (!pieces[i].empty()) return Send(pieces[i].data(), pieces[i].size());
+        }
+        return {0, IoStatus::kOk, 0};
+    }
     iovec vector[kMaxSendPieces];
     int used = 0;
     for (int i = 0; i < count && used < kMaxSendPieces; ++i) {
@@ -272,7 +298,15 @@ IoResult Socket::SendPieces(const std::string_view* pieces, int count) {
     }
 }
 
+bool Socket::HasPendingBytes() const {
+    return layer_ && fd_ >= 0 && layer_->HasPending();
+}
+
 PollResult Socket::WaitReadable(int timeout_ms) {
+    if (layer_) {
+        if (HasPendingBytes()) return PollResult::kReady;
+        if (layer_->WantsWritable()) return WaitFor(fd_, POLLIN | POLLOUT, timeout_ms);
+    }
     return WaitFor(fd_, POLLIN, timeout_ms);
 }
 PollResult Socket::WaitWritable(int timeout_ms) {
@@ -293,6 +327,8 @@ bool Socket::PeerGone() {
 
 RelayPoll WaitSourceWatching(Socket& source, Socket* watched, int timeout_ms) {
     if (!source.valid()) return RelayPoll::kError;
+    // Bytes a layer holds already are not announced by the socket.
+    if (source.HasPendingBytes()) return RelayPoll::kReady;
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     // POLLRDHUP rather than POLLIN: bytes the watched peer sends (a pipelined request)

@@ -16,29 +16,19 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string_view>
 #include <vector>
+
+#include "platform/io_result.h"
+#include "platform/stream_layer.h"
 
 namespace korvanel {
 
 struct Ipv4Endpoint {
     uint32_t address = 0;  // host byte order
     uint16_t port = 0;
-};
-
-enum class IoStatus {
-    kOk,          // bytes moved (bytes > 0)
-    kWouldBlock,  // nothing now; poll and try again
-    kPeerClosed,  // orderly end of stream from the peer (receive only)
-    kRevoked,     // the registry cleaned this socket up, or it is not open
-    kError,       // any other failure; `error` holds errno
-};
-
-struct IoResult {
-    long bytes = 0;
-    IoStatus status = IoStatus::kOk;
-    int error = 0;
 };
 
 enum class PollResult { kReady, kTimeout, kError };
@@ -108,8 +98,16 @@ class Socket {
     bool UseConnectPortRange();
     // The same over ports `low` to `high` of the system's range.
     bool UseConnectPortRange(uint16_t low, uint16_t high);
-    // Ends the sending direction (the peer reads end of stream); receiving goes on.
+    // Ends the sending direction (the peer reads end of stream); receiving goes on. A layer
+    // says its own end first.
     bool ShutdownSend();
+
+    // From now on every receive, send and wait goes through `layer` (TLS on an open
+    // connection); the layer goes with the socket when it is moved and ends with Close().
+    void AttachLayer(std::unique_ptr<StreamLayer> layer);
+    bool HasLayer() const { return layer_ != nullptr; }
+    // True when the layer holds received bytes not yet taken (the descriptor is quiet).
+    bool HasPendingBytes() const;
 
     // Closes with a reset rather than an orderly end, dropping what is not yet sent: the
     // peer learns that the stream was cut, not that it ended.
@@ -133,7 +131,8 @@ class Socket {
     void MarkBroken() { broken_ = true; }
 
     // Waits until the socket can be read (or has reached end of stream or an error) /
-    // written. timeout_ms < 0 waits without limit.
+    // written. timeout_ms < 0 waits without limit. Bytes a layer holds already are ready
+    // at once; a layer that must send before it can read waits for writability too.
     PollResult WaitReadable(int timeout_ms);
     PollResult WaitWritable(int timeout_ms);
     // True when the peer has ended its sending side with nothing left unread, or the
@@ -159,11 +158,13 @@ class Socket {
     Socket(int fd, SocketRegistry* registry);
 
     bool SetLocalPortRange(uint32_t packed);
+    IoResult ThroughLayer(IoResult result);
 
     int fd_ = -1;
     SocketRegistry* registry_ = nullptr;
     bool broken_ = false;
     bool port_range_set_ = false;
+    std::unique_ptr<StreamLayer> layer_;
 };
 
 // How a relay's wait for its source ended.

@@ -16,6 +16,7 @@ SplicePipe::SplicePipe(int capacity) {
     sigemptyset(&pipe_signal);
     sigaddset(&pipe_signal, SIGPIPE);
     pthread_sigmask(SIG_BLOCK, &pipe_signal, &saved_mask_);
+    if (capacity == kNoPipe) return;
     int fds[2];
     if (::pipe2(fds, O_NONBLOCK | O_CLOEXEC) != 0) return;
     read_fd_ = fds[0];

@@ -12,6 +12,8 @@ namespace korvanel {
 
 // The pipe's capacity asked for (the kernel default is 64 KiB).
 inline constexpr int kSplicePipeBytes = 1 << 20;
+// A capacity that opens no pipe: valid() is false.
+inline constexpr int kNoPipe = -1;
 
 class SplicePipe {
   public:
