@@ -3,7 +3,9 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/fixed_text.h"
 #include "runtime/list_rows.h"
@@ -60,6 +62,11 @@ struct Settings {
     // CONNECT tunnels: off unless the user turns them on, and the ports they may go to.
     bool https_tunnel = false;
     TunnelPorts tunnel_ports;
+    // HTTPS inspection (only where tunnels are on): off unless the user turns it on, the
+    // hosts it leaves alone, and a file of more trust anchors for origins (a path or empty).
+    bool https_inspect = false;
+    std::vector<std::string> inspect_except;
+    std::string extra_ca_file;
 
     RowList<UserAgentEntry> user_agents;
     RowList<ProxyEntry> proxies;

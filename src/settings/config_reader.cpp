@@ -101,14 +101,28 @@ bool ReadValueLine(Reader& r, const ConfigSection& section) {
 }
 
 // The sections after ":END": each known one is read, anything else is left alone (a later
-// version's settings, or text a user added).
+// version's settings, or text a user added). A section of lines ends at the next line that
+// begins with ":", which is then taken as a header.
 bool ReadAfterEnd(Reader& r, std::span<const ConfigSection> sections) {
-    while (r.Next()) {
+    bool pending = false;
+    while (pending || r.Next()) {
+        pending = false;
         for (const ConfigSection& section : sections) {
-            if (r.line == section.header) {
+            if (r.line != section.header) continue;
+            if (section.shape != SectionShape::kLines) {
                 if (!ReadValueLine(r, section)) return false;
                 break;
             }
+            while (r.Next()) {
+                if (r.line.starts_with(':')) {
+                    pending = true;
+                    break;
+                }
+                if (Refusal why = section.store(r.settings, r.line)) {
+                    return r.Refuse(section.header, why);
+                }
+            }
+            break;
         }
     }
     return true;

@@ -64,6 +64,18 @@ void WriteTunnelPorts(const Settings& s, std::string& out) {
     AppendConfigLine(out, FormatTunnelPorts(s.tunnel_ports));
 }
 
+void WriteHttpsInspect(const Settings& s, std::string& out) {
+    AppendConfigLine(out, FormatTunnelSwitch(s.https_inspect));
+}
+
+void WriteInspectExceptions(const Settings& s, std::string& out) {
+    for (const std::string& pattern : s.inspect_except) AppendConfigLine(out, pattern);
+}
+
+void WriteExtraCaFile(const Settings& s, std::string& out) {
+    AppendConfigLine(out, s.extra_ca_file);
+}
+
 void WriteGeometry(const Settings& s, std::string& out) {
     char line[80];
     std::snprintf(line, sizeof line, "%d:%d:%d:%d:%d", s.window_width, s.window_height, s.split_pos,
@@ -165,6 +177,12 @@ const ConfigSection kSections[] = {
     // CONNECT tunnels: whether they are opened, and the ports they may go to.
     {":HTTPS_TUNNEL", 13, kOneLine, kAfterEnd, StoreHttpsTunnel, WriteHttpsTunnel, kLeftOut, "0"},
     {":TUNNEL_PORTS", 13, kOneLine, kAfterEnd, StoreTunnelPorts, WriteTunnelPorts, kLeftOut, "443"},
+    // HTTPS inspection: whether tunnels are opened up, the hosts left alone, more anchors.
+    {":HTTPS_INSPECT", 14, kOneLine, kAfterEnd, StoreHttpsInspect, WriteHttpsInspect, kLeftOut,
+     "0"},
+    {":INSPECT_EXCEPT", 15, kLines, kAfterEnd, StoreInspectException, WriteInspectExceptions,
+     kLeftOut, ""},
+    {":EXTRA_CA_FILE", 14, kOneLine, kAfterEnd, StoreExtraCaFile, WriteExtraCaFile, kLeftOut, ""},
 };
 
 }  // namespace

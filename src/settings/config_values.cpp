@@ -1,5 +1,6 @@
 #include "settings/config_values.h"
 
+#include "runtime/host_pattern.h"
 #include "settings/config_lines.h"
 #include "settings/row_makers.h"
 #include "settings/row_validation.h"
@@ -223,6 +224,24 @@ Refusal StoreTunnelPorts(Settings& s, std::string_view value) {
     return ParseTunnelPorts(value, s.tunnel_ports)
                ? kStored
                : "is not a list of ports from 1 to 65535 separated by \",\"";
+}
+
+Refusal StoreHttpsInspect(Settings& s, std::string_view value) {
+    return ParseTunnelSwitch(value, s.https_inspect) ? kStored : kNotZeroOrOne;
+}
+
+Refusal StoreInspectException(Settings& s, std::string_view value) {
+    if (value.empty()) return kStored;  // a blank line between patterns
+    if (!IsHostPattern(value)) return "holds a line that is not a host pattern";
+    if (s.inspect_except.size() >= kMaxHostPatterns) return "holds more than 200 host patterns";
+    s.inspect_except.emplace_back(value);
+    return kStored;
+}
+
+Refusal StoreExtraCaFile(Settings& s, std::string_view value) {
+    if (value.size() > kMaxExtraCaPathLength) return "holds a path longer than 4095 bytes";
+    s.extra_ca_file = value;
+    return kStored;
 }
 
 }  // namespace korvanel

@@ -41,5 +41,11 @@ Refusal StoreCheckAddress(Settings& s, std::string_view value);
 Refusal StoreGeometry(Settings& s, std::string_view value);
 Refusal StoreHttpsTunnel(Settings& s, std::string_view value);
 Refusal StoreTunnelPorts(Settings& s, std::string_view value);
+Refusal StoreHttpsInspect(Settings& s, std::string_view value);
+// One host pattern a line, added to the list.
+Refusal StoreInspectException(Settings& s, std::string_view value);
+Refusal StoreExtraCaFile(Settings& s, std::string_view value);
+
+inline constexpr std::size_t kMaxExtraCaPathLength = 4095;
 
 }  // namespace korvanel

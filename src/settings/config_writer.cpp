@@ -18,8 +18,10 @@ namespace korvanel {
 
 namespace {
 
-// True when `lines` is the one value line `value` with its CR LF.
-bool IsValueLine(std::string_view lines, std::string_view value) {
+// True when `lines` is the one value line `value` with its CR LF, or, for an empty
+// default, no line at all (an empty list).
+bool IsDefaultValue(std::string_view lines, std::string_view value) {
+    if (lines.empty()) return value.empty();
     return lines.size() == value.size() + 2 && lines.starts_with(value) && lines.ends_with("\r\n");
 }
 
@@ -33,7 +35,7 @@ std::string FormatConfiguration(const Settings& s) {
         if (section.group == SectionGroup::kAfterEnd) {
             lines.clear();
             section.write(s, lines);
-            if (IsValueLine(lines, section.default_value)) continue;
+            if (IsDefaultValue(lines, section.default_value)) continue;
             AppendConfigLine(out, section.header);
             out.append(lines);
             continue;

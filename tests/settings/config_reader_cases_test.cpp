@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "runtime/runtime.h"
 #include "settings/config_file.h"
@@ -230,6 +231,25 @@ const Case kCases[] = {
     {"tunnel port 0", Swap(":END\r\n", ":END\r\n:TUNNEL_PORTS\r\n443,0\r\n"), -1},
     {"an unknown section after END is left alone",
      Swap(":END\r\n", ":END\r\n:LATER_SETTING\r\nx\r\n"), 1},
+    {"inspection sections, a list between two known ones and an unknown one",
+     Swap(":END\r\n",
+          ":END\r\n:HTTPS_INSPECT\r\n1\r\n:INSPECT_EXCEPT\r\n*.bank.example\r\n"
+          "update.example.org\r\n:LATER_SETTING\r\nx\r\n:EXTRA_CA_FILE\r\n/etc/a b.pem\r\n"),
+     1,
+     [](const Settings& s) {
+         EXPECT_TRUE(s.https_inspect);
+         EXPECT_EQ(s.inspect_except,
+                   (std::vector<std::string>{"*.bank.example", "update.example.org"}));
+         EXPECT_EQ(s.extra_ca_file, "/etc/a b.pem");
+         EXPECT_TRUE(FormatConfiguration(s).ends_with(
+             ":END\r\n:HTTPS_INSPECT\r\n1\r\n:INSPECT_EXCEPT\r\n*.bank.example\r\n"
+             "update.example.org\r\n:EXTRA_CA_FILE\r\n/etc/a b.pem\r\n"));
+     }},
+    {"inspection sections at their defaults are not written",
+     Swap(":END\r\n", ":END\r\n:HTTPS_INSPECT\r\n0\r\n:INSPECT_EXCEPT\r\n:EXTRA_CA_FILE\r\n\r\n"),
+     1, [](const Settings& s) { EXPECT_TRUE(FormatConfiguration(s).ends_with("\r\n:END\r\n")); }},
+    {"a line that is no host pattern", Swap(":END\r\n", ":END\r\n:INSPECT_EXCEPT\r\nbank/x\r\n"),
+     -1},
 };
 
 TEST(ConfigReaderCasesTest, EachVariantIsAcceptedOrRejected) {

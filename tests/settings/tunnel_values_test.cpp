@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/host_pattern.h"
 #include "runtime/settings.h"
 
 namespace korvanel {
@@ -88,6 +89,43 @@ TEST(TunnelValues, SwitchIsZeroOrOne) {
             EXPECT_EQ(FormatTunnelSwitch(on), c.text);
         }
     }
+}
+
+TEST(TunnelValues, HostPatternsAreCheckedAndMatched) {
+    struct Case {
+        const char* pattern;
+        bool valid;
+        std::vector<const char*> matched;
+        std::vector<const char*> not_matched;
+    };
+    const Case cases[] = {
+        {"update.example.org",
+         true,
+         {"update.example.org", "UPDATE.Example.org."},
+         {"x.update.example.org", "example.org", "update.example.org.evil"}},
+        {"*.bank.example",
+         true,
+         {"www.bank.example", "a.b.bank.example", "WWW.BANK.EXAMPLE"},
+         {"bank.example", "evilbank.example", ".bank.example", "bank.example.evil"}},
+        {"10.0.0.1", true, {"10.0.0.1"}, {"10.0.0.10"}},
+        {"", false, {}, {}},
+        {"*", false, {}, {}},
+        {"*.", false, {}, {}},
+        {"a.*.example", false, {}, {}},
+        {"a..example", false, {}, {}},
+        {"example.", false, {}, {}},
+        {"ex ample", false, {}, {}},
+        {"bank.example/x", false, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pattern);
+        EXPECT_EQ(IsHostPattern(c.pattern), c.valid);
+        for (const char* host : c.matched) EXPECT_TRUE(MatchesHostPattern(c.pattern, host)) << host;
+        for (const char* host : c.not_matched) {
+            EXPECT_FALSE(MatchesHostPattern(c.pattern, host)) << host;
+        }
+    }
+    EXPECT_FALSE(IsHostPattern(std::string(kMaxHostPatternLength + 1, 'a')));
 }
 
 }  // namespace
