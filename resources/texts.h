@@ -52,6 +52,15 @@ inline constexpr const char kTunnelRefusedHead[] =
 inline constexpr const char kTunnelUnreachableHead[] =
     "HTTP/1.0 502 Bad Gateway\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n";
 
+// HTTPS inspection in the command log: the line's name, and its details (the file, a reason,
+// a host whose client refused the certificate made for it).
+inline constexpr const char kInspectionStatus[] = "HTTPS検査";
+inline constexpr const char kAuthorityCreated[] = "CA証明書を作成しました: ";
+inline constexpr const char kAuthorityRenewed[] = "CA証明書を作り直しました: ";
+inline constexpr const char kAuthorityUnusable[] = "CA証明書を使えません: ";
+inline constexpr const char kClientRefusedCertificate[] =
+    "ブラウザが証明書を受け付けませんでした(除外ホストに加えてください): ";
+
 // ---- settings: configuration file and worker commands ----
 inline constexpr const char kThreadErrorTitle[] = "thread error";
 inline constexpr const char kThreadErrorTitleDots[] = "thread error..";
