@@ -61,6 +61,12 @@ inline constexpr const char kAuthorityUnusable[] = "CA証明書を使えませ�
 inline constexpr const char kClientRefusedCertificate[] =
     "ブラウザが証明書を受け付けませんでした(除外ホストに加えてください): ";
 
+// An inspected connection's failures, as the error page says them.
+inline constexpr const char kInspectionUnavailable[] = "HTTPS検査の証明書を用意できません";
+inline constexpr const char kProxyRefusedTunnel[] =
+    "プロクシサーバがトンネルを開きませんでした: %s";
+inline constexpr const char kOriginHandshakeTimeout[] = "TLSで接続できません: 時間切れ";
+
 // ---- settings: configuration file and worker commands ----
 inline constexpr const char kThreadErrorTitle[] = "thread error";
 inline constexpr const char kThreadErrorTitleDots[] = "thread error..";

@@ -10,6 +10,7 @@
 #include "engine/body_relay.h"
 #include "engine/error_text.h"
 #include "engine/head_scan.h"
+#include "engine/inspection.h"
 #include "engine/message_buffers.h"
 #include "engine/upstream.h"
 #include "platform/socket.h"
@@ -28,6 +29,7 @@ struct RequestSettings {
     int tag_filter_active = 0;
     bool https_tunnel = false;
     TunnelPorts tunnel_ports;
+    bool https_inspect = false;
 };
 
 // How one request ends (the keep-alive case goes on with the next request). kHandedOff:
@@ -73,6 +75,8 @@ struct HandlerState {
     FilterBuffers filter;
 
     RequestSettings settings;
+    // Set once the client's TLS was taken: every later request is inside it.
+    InspectedSite site;
     int completed_requests = 0;
     int keep_alive = 0;      // 1 from the second request on
     int answer_started = 0;  // 1 once the answer head went to the client
