@@ -419,7 +419,7 @@ void RunConnectionHandler(Runtime& rt, ClientSlot slot) {
     Handler handler(rt, s);
     for (;;) {
         Ending ending = handler.ServeRequest();
-        if (ending != Ending::kKeepAlive) {
+        if (ending != Ending::kKeepAlive && ending != Ending::kInspected) {
             EndConnection(rt, s, ending);
             return;
         }

@@ -33,8 +33,9 @@ struct RequestSettings {
 };
 
 // How one request ends (the keep-alive case goes on with the next request). kHandedOff:
-// both sockets went to the tunnel relay, which closes them and logs the tunnel.
-enum class Ending { kKeepAlive, kNormal, kError, kQuiet, kRefused, kHandedOff };
+// both sockets went to the tunnel relay, which closes them and logs the tunnel. kInspected:
+// the client's TLS was taken, and its requests follow on the connection, inside it.
+enum class Ending { kKeepAlive, kNormal, kError, kQuiet, kRefused, kHandedOff, kInspected };
 
 struct AnswerFacts {
     int keep_alive = 0;  // Connection: Keep-Alive

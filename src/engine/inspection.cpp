@@ -134,7 +134,7 @@ Ending StartInspection(Runtime& rt, HandlerState& s, const ConnectTarget& target
     s.site.host = target.host;
     s.site.port = target.port;
     s.site.name = name;
-    return Ending::kKeepAlive;
+    return Ending::kInspected;
 }
 
 int OpenOrigin(Runtime& rt, HandlerState& s) {

@@ -32,7 +32,7 @@ struct InspectedSite {
 // True when inspection is on and no pattern of the list leaves `host` alone.
 bool ShouldInspect(Runtime& rt, const HandlerState& s, std::string_view host);
 
-// The tunnel's answer to the client and its TLS handshake. kKeepAlive: the connection goes
+// The tunnel's answer to the client and its TLS handshake. kInspected: the connection goes
 // on with the requests inside TLS.
 Ending StartInspection(Runtime& rt, HandlerState& s, const ConnectTarget& target);
 

@@ -14,8 +14,8 @@ namespace korvanel {
 
 struct Runtime;
 
-// The request head is split (request line and header block). kKeepAlive only for an
-// inspected tunnel, whose requests follow on the connection; any other tunnel ends it.
+// The request head is split (request line and header block). Never kKeepAlive: a
+// connection that asked for a tunnel ends with it, unless it is inspected (kInspected).
 Ending OpenTunnel(Runtime& rt, HandlerState& s, const ConnectTarget& target);
 
 }  // namespace korvanel
