@@ -13,6 +13,7 @@
 #include "ui/main/log_pane.h"
 #include "ui/main/main_layout.h"
 #include "ui/main/status_strip.h"
+#include "ui/main/tab_trace.h"
 #include "ui/widgets/skin_button.h"
 #include "ui/widgets/themed_tabs.h"
 
@@ -131,6 +132,7 @@ void MainWindow::buildTabs() {
     status_->setPartText(3, Text(text::kStatusBarCookieKept));
     connect(upper_, &QTabWidget::currentChanged, this, [this] { layoutClient(); });
     connect(lower_, &QTabWidget::currentChanged, this, [this] { layoutClient(); });
+    InstallTabTrace(lower_);
 }
 
 void MainWindow::buildMenu() {
