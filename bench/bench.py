@@ -70,6 +70,8 @@ def parse_args():
     p.add_argument("--before", help="(h) also time the window of this build of korvanel")
     p.add_argument("--clicks", type=int, default=30, help="clicks per run in (h)")
     p.add_argument("--click-concurrency", type=int, default=8, help="ab -c under the clicks")
+    p.add_argument("--click-busy", type=int, default=0,
+                   help="processes that spin during (h), for a busy desktop")
     p.add_argument("--json", help="also write every run's figures to this file")
     p.add_argument("--skip-install", action="store_true")
     args = p.parse_args()
@@ -123,11 +125,10 @@ class Bench:
         tls_port = self.origin.tls_port
         wanted = set(filter(None, a.only.split(","))) or None
         chosen = set(filter(None, a.tests.split(",")))
-        self.display = clicks.Display(w) if "h" in chosen else None
         windows = [
             (name, lambda n=name, b=before, p=panes: clicks.start_window(
-                w, a.before if b else a.program, n, p, self.display))
-            for name, before, panes in WINDOWS if self.display and (a.before or not before)]
+                w, a.before if b else a.program, n, p))
+            for name, before, panes in WINDOWS if "h" in chosen and (a.before or not before)]
         starters = [] if chosen <= {"h"} else [
             (K, lambda: servers.start_korvanel(w, a.program, K, "3", tunnel_port=tls_port)),
             (K_LOGS, lambda: servers.start_korvanel(w, a.program, K_LOGS, "0")),
@@ -155,8 +156,6 @@ class Bench:
         deadline = time.monotonic() + servers.STOP_TIMEOUT_S
         for server in started:
             server.finish(deadline)
-        if getattr(self, "display", None):
-            self.display.stop()
 
     def url(self, name):
         return f"http://{LOOPBACK}:{self.origin.port}/{name}"
@@ -325,8 +324,9 @@ class Bench:
 
         def run():
             self.check(target, "1k.bin")
-            return clicks.click_latencies(self.procs[target], self.display, self.url("1k.bin"),
-                                          a.click_concurrency, a.clicks, self.workdir)
+            return clicks.click_latencies(self.procs[target], self.url("1k.bin"),
+                                          a.click_concurrency, a.clicks, self.workdir,
+                                          a.click_busy)
 
         self.one(round_no, "h", target, run)
 

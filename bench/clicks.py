@@ -9,6 +9,7 @@ import re
 import signal
 import statistics
 import subprocess
+import sys
 import time
 
 import measure
@@ -28,7 +29,7 @@ class Display:
 
     def __init__(self, workdir, size="1366x768x24"):
         read_end, write_end = os.pipe()
-        log = open(os.path.join(workdir, "xvfb.out"), "wb")
+        log = open(os.path.join(workdir, "xvfb.out"), "ab")
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(write_end), "-screen", "0", size, "-nolisten", "tcp"],
             pass_fds=(write_end,), stdout=log, stderr=subprocess.STDOUT,
@@ -67,14 +68,22 @@ class Display:
                     proc.wait()
 
 
-def start_window(workdir, program, name, panes_on, display):
-    """The window with its server started and the four logs in their panes ("0") or off
-    ("3"); `trace` is where its probe writes."""
+def start_window(workdir, program, name, panes_on):
+    """The window on a display of its own (windows that overlap would take each other's
+    clicks), its server started and the four logs in their panes ("0") or off ("3");
+    `trace` is where its probe writes."""
     trace = os.path.join(workdir, name.replace(" ", "_").replace(",", "") + ".trace")
-    server = servers.start_korvanel(workdir, program, name, "0" if panes_on else "3",
-                                    display=display.name,
-                                    env_extra={"KORVANEL_TAB_TRACE": trace})
+    display = Display(workdir)
+    try:
+        server = servers.start_korvanel(workdir, program, name, "0" if panes_on else "3",
+                                        display=display.name,
+                                        env_extra={"KORVANEL_TAB_TRACE": trace})
+    except BaseException:
+        display.stop()
+        raise
     server.trace = trace
+    server.display = display
+    server.cleanups.append(display.stop)
     return server
 
 
@@ -146,26 +155,49 @@ def stop_load(proc, workdir):
     return float(m.group(1))
 
 
+def gui_thread_seconds(pid):
+    """CPU time (user and system) of the process's main thread, which runs its window."""
+    with open(f"/proc/{pid}/task/{pid}/stat") as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf("SC_CLK_TCK")
+
+
+def start_busy(count):
+    """`count` processes that spin, as other programs on a busy desktop do."""
+    return [subprocess.Popen([sys.executable, "-c", "while True: pass"],
+                             stdin=subprocess.DEVNULL, start_new_session=True)
+            for _ in range(count)]
+
+
+def stop_busy(procs):
+    for proc in procs:
+        proc.kill()
+        proc.wait()
+
+
 def percentile(values, pct):
     ordered = sorted(values)
     rank = max(0, min(len(ordered) - 1, round(pct / 100 * len(ordered) + 0.5) - 1))
     return ordered[rank]
 
 
-def click_latencies(window, display, url, concurrency, clicks, workdir):
-    """p50, p95 and the longest click latency in ms, and the load's req/s."""
+def click_latencies(window, url, concurrency, clicks, workdir, busy=0):
+    """p50, p95 and the longest click latency in ms, the share of a core the window's
+    thread used meanwhile, and the load's req/s; with `busy` spinning processes beside."""
     tabs = tab_positions(window.trace)
+    spinning = start_busy(busy)
     load = start_load(url, window.port, concurrency, workdir)
     latencies = []
     try:
         time.sleep(LOAD_WARM_UP_S)
+        began, gui_began = time.monotonic(), gui_thread_seconds(window.pid)
         for n in range(clicks):
             if load.poll() is not None:
                 raise measure.Failure(f"ab ended during the clicks (status {load.returncode})")
             index = 1 if n % 2 == 0 else 0
             seen = len(read_trace(window.trace))
             sent = time.monotonic()
-            click(display, *tabs[index])
+            click(window.display, *tabs[index])
             deadline = sent + CLICK_TIMEOUT_S
             answered = None
             while answered is None and time.monotonic() < deadline:
@@ -174,8 +206,10 @@ def click_latencies(window, display, url, concurrency, clicks, workdir):
                     time.sleep(TRACE_POLL_S)
             latencies.append((answered - sent) if answered is not None else CLICK_TIMEOUT_S)
             time.sleep(PAUSE_BETWEEN_CLICKS_S)
+        gui = (gui_thread_seconds(window.pid) - gui_began) / (time.monotonic() - began)
     finally:
+        stop_busy(spinning)
         rate = stop_load(load, workdir)
     ms = [v * 1000 for v in latencies]
     return {"click p50 ms": statistics.median(ms), "click p95 ms": percentile(ms, 95),
-            "click max ms": max(ms), "load req/s": rate}
+            "click max ms": max(ms), "GUI CPU %": gui * 100, "load req/s": rate}

@@ -122,6 +122,8 @@ void MainWindow::buildTabs() {
     lower_ = new ThemedTabWidget(client_);
     for (std::size_t i = 0; i < kLowerPanes.size(); ++i) {
         panes_[i] = new LogPane;
+        // The four logs come in bulk from the logger; the command log line by line.
+        panes_[i]->setDeferred(i != static_cast<std::size_t>(Pane::kStatus));
         panes_[i]->setAccessibleName(Text(kLowerPanes[i]).trimmed());
         lower_->addTab(panes_[i], Text(kLowerPanes[i]));
     }
