@@ -72,6 +72,8 @@ def parse_args():
     p.add_argument("--click-concurrency", type=int, default=8, help="ab -c under the clicks")
     p.add_argument("--click-busy", type=int, default=0,
                    help="processes that spin during (h), for a busy desktop")
+    p.add_argument("--click-a11y", action="store_true",
+                   help="(h) with the accessibility bridge on and a screen reader listening")
     p.add_argument("--json", help="also write every run's figures to this file")
     p.add_argument("--skip-install", action="store_true")
     args = p.parse_args()
@@ -127,7 +129,7 @@ class Bench:
         chosen = set(filter(None, a.tests.split(",")))
         windows = [
             (name, lambda n=name, b=before, p=panes: clicks.start_window(
-                w, a.before if b else a.program, n, p))
+                w, a.before if b else a.program, n, p, a.click_a11y))
             for name, before, panes in WINDOWS if "h" in chosen and (a.before or not before)]
         starters = [] if chosen <= {"h"} else [
             (K, lambda: servers.start_korvanel(w, a.program, K, "3", tunnel_port=tls_port)),

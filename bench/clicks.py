@@ -2,7 +2,9 @@
 (Xvfb) with a window manager (openbox), the real window on it, `ab` keeping a steady load of
 small requests through the proxy, and single clicks (xdotool) on the tabs of the log panes.
 The window writes when it has answered each tab change (its probe, switched on by
-KORVANEL_TAB_TRACE); a click's latency runs from just before the click is sent until then."""
+KORVANEL_TAB_TRACE); a click's latency runs from just before the click is sent until then.
+With `a11y`, each window also runs in a D-Bus session of its own with the accessibility bus
+and a stand-in for a screen reader (screen_reader.py), as on a desktop where one is on."""
 
 import os
 import re
@@ -22,6 +24,58 @@ CLICK_TIMEOUT_S = 20  # a click not answered by then counts as this long
 LOAD_WARM_UP_S = 1.5
 PAUSE_BETWEEN_CLICKS_S = 0.4
 TRACE_POLL_S = 0.002
+HERE = os.path.dirname(os.path.abspath(__file__))
+AT_SPI_LAUNCHER = "/usr/libexec/at-spi-bus-launcher"
+
+
+def group_stop(proc):
+    """Ends a process started in a session of its own, and what it started there."""
+    if proc is None or proc.poll() is not None:
+        return
+    try:
+        os.killpg(proc.pid, signal.SIGTERM)
+        proc.wait(5)
+    except subprocess.TimeoutExpired:
+        os.killpg(proc.pid, signal.SIGKILL)
+        proc.wait()
+    except ProcessLookupError:
+        pass
+
+
+class ScreenReader:
+    """A D-Bus session with the accessibility bus and a listener for what a screen reader
+    hears; `env` is what a program needs to join it with its accessibility bridge on."""
+
+    def __init__(self, workdir):
+        self.procs = []
+        quiet = dict(stdin=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                     start_new_session=True)
+        try:
+            daemon = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                                       "--print-address=1"], stdout=subprocess.PIPE, **quiet)
+            self.procs.append(daemon)
+            address = daemon.stdout.readline().decode().strip()
+            if not address:
+                raise RuntimeError("dbus-daemon gave no address")
+            self.env = {"DBUS_SESSION_BUS_ADDRESS": address,
+                        "QT_LINUX_ACCESSIBILITY_ALWAYS_ON": "1"}
+            env = dict(os.environ, **self.env)
+            self.procs.append(subprocess.Popen([AT_SPI_LAUNCHER, "--launch-immediately"],
+                                               env=env, stdout=subprocess.DEVNULL, **quiet))
+            time.sleep(1)
+            listener = subprocess.Popen(["/usr/bin/python3",
+                                         os.path.join(HERE, "screen_reader.py")],
+                                        env=env, stdout=subprocess.PIPE, **quiet)
+            self.procs.append(listener)
+            if listener.stdout.readline().strip() != b"listening":
+                raise RuntimeError("the screen reader's stand-in did not start")
+        except BaseException:
+            self.stop()
+            raise
+
+    def stop(self):
+        for proc in reversed(self.procs):
+            group_stop(proc)
 
 
 class Display:
@@ -68,22 +122,28 @@ class Display:
                     proc.wait()
 
 
-def start_window(workdir, program, name, panes_on):
+def start_window(workdir, program, name, panes_on, a11y=False):
     """The window on a display of its own (windows that overlap would take each other's
     clicks), its server started and the four logs in their panes ("0") or off ("3");
-    `trace` is where its probe writes."""
+    `trace` is where its probe writes. With `a11y`, a screen reader listens."""
     trace = os.path.join(workdir, name.replace(" ", "_").replace(",", "") + ".trace")
     display = Display(workdir)
+    reader = None
     try:
+        reader = ScreenReader(workdir) if a11y else None
+        env = dict(reader.env if reader else {}, KORVANEL_TAB_TRACE=trace)
         server = servers.start_korvanel(workdir, program, name, "0" if panes_on else "3",
-                                        display=display.name,
-                                        env_extra={"KORVANEL_TAB_TRACE": trace})
+                                        display=display.name, env_extra=env)
     except BaseException:
+        if reader:
+            reader.stop()
         display.stop()
         raise
     server.trace = trace
     server.display = display
     server.cleanups.append(display.stop)
+    if reader:
+        server.cleanups.append(reader.stop)
     return server
 
 

@@ -149,5 +149,7 @@ def goal_lines(results):
                   m("g1", "MB/s", "DIRECT"), 0.75),
             check("(g) KiB per idle tunnel <= 64", m("g200", "KiB/tunnel", k), 64.0,
                   lower=True),
+            check("(h) click p95 ms <= 200, every log in its pane",
+                  m("h", "click p95 ms", "window, panes on"), 200.0, lower=True),
             check("(e) idle RSS MB <= 4", idle and idle / 1e6, 4.0, lower=True),
             check("(e) peak RSS MB <= 12", peak and peak / 1e6, 12.0, lower=True)]
