@@ -120,6 +120,14 @@ inline constexpr const char kCheckProgramReadFailed[] =
 inline constexpr const char kCheckProgramWriteFailed[] =
     "korvanel-check: the verdicts could not be written to data\n";
 inline constexpr const char kCheckProgramStopping[] = "korvanel-check: stopping the check...\n";
+inline constexpr const char kCheckProgramUnknownArgument[] =
+    "korvanel-check: unknown option '%s'\n";
+inline constexpr const char kCheckProgramUsage[] =
+    "usage: korvanel-check\n"
+    "  checks the upstream proxies of the data in the current directory through the check\n"
+    "  address, prints the check's lines as \"N: text\" and writes each proxy's verdict and\n"
+    "  speed back into data; SIGINT or SIGTERM stops the check, keeping what was found\n"
+    "  --help: this text;  --version: the version\n";
 
 // ---- browser integration ----
 // The menus that start the browser commands, and their items.
