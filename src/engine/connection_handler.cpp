@@ -181,6 +181,7 @@ Ending Handler::ChooseTarget() {
 Ending Handler::Connect() {
     if (Stopping()) return Ending::kQuiet;
     // The registry keeps a stop's clean-up off a descriptor being closed: no lock needed.
+    if (s_.site.active() && ReuseOrigin(s_)) return kGoOn;
     s_.upstream.Close();
     if (s_.site.active()) {
         int opened = OpenOrigin(rt_, s_);

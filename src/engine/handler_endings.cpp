@@ -52,6 +52,9 @@ void Linger(Socket& client) {
 }  // namespace
 
 void FinishKeptRequest(Runtime& rt, HandlerState& s) {
+    // A kept answer was whole and the server kept its connection: an inspected one's
+    // verified origin connection serves the next request.
+    s.origin_reusable = s.site.active() && s.upstream.valid();
     Uncount(rt, s);
     s.completed_requests += 1;
     LogRequest(rt, s, "");

@@ -78,6 +78,9 @@ struct HandlerState {
     RequestSettings settings;
     // Set once the client's TLS was taken: every later request is inside it.
     InspectedSite site;
+    // 1 when the last inspected request left its verified origin connection open and in
+    // step (a complete answer the server kept the connection for): the next one reuses it.
+    int origin_reusable = 0;
     int completed_requests = 0;
     int keep_alive = 0;      // 1 from the second request on
     int answer_started = 0;  // 1 once the answer head went to the client

@@ -137,10 +137,21 @@ Ending StartInspection(Runtime& rt, HandlerState& s, const ConnectTarget& target
     return Ending::kInspected;
 }
 
+bool ReuseOrigin(HandlerState& s) {
+    const bool reusable = s.origin_reusable && s.upstream.valid() &&
+                          s.site.proxy.view() == s.settings.proxy.view() && !s.upstream.PeerGone();
+    s.origin_reusable = 0;
+    if (!reusable) return false;
+    s.numeric_address = s.site.numeric_address.view();
+    s.upstream_connected = 1;
+    return true;
+}
+
 int OpenOrigin(Runtime& rt, HandlerState& s) {
     s.upstream.Close();
     s.upstream_connected = 0;
-    const InspectedSite& site = s.site;
+    s.origin_reusable = 0;
+    InspectedSite& site = s.site;
     const bool through_proxy = !s.settings.proxy.empty();
     TargetHost host;
     TargetPort port;
@@ -181,6 +192,8 @@ int OpenOrigin(Runtime& rt, HandlerState& s) {
         return kUpstreamRefused;
     }
     s.upstream_connected = 1;
+    s.site.numeric_address = s.numeric_address.view();
+    s.site.proxy = s.settings.proxy.view();
     return kUpstreamConnected;
 }
 

@@ -10,6 +10,7 @@
 
 #include "engine/connect_request.h"
 #include "engine/message_buffers.h"
+#include "engine/upstream.h"
 #include "tls/inspector.h"
 
 namespace korvanel {
@@ -25,6 +26,10 @@ struct InspectedSite {
     TargetPort port;
     // The name the client's certificate was made for: the origin must prove it.
     FixedText<256> name;
+    // The origin connection's numeric address and the proxy it went through (empty:
+    // straight), for a reuse.
+    NumericAddress numeric_address;
+    FixedText<255> proxy;
 
     bool active() const { return inspector != nullptr; }
 };
@@ -35,6 +40,10 @@ bool ShouldInspect(Runtime& rt, const HandlerState& s, std::string_view host);
 // The tunnel's answer to the client and its TLS handshake. kInspected: the connection goes
 // on with the requests inside TLS.
 Ending StartInspection(Runtime& rt, HandlerState& s, const ConnectTarget& target);
+
+// The origin connection of the last request, when it can take the next one (through the
+// same proxy, or straight as before): true, and s.upstream is used as it is.
+bool ReuseOrigin(HandlerState& s);
 
 // The origin connection of an inspected request into s.upstream, verified. kUpstreamConnected,
 // else a failure with the reason in s.error (kUpstreamSelf and kUpstreamFailed as

@@ -102,7 +102,7 @@ class TlsOrigin : public ::testing::Test {
         return pid;
     }
 
-    // The origin logs what reaches it: "request|User-Agent|Cookie|X-Rule" a line, in
+    // The origin logs what reaches it: "request|User-Agent|Cookie|X-Rule|connection" a line, in
     // origin.log. `server_extra` goes into the origin's server block, `http_extra` (more
     // server blocks) into the http block.
     void StartNginx(const std::string& server_extra = "", const std::string& http_extra = "") {
@@ -114,7 +114,8 @@ class TlsOrigin : public ::testing::Test {
                   "daemon off;\nmaster_process off;\npid " + dir.file("nginx.pid") +
                       ";\nerror_log " + dir.file("nginx-error.log") +
                       " error;\nevents { worker_connections 256; }\nhttp {\n"
-                      "    log_format seen '$request|$http_user_agent|$http_cookie|$http_x_rule';\n"
+                      "    log_format seen "
+                      "'$request|$http_user_agent|$http_cookie|$http_x_rule|$connection';\n"
                       "    access_log off;\n    client_body_temp_path " +
                       d + ";\n    proxy_temp_path " + d + ";\n    fastcgi_temp_path " + d +
                       ";\n    uwsgi_temp_path " + d + ";\n    scgi_temp_path " + d +
