@@ -203,6 +203,14 @@ def main():
     for name, (first, with_head, wire) in bodies.items():
         write("chunked_relay", name, bytes([first, with_head]) + wire.encode("latin-1"))
 
+    # The certificate name: byte 0 the SNI's length, then the SNI, then the CONNECT host.
+    names = {"sni": ("WWW.Example.COM.", "connect.example"),
+             "no_sni": ("", "192.168.0.1"),
+             "bad_sni": ("*.example", "host_name.example"),
+             "neither": ("a..b", "::1")}
+    for name, (sni, host) in names.items():
+        write("certificate_name", name, bytes([len(sni)]) + (sni + host).encode("latin-1"))
+
 
 if __name__ == "__main__":
     main()
