@@ -211,6 +211,12 @@ def main():
     for name, (sni, host) in names.items():
         write("certificate_name", name, bytes([len(sni)]) + (sni + host).encode("latin-1"))
 
+    # ALPN lists as a client sends them: each protocol its length byte, then its bytes.
+    lists = {"h2_http11": b"\x02h2\x08http/1.1", "h2_only": b"\x02h2",
+             "cut": b"\x02h2\x09http/1.1", "http11": b"\x08http/1.1"}
+    for name, wire in lists.items():
+        write("alpn_offer", name, wire)
+
 
 if __name__ == "__main__":
     main()

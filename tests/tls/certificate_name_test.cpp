@@ -76,5 +76,25 @@ TEST(CertificateNameChoice, TheSniWinsWhenValidElseTheConnectHostElseNone) {
     EXPECT_EQ(ChooseCertificateName("*.x", "a..b", out), NameKind::kNone);
 }
 
+TEST(AlpnOffer, FindsHttp11OnAnEntryBoundaryWithinTheList) {
+    struct Row {
+        std::string list;
+        long at;  // -1: not offered
+    } rows[] = {{std::string("\x08http/1.1", 9), 1},
+                {std::string("\x02h2\x08http/1.1", 12), 4},
+                {std::string("\x02h2", 3), -1},
+                // "http/1.1" inside another protocol's bytes is not an offer.
+                {std::string("\x0ax-http/1.1", 11), -1},
+                // A length that runs past the end stops the walk.
+                {std::string("\x02h2\x09http/1.1", 12), -1},
+                {std::string("\x00\x08http/1.1", 10), -1},
+                {"", -1}};
+    for (const Row& row : rows) {
+        const auto* list = reinterpret_cast<const unsigned char*>(row.list.data());
+        const unsigned char* found = FindHttp11(list, row.list.size());
+        EXPECT_EQ(found == nullptr ? -1 : found - list, row.at) << row.list;
+    }
+}
+
 }  // namespace
 }  // namespace korvanel
