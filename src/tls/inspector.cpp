@@ -151,7 +151,10 @@ HandshakeEnd OpenSslInspector::ConnectOrigin(Socket& origin, std::string_view ho
     if (ready && name.kind == NameKind::kAddress) {
         ready = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl.get()), name.text) == 1;
     } else if (ready) {
-        SSL_set_hostflags(ssl.get(), X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+        // As browsers do: the name must be among the subject alternative names; a common
+        // name alone does not count, and a wildcard stands for one whole label.
+        SSL_set_hostflags(ssl.get(), X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS |
+                                         X509_CHECK_FLAG_NEVER_CHECK_SUBJECT);
         ready = SSL_set_tlsext_host_name(ssl.get(), name.text) == 1 &&
                 SSL_set1_host(ssl.get(), name.text) == 1;
     }

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/socket.h"
 #include "support/loopback.h"
@@ -179,6 +180,34 @@ INSTANTIATE_TEST_SUITE_P(
                                  false, HandshakeEnd::kFailed, "unknown CA"}),
     testing::RowLabel());
 
+// One inspector serves many connections at once: the minting and the cache are shared.
+TEST_F(AcceptClientTest, ConnectionsAtOnceShareOneInspector) {
+    constexpr int kConnections = 6;
+    std::atomic<int> served{0};
+    std::vector<std::thread> connections;
+    for (int i = 0; i < kConnections; ++i) {
+        connections.emplace_back([this, i, &served] {
+            // Two connections a name: one may find the other's certificate in the cache.
+            std::string name = "host" + std::to_string(i / 2) + ".test";
+            ClientCase row{"",   name.c_str(),        "connect.test", kHttp11,
+                           true, HandshakeEnd::kDone, name.c_str()};
+            testing::SocketPair pair = testing::MakePair(registry_);
+            ClientOutcome outcome;
+            std::thread client([&] { RunClient(pair.far, row, outcome); });
+            std::string server_name;
+            std::string reason;
+            bool ok = inspector_->AcceptClient(pair.near, "connect.test", Wait(), server_name,
+                                               reason) == HandshakeEnd::kDone &&
+                      testing::ReadCount(pair.near, 4) == "ping" &&
+                      testing::WriteAll(pair.near, "pong");
+            client.join();
+            if (ok && outcome.got == "pong" && server_name == name) ++served;
+        });
+    }
+    for (std::thread& connection : connections) connection.join();
+    EXPECT_EQ(served.load(), kConnections);
+}
+
 TEST_F(InspectorTest, AClientThatNeverSpeaksTimesOutAndAStopOrRevocationEndsTheWait) {
     testing::SocketPair silent = testing::MakePair(registry_);
     std::string name;
@@ -248,6 +277,7 @@ enum class OriginCertificate {
     kExpired,
     kNotYetValid,
     kWrongName,
+    kCommonNameOnly,
     kWrongAddress,
     kSelfSigned,
 };
@@ -302,6 +332,9 @@ class ConnectOriginTest : public InspectorTest, public ::testing::WithParamInter
                 return testing::MakeTestLeaf(&origin_ca_, options);
             case OriginCertificate::kWrongName:
                 options.dns = "other.test";
+                return testing::MakeTestLeaf(&origin_ca_, options);
+            case OriginCertificate::kCommonNameOnly:
+                options.alternative_names = false;
                 return testing::MakeTestLeaf(&origin_ca_, options);
             case OriginCertificate::kWrongAddress:
                 options.dns.clear();
@@ -371,6 +404,8 @@ INSTANTIATE_TEST_SUITE_P(
         OriginCase{"NotYetValid", OriginCertificate::kNotYetValid, "localhost", 0,
                    HandshakeEnd::kFailed, "証明書を確認できません: まだ有効になっていません"},
         OriginCase{"WrongName", OriginCertificate::kWrongName, "localhost", 0,
+                   HandshakeEnd::kFailed, "証明書を確認できません: 名前がホスト名と一致しません"},
+        OriginCase{"CommonNameOnly", OriginCertificate::kCommonNameOnly, "localhost", 0,
                    HandshakeEnd::kFailed, "証明書を確認できません: 名前がホスト名と一致しません"},
         OriginCase{"WrongAddress", OriginCertificate::kWrongAddress, "127.0.0.1", 0,
                    HandshakeEnd::kFailed, "証明書を確認できません: 名前がホスト名と一致しません"},

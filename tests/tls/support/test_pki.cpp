@@ -75,6 +75,7 @@ Credentials MakeTestLeaf(const Credentials* issuer, const LeafOptions& options) 
         alternative += (alternative.empty() ? "IP:" : ",IP:") + options.ip;
     }
     std::string common = options.dns.empty() ? options.ip : options.dns;
+    if (!options.alternative_names) alternative.clear();
     return Make(issuer, common, options.from_seconds, options.to_seconds, alternative, false);
 }
 

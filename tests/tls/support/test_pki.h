@@ -20,6 +20,7 @@ Credentials MakeTestCa(const std::string& name);
 struct LeafOptions {
     std::string dns = "localhost";  // empty: no DNS name
     std::string ip;                 // empty: no address
+    bool alternative_names = true;  // false: the name in the common name alone
     long from_seconds = -3600;      // start and end, relative to now
     long to_seconds = 30L * 24 * 3600;
 };
