@@ -153,8 +153,8 @@ HandshakeEnd OpenSslInspector::ConnectOrigin(Socket& origin, std::string_view ho
     } else if (ready) {
         // As browsers do: the name must be among the subject alternative names; a common
         // name alone does not count, and a wildcard stands for one whole label.
-        SSL_set_hostflags(ssl.get(), X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS |
-                                         X509_CHECK_FLAG_NEVER_CHECK_SUBJECT);
+        SSL_set_hostflags(
+            ssl.get(), X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS | X509_CHECK_FLAG_NEVER_CHECK_SUBJECT);
         ready = SSL_set_tlsext_host_name(ssl.get(), name.text) == 1 &&
                 SSL_set1_host(ssl.get(), name.text) == 1;
     }
