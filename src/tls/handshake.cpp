@@ -48,7 +48,8 @@ HandshakeEnd DriveHandshake(Socket& socket, SSL* ssl, const HandshakeWait& wait)
 }
 
 void NoteAlerts(const SSL* ssl, int where, int value) {
-    if ((where & SSL_CB_READ_ALERT) == 0) return;
+    // The alert flag is shared by alerts read and written: only the peer's count.
+    if ((where & SSL_CB_READ_ALERT) != SSL_CB_READ_ALERT) return;
     auto* notes = static_cast<HandshakeNotes*>(SSL_get_ex_data(ssl, 0));
     // A warning close_notify is no reason; the first fatal alert is.
     if (notes != nullptr && notes->alert_received == nullptr && (value >> 8) == SSL3_AL_FATAL) {
@@ -96,8 +97,8 @@ std::string ClientFailureReason(unsigned long error, const HandshakeNotes& notes
                                 HandshakeEnd end) {
     if (end == HandshakeEnd::kTimeout) return "timeout";
     if (end == HandshakeEnd::kStopped) return "stopped";
-    if (notes.alert_received != nullptr) return notes.alert_received;
     if (notes.failure != nullptr) return notes.failure;
+    if (notes.alert_received != nullptr) return notes.alert_received;
     const char* text = error != 0 ? ERR_reason_error_string(error) : nullptr;
     return text != nullptr ? text : "connection closed";
 }

@@ -4,7 +4,6 @@
 #include <openssl/x509v3.h>
 #include <sys/stat.h>
 
-#include <cstring>
 #include <ctime>
 #include <memory>
 #include <type_traits>
@@ -22,8 +21,6 @@
 namespace korvanel {
 
 namespace {
-
-constexpr unsigned char kAlpnHttp11[] = {8, 'h', 't', 't', 'p', '/', '1', '.', '1'};
 
 class OpenSslInspector;
 
@@ -102,17 +99,11 @@ int ChooseCertificate(SSL* ssl, int* alert, void*) {
 // no_application_protocol rather than spoken to in a protocol it did not offer.
 int SelectHttp11(SSL* ssl, const unsigned char** out, unsigned char* out_length,
                  const unsigned char* offered, unsigned int offered_length, void*) {
-    unsigned int at = 0;
-    while (at < offered_length) {
-        unsigned int length = offered[at];
-        if (length == 0 || at + 1 + length > offered_length) break;
-        if (length == kAlpnHttp11[0] &&
-            std::memcmp(offered + at + 1, kAlpnHttp11 + 1, length) == 0) {
-            *out = offered + at + 1;
-            *out_length = static_cast<unsigned char>(length);
-            return SSL_TLSEXT_ERR_OK;
-        }
-        at += 1 + length;
+    const unsigned char* found = FindHttp11(offered, offered_length);
+    if (found != nullptr) {
+        *out = found;
+        *out_length = kAlpnHttp11[0];
+        return SSL_TLSEXT_ERR_OK;
     }
     auto* handshake = static_cast<ClientHandshake*>(SSL_get_ex_data(ssl, 0));
     if (handshake != nullptr) handshake->notes.failure = "no application protocol";
@@ -160,7 +151,10 @@ HandshakeEnd OpenSslInspector::ConnectOrigin(Socket& origin, std::string_view ho
     if (ready && name.kind == NameKind::kAddress) {
         ready = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl.get()), name.text) == 1;
     } else if (ready) {
-        SSL_set_hostflags(ssl.get(), X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+        // As browsers do: the name must be among the subject alternative names; a common
+        // name alone does not count, and a wildcard stands for one whole label.
+        SSL_set_hostflags(
+            ssl.get(), X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS | X509_CHECK_FLAG_NEVER_CHECK_SUBJECT);
         ready = SSL_set_tlsext_host_name(ssl.get(), name.text) == 1 &&
                 SSL_set1_host(ssl.get(), name.text) == 1;
     }
