@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "tls/tls_texts.h"
+#include "texts.h"
 
 namespace korvanel {
 
@@ -63,16 +63,16 @@ std::string VerifyErrorText(long verify_result) {
         case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
         case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
         case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
-            return kTextIssuerUnknown;
+            return text::kIssuerUnknown;
         case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
-            return kTextSelfSigned;
+            return text::kSelfSigned;
         case X509_V_ERR_CERT_HAS_EXPIRED:
-            return kTextExpired;
+            return text::kExpired;
         case X509_V_ERR_CERT_NOT_YET_VALID:
-            return kTextNotYetValid;
+            return text::kNotYetValid;
         case X509_V_ERR_HOSTNAME_MISMATCH:
         case X509_V_ERR_IP_ADDRESS_MISMATCH:
-            return kTextNameMismatch;
+            return text::kNameMismatch;
         default:
             return std::to_string(verify_result) + " " +
                    X509_verify_cert_error_string(verify_result);
@@ -82,15 +82,15 @@ std::string VerifyErrorText(long verify_result) {
 std::string OriginFailureReason(long verify_result, unsigned long error,
                                 const HandshakeNotes& notes, HandshakeEnd end) {
     if (verify_result != X509_V_OK) {
-        return std::string(kTextCertificateUnverified) + VerifyErrorText(verify_result);
+        return std::string(text::kCertificateUnverified) + VerifyErrorText(verify_result);
     }
-    std::string reason(kTextTlsFailed);
-    if (end == HandshakeEnd::kTimeout) return reason + kTextTlsTimeout;
+    std::string reason(text::kTlsFailed);
+    if (end == HandshakeEnd::kTimeout) return reason + text::kTlsTimeout;
     if (notes.failure != nullptr) return reason + notes.failure;
     const char* text = error != 0 ? ERR_reason_error_string(error) : nullptr;
     if (text != nullptr) return reason + text;
     if (notes.alert_received != nullptr) return reason + notes.alert_received;
-    return reason + kTextTlsPeerClosed;
+    return reason + text::kTlsPeerClosed;
 }
 
 std::string ClientFailureReason(unsigned long error, const HandshakeNotes& notes,
