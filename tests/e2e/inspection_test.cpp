@@ -48,20 +48,21 @@ class InspectedHttps : public TlsOrigin {
     void SetUp() override {
         TlsOrigin::SetUp();
         if (IsSkipped()) return;
-        Settings& s = proxy.rt.settings;
         std::string ports = std::to_string(origin_port);
         for (uint16_t port : bad_ports_) ports += "," + std::to_string(port);
-        ASSERT_TRUE(ParseTunnelPorts(ports, s.tunnel_ports));
-        s.https_inspect = true;
-        s.extra_ca_file = dir.file("ca.pem");
-        s.agent = "KorvanelTest/1";
-        s.cookie = "1";
-        s.setcookie = "1";
-        ASSERT_EQ(StoreSendRow(s, "1:0:X-Rule:applied"), kStored);
-        for (TagSwitch& row : s.tag_switches) {
-            if (row.tag.view() == "<script" || row.tag.view() == "</script") row.value = "1";
-        }
-        s.tag_filter_active = ComputeTagFilterActive(s);
+        Change([&](Settings& s) {
+            ASSERT_TRUE(ParseTunnelPorts(ports, s.tunnel_ports));
+            s.https_inspect = true;
+            s.extra_ca_file = dir.file("ca.pem");
+            s.agent = "KorvanelTest/1";
+            s.cookie = "1";
+            s.setcookie = "1";
+            ASSERT_EQ(StoreSendRow(s, "1:0:X-Rule:applied"), kStored);
+            for (TagSwitch& row : s.tag_switches) {
+                if (row.tag.view() == "<script" || row.tag.view() == "</script") row.value = "1";
+            }
+            s.tag_filter_active = ComputeTagFilterActive(s);
+        });
         // The authority is made before the first visit (as at a start with inspection on).
         PrepareInspection(proxy.rt);
         ASSERT_EQ(::access(dir.file(kAuthorityCertificateFile).c_str(), R_OK), 0);
@@ -203,11 +204,12 @@ TEST_F(InspectedHttps, OriginsThatDoNotVerifyNeverSeeTheRequest) {
 }
 
 TEST_F(InspectedHttps, TheSameThroughARealUpstreamProxyAndForHostsLeftAlone) {
-    proxy.rt.settings.proxy = "127.0.0.1:" + std::to_string(StartSquid());
+    const uint16_t squid = StartSquid();
+    Change([&](Settings& s) { s.proxy = "127.0.0.1:" + std::to_string(squid); });
     EXPECT_EQ(CurlInspected({"/hello.html"}, origin_port), std::string(1024, 'k'))
         << ReadFile(dir.file("curl.log"));
     // A host left alone is tunneled: curl meets the origin's own certificate.
-    proxy.rt.settings.inspect_except = {"localhost"};
+    Change([](Settings& s) { s.inspect_except = {"localhost"}; });
     EXPECT_EQ(Curl(), Expected()) << ReadFile(dir.file("curl.log"));
 }
 

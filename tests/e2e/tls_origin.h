@@ -200,6 +200,13 @@ class TlsOrigin : public ::testing::Test {
                         std::to_string(origin_port) + path + " 2>/dev/null");
     }
 
+    // Settings change while the server runs: under their lock, as the program's own changes.
+    template <typename Edit>
+    void Change(Edit edit) {
+        Hold hold(proxy.rt.locks.settings);
+        edit(proxy.rt.settings);
+    }
+
     std::string Expected() const { return std::string(1024, 'k') + " 200"; }
 
     ProxyHarness proxy;

@@ -14,7 +14,7 @@ TEST_F(TlsTunnels, CurlReachesTheOriginStraight) {
         EXPECT_EQ(Curl(version), Expected()) << ReadFile(dir.file("curl.log"));
     }
     // With the setting off the proxy refuses CONNECT as before, and curl says so.
-    proxy.rt.settings.https_tunnel = false;
+    Change([](Settings& s) { s.https_tunnel = false; });
     EXPECT_EQ(Curl(), " 500");
 }
 
@@ -32,7 +32,7 @@ TEST_F(TlsTunnels, CurlReachesTheOriginThroughRealUpstreamProxies) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        proxy.rt.settings.proxy = "127.0.0.1:" + std::to_string(c.port);
+        Change([&](Settings& s) { s.proxy = "127.0.0.1:" + std::to_string(c.port); });
         EXPECT_EQ(Curl(), c.expected) << ReadFile(dir.file("curl.log"));
     }
 }
