@@ -44,8 +44,8 @@ HttpsGroup::HttpsGroup(Runtime& rt, AuthorityActions authority, QWidget* parent)
 void HttpsGroup::build() {
     auto* grid = new QGridLayout(this);
     int line = 0;
-    auto add_row = [&](const char* label) {
-        grid->addWidget(PlainLabel(label, this), line, 0, Qt::AlignLeft | Qt::AlignTop);
+    auto add_row = [&](const char* label, Qt::Alignment align = Qt::AlignVCenter) {
+        grid->addWidget(PlainLabel(label, this), line, 0, Qt::AlignLeft | align);
         auto* row = new QHBoxLayout;
         grid->addLayout(row, line++, 1);
         return row;
@@ -70,7 +70,7 @@ void HttpsGroup::build() {
     inspect_ = new ActionCheckBox(Qs(text::kInspectBox), this);
     add_row(text::kInspectRow)->addWidget(inspect_);
 
-    QHBoxLayout* except_row = add_row(text::kInspectExceptRow);
+    QHBoxLayout* except_row = add_row(text::kInspectExceptRow, Qt::AlignTop);
     except_ = new QPlainTextEdit(this);
     except_->setAccessibleName(Qs(text::kInspectExceptRow));
     except_->setAccessibleDescription(Qs(text::kInspectExceptHint));
