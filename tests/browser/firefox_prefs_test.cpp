@@ -109,7 +109,7 @@ TEST(FirefoxPrefEdits, HttpsProxyIsPointedAtTheProxyAndGivenBack) {
     const Case cases[] = {
         {"no HTTPS proxy: inserted after the HTTP port, then cleared", std::string(kCookie) + kNext,
          std::string(kCookie) + http + kNewSsl + kNewSslPort + kManual + kNext,
-         std::string(kCookie) + kDirect + kSslCleared + kSslPortCleared + kNext},
+         std::string(kCookie) + kSslCleared + kSslPortCleared + kDirect + kNext},
         {"the user's own HTTPS proxy: replaced, then put back",
          std::string(kCookie) + kHost + kPort + kSsl + kSslPort + kType + kNext,
          std::string(kCookie) + http + kNewSsl + kNewSslPort + kManual + kNext,
