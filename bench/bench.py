@@ -20,6 +20,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.dont_write_bytecode = True  # no __pycache__ beside the script in the checkout
 
+import clicks  # noqa: E402
 import measure  # noqa: E402
 import report  # noqa: E402
 import servers  # noqa: E402
@@ -35,6 +36,10 @@ BIG_FETCH_TIMEOUT_S = 120
 K = "KORVANEL"
 K_LOGS = "KORVANEL logs on"
 K_TAGS = "KORVANEL SCRIPT+A"
+# The window (h): this build, and with --before another one, each with the four logs in
+# their panes and with them off.
+WINDOWS = [("window, panes on", False, True), ("window, panes off", False, False),
+           ("before, panes on", True, True), ("before, panes off", True, False)]
 
 
 class Interrupted(Exception):
@@ -59,8 +64,16 @@ def parse_args():
                    help="a tenth of the requests, 2 s wrk runs and a 20 MiB body")
     p.add_argument("--only", default="", help="comma-separated targets to run (and DIRECT)")
     p.add_argument("--tests", default="a,c,d,f,g",
-                   help="comma-separated measurements to run (of a, c, d, f, g; e always runs)")
+                   help="comma-separated measurements to run (of a, c, d, f, g, h; e always "
+                   "runs)")
     p.add_argument("--program", default=os.path.join(REPO, "build", "korvanel"))
+    p.add_argument("--before", help="(h) also time the window of this build of korvanel")
+    p.add_argument("--clicks", type=int, default=30, help="clicks per run in (h)")
+    p.add_argument("--click-concurrency", type=int, default=8, help="ab -c under the clicks")
+    p.add_argument("--click-busy", type=int, default=0,
+                   help="processes that spin during (h), for a busy desktop")
+    p.add_argument("--click-a11y", action="store_true",
+                   help="(h) with the accessibility bridge on and a screen reader listening")
     p.add_argument("--json", help="also write every run's figures to this file")
     p.add_argument("--skip-install", action="store_true")
     args = p.parse_args()
@@ -113,7 +126,12 @@ class Bench:
         self.origin = servers.start_origin(w, os.path.join(w, "www"), self.tls_dir)
         tls_port = self.origin.tls_port
         wanted = set(filter(None, a.only.split(","))) or None
-        starters = [
+        chosen = set(filter(None, a.tests.split(",")))
+        windows = [
+            (name, lambda n=name, b=before, p=panes: clicks.start_window(
+                w, a.before if b else a.program, n, p, a.click_a11y))
+            for name, before, panes in WINDOWS if "h" in chosen and (a.before or not before)]
+        starters = [] if chosen <= {"h"} else [
             (K, lambda: servers.start_korvanel(w, a.program, K, "3", tunnel_port=tls_port)),
             (K_LOGS, lambda: servers.start_korvanel(w, a.program, K_LOGS, "0")),
             (K_TAGS, lambda: servers.start_korvanel(
@@ -123,7 +141,7 @@ class Bench:
             ("privoxy", lambda: servers.start_privoxy(w, tls_port)),
             ("squid", lambda: servers.start_squid(w)),
         ]
-        for name, starter in starters:
+        for name, starter in starters + windows:
             if wanted and name not in wanted:
                 continue
             try:
@@ -303,15 +321,27 @@ class Bench:
         if target != "DIRECT":
             self.one(round_no, "g200", target, idle)
 
+    def test_h(self, round_no, target):
+        a = self.args
+
+        def run():
+            self.check(target, "1k.bin")
+            return clicks.click_latencies(self.procs[target], self.url("1k.bin"),
+                                          a.click_concurrency, a.clicks, self.workdir,
+                                          a.click_busy)
+
+        self.one(round_no, "h", target, run)
+
     def rounds(self):
         chosen = set(filter(None, self.args.tests.split(",")))
         tests = [(test, extra) for name, test, extra in (
             ("a", self.test_a, [K_LOGS]), ("c", self.test_c, [K_LOGS]),
-            ("d", self.test_d, []), ("f", self.test_f, [K_TAGS]), ("g", self.test_g, []))
-            if name in chosen]
+            ("d", self.test_d, []), ("f", self.test_f, [K_TAGS]), ("g", self.test_g, []),
+            ("h", self.test_h, None)) if name in chosen]
+        windows = [n for n, _, _ in WINDOWS if n in self.procs or n in self.broken]
         for round_no in range(1, self.args.rounds + 1):
             for test, extra in tests:
-                targets = self.targets(extra)
+                targets = windows if extra is None else self.targets(extra)
                 # A different target goes first in each round.
                 shift = (round_no - 1) % len(targets)
                 for target in targets[shift:] + targets[:shift]:

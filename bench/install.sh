@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Installs the benchmark's tools from Debian, only what is missing: nginx (the origin), ab,
-# wrk and curl (the clients), and tinyproxy, Privoxy and Squid (the peers). The packages'
-# own services are kept from starting while they are installed; any that start anyway are
+# wrk and curl (the clients), tinyproxy, Privoxy and Squid (the peers), and for the window's
+# clicks Xvfb, openbox, xdotool and the accessibility bus with Python's D-Bus. The packages' own
+# services are kept from starting while they are installed; any that start anyway are
 # stopped again, so only the copies the benchmark starts from its own configuration run.
 set -euo pipefail
 
-packages=(nginx apache2-utils wrk curl tinyproxy privoxy squid)
+packages=(nginx apache2-utils wrk curl tinyproxy privoxy squid xvfb xauth openbox xdotool
+          dbus at-spi2-core python3-dbus python3-gi)
 services=(nginx tinyproxy privoxy squid)
 
 missing=()

@@ -62,7 +62,7 @@ def descendants(pid):
 class Server:
     """One started process; `port` is where it listens."""
 
-    def __init__(self, name, argv, workdir, port, cwd=None, own_log=None):
+    def __init__(self, name, argv, workdir, port, cwd=None, own_log=None, env=None):
         self.name = name
         self.port = port
         out_path = os.path.join(workdir, f"{name.replace(' ', '_')}.out")
@@ -74,7 +74,7 @@ class Server:
             # stops it in order instead.
             self.proc = subprocess.Popen(argv, cwd=cwd or workdir, stdin=subprocess.DEVNULL,
                                          stdout=log, stderr=subprocess.STDOUT,
-                                         start_new_session=True)
+                                         start_new_session=True, env=env)
         self.known_pids = [self.proc.pid]
         try:
             wait_for_port(port, self.proc, name)
@@ -283,17 +283,18 @@ def remove_shared_memory(service):
                 pass
 
 
-def korvanel_data(port, log_mode, tag_rows=(), tunnel_port=None):
+def korvanel_data(port, log_mode, tag_rows=(), tunnel_port=None, auto_start="0"):
     """The default `data` text with the port, the four header/access log modes and the
     given tag switch rows set to "1"; with tunnel_port, CONNECT tunnels on and allowed to
-    that port (the sections after :END)."""
+    that port (the sections after :END). A window starts its server at once only with
+    auto_start "2"; without a display the server always starts."""
     tags = ["1" if i in tag_rows else "0" for i in range(TAG_SWITCH_COUNT)]
     lines = [":TUG_JOB", ":".join(tags), ":HTTP_VERSION", "1.1"]
     for section in ("ACCESS_LOG", "SEND_HEADER_LOG", "RECV_HEADER_LOG", "SEND_RECV_HEADER_LOG"):
         lines += [f":{section}", log_mode]
     lines += [":KORV_PORT", str(port), ":PROXY_SERVER", "0", ":COOKIE", "0", ":SET_COOKIE",
               "0", ":USER_AGENT", "0", ":USER_AGENT_LIST", ":PROXY_LIST", ":SEND_HEADER_LIST",
-              ":RECV_HEADER_LIST", ":AUTO_START", "0", ":KORVANEL_COLOR", "DEFAULT",
+              ":RECV_HEADER_LIST", ":AUTO_START", auto_start, ":KORVANEL_COLOR", "DEFAULT",
               ":CHECK_PROXY_ADDRESS", DEFAULT_CHECK_ADDRESS, ":WINDOW_INFO",
               "920:700:300:10:10", ":END"]
     if tunnel_port:
@@ -301,10 +302,19 @@ def korvanel_data(port, log_mode, tag_rows=(), tunnel_port=None):
     return "".join(line + "\r\n" for line in lines)
 
 
-def start_korvanel(workdir, program, name, log_mode, tag_rows=(), tunnel_port=None):
+def start_korvanel(workdir, program, name, log_mode, tag_rows=(), tunnel_port=None,
+                   display=None, env_extra=None):
+    """Headless, or with `display` its window, its server started at once either way."""
     port = free_port()
-    home = os.path.join(workdir, name.replace(" ", "_"))
+    home = os.path.join(workdir, name.replace(" ", "_").replace(",", ""))
     os.makedirs(home, exist_ok=True)
     with open(os.path.join(home, "data"), "wb") as f:
-        f.write(korvanel_data(port, log_mode, tag_rows, tunnel_port).encode("ascii"))
-    return Server(name, [program], workdir, port, cwd=home)
+        f.write(korvanel_data(port, log_mode, tag_rows, tunnel_port,
+                              "2" if display else "0").encode("ascii"))
+    env = dict(os.environ, **(env_extra or {}))
+    env.pop("WAYLAND_DISPLAY", None)
+    if display:
+        env["DISPLAY"] = display
+    else:
+        env.pop("DISPLAY", None)
+    return Server(name, [program], workdir, port, cwd=home, env=env)

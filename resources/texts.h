@@ -71,6 +71,12 @@ inline constexpr const char kTrustNoAuthority[] = "CA証明書のファイルが
 inline constexpr const char kClientRefusedCertificate[] =
     "ブラウザが証明書を受け付けませんでした(除外ホストに加えてください): ";
 
+// An inspected connection's failures, as the error page says them.
+inline constexpr const char kInspectionUnavailable[] = "HTTPS検査の証明書を用意できません";
+inline constexpr const char kProxyRefusedTunnel[] =
+    "プロクシサーバがトンネルを開きませんでした: %s";
+inline constexpr const char kOriginHandshakeTimeout[] = "TLSで接続できません: 時間切れ";
+
 // ---- settings: configuration file and worker commands ----
 inline constexpr const char kThreadErrorTitle[] = "thread error";
 inline constexpr const char kThreadErrorTitleDots[] = "thread error..";
@@ -124,6 +130,14 @@ inline constexpr const char kCheckProgramReadFailed[] =
 inline constexpr const char kCheckProgramWriteFailed[] =
     "korvanel-check: the verdicts could not be written to data\n";
 inline constexpr const char kCheckProgramStopping[] = "korvanel-check: stopping the check...\n";
+inline constexpr const char kCheckProgramUnknownArgument[] =
+    "korvanel-check: unknown option '%s'\n";
+inline constexpr const char kCheckProgramUsage[] =
+    "usage: korvanel-check\n"
+    "  checks the upstream proxies of the data in the current directory through the check\n"
+    "  address, prints the check's lines as \"N: text\" and writes each proxy's verdict and\n"
+    "  speed back into data; SIGINT or SIGTERM stops the check, keeping what was found\n"
+    "  --help: this text;  --version: the version\n";
 
 // ---- browser integration ----
 // The menus that start the browser commands, and their items.

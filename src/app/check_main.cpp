@@ -5,7 +5,8 @@
 //
 // Exit status: 0 when the run ended (finished, or stopped by a signal), 1 when it ended
 // with a failure text (nothing to check, or the check CGI failed) or `data` could not be
-// read or written. Run it only while korvanel itself is not running in this directory.
+// read or written, 2 for an unknown option. --help and --version print on standard output
+// and exit 0. Run it only while korvanel itself is not running in this directory.
 #include <pthread.h>
 #include <signal.h>
 
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <ctime>
 #include <mutex>
+#include <string_view>
 #include <thread>
 
 #include "app/headless_front_end.h"
@@ -52,6 +54,26 @@ void WatchSignals(Runtime& rt, const sigset_t& signals, const std::atomic<bool>&
             CloseCheckDialogRequested(rt);
         }
     }
+}
+
+constexpr int kExitUsage = 2;
+
+// The options: none runs the check; --help and --version answer and end the program.
+// -1 when the check is to run, else the exit status.
+int AnswerCommandLine(int argc, char** argv) {
+    if (argc < 2) return -1;
+    const std::string_view option = argv[1];
+    if (argc == 2 && option == "--help") {
+        std::fputs(text::kCheckProgramUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && option == "--version") {
+        std::fputs("korvanel-check " KORVANEL_VERSION "\n", stdout);
+        return 0;
+    }
+    std::fprintf(stderr, text::kCheckProgramUnknownArgument, argv[1]);
+    std::fputs(text::kCheckProgramUsage, stderr);
+    return kExitUsage;
 }
 
 int RunCheckProgram() {
@@ -94,6 +116,7 @@ int RunCheckProgram() {
 }  // namespace
 }  // namespace korvanel
 
-int main() {
-    return korvanel::RunCheckProgram();
+int main(int argc, char** argv) {
+    int answered = korvanel::AnswerCommandLine(argc, argv);
+    return answered >= 0 ? answered : korvanel::RunCheckProgram();
 }

@@ -12,11 +12,13 @@
 #include "engine/head_split.h"
 #include "engine/header_predicates.h"
 #include "engine/header_rules.h"
+#include "engine/inspection.h"
 #include "engine/request_line.h"
 #include "engine/server_control.h"
 #include "engine/socket_io.h"
 #include "engine/status_line.h"
 #include "engine/tunnel_open.h"
+#include "engine/upgrade_relay.h"
 #include "logging/log_producers.h"
 #include "runtime/runtime.h"
 #include "texts.h"
@@ -85,6 +87,8 @@ Ending Handler::ServeRequest() {
         Ending ending = (this->*step)();
         if (ending != kGoOn) return ending;
     }
+    // The connection changed protocols (WebSocket): from here on a relay both ways.
+    if (StatusCodeOf(s_.status_line) == "101") return RelayUpgraded(rt_, s_);
     return RelayAnswerBody(rt_, s_);
 }
 
@@ -110,6 +114,7 @@ Ending Handler::ReadRequest() {
     s_.settings.tag_filter_active = settings.tag_filter_active;
     s_.settings.https_tunnel = settings.https_tunnel;
     s_.settings.tunnel_ports = settings.tunnel_ports;
+    s_.settings.https_inspect = settings.https_tunnel && settings.https_inspect;
     return kGoOn;
 }
 
@@ -128,8 +133,13 @@ Ending Handler::ParseRequest() {
         return Fail(text::kUnsupportedHeader);
     }
     ConnectTarget tunnel;
-    if (s_.settings.https_tunnel && ReadConnectLine(s_.request_line.view(), LineEndOf(terminator),
-                                                    tunnel) == ConnectLine::kConnect) {
+    if (s_.site.active()) {
+        if (FromInspectedForm(s_.site.host, s_.site.port, terminator, s_.request_line) != 1) {
+            return Fail(text::kUnsupportedHeader);
+        }
+    } else if (s_.settings.https_tunnel &&
+               ReadConnectLine(s_.request_line.view(), LineEndOf(terminator), tunnel) ==
+                   ConnectLine::kConnect) {
         return OpenTunnel(rt_, s_, tunnel);
     }
     if (NormaliseRequestLine(terminator, s_.request_line) != 1) {
@@ -153,7 +163,8 @@ Ending Handler::ParseRequest() {
 }
 
 Ending Handler::ChooseTarget() {
-    int split = s_.settings.proxy.empty()
+    // An inspected request goes to its site; a proxy in use is reached by a tunnel of its own.
+    int split = s_.settings.proxy.empty() || s_.site.active()
                     ? ToOriginForm(s_.request_line, s_.host, s_.port, s_.request_terminator)
                     : SplitProxyAddress(s_.settings.proxy, s_.host, s_.port);
     if (split != 1) {
@@ -170,7 +181,13 @@ Ending Handler::ChooseTarget() {
 Ending Handler::Connect() {
     if (Stopping()) return Ending::kQuiet;
     // The registry keeps a stop's clean-up off a descriptor being closed: no lock needed.
+    if (s_.site.active() && ReuseOrigin(s_)) return kGoOn;
     s_.upstream.Close();
+    if (s_.site.active()) {
+        int opened = OpenOrigin(rt_, s_);
+        if (opened == kUpstreamConnected) return Stopping() ? Ending::kQuiet : kGoOn;
+        return Stopping() ? Ending::kQuiet : Ending::kError;
+    }
     int connected = ConnectUpstream(rt_, s_.upstream, s_.host.c_str(), s_.numeric_address, s_.port,
                                     s_.settings.port);
     if (connected == kUpstreamSelf) {
@@ -278,8 +295,10 @@ Ending Handler::Resend() {
     if (Stopping()) return Ending::kQuiet;
     s_.upstream.Close();
     s_.upstream_connected = 0;
-    int connected = ConnectUpstream(rt_, s_.upstream, s_.host.c_str(), s_.numeric_address, s_.port,
-                                    s_.settings.port);
+    int connected = s_.site.active()
+                        ? OpenOrigin(rt_, s_)
+                        : ConnectUpstream(rt_, s_.upstream, s_.host.c_str(), s_.numeric_address,
+                                          s_.port, s_.settings.port);
     if (connected != kUpstreamConnected) {
         SetErrorText(rt_, s_.error, "%s", text::kServerReceiveError);
         return Ending::kQuiet;
@@ -401,7 +420,7 @@ void RunConnectionHandler(Runtime& rt, ClientSlot slot) {
     Handler handler(rt, s);
     for (;;) {
         Ending ending = handler.ServeRequest();
-        if (ending != Ending::kKeepAlive) {
+        if (ending != Ending::kKeepAlive && ending != Ending::kInspected) {
             EndConnection(rt, s, ending);
             return;
         }

@@ -18,6 +18,9 @@ using MarkedAddress = FixedText<130>;
 void LogRequest(Runtime& rt, HandlerState& s, std::string_view mark) {
     MarkedAddress client = mark;
     client.append(s.client_address.view());
+    // An inspected request is named by its https:// URL (the line itself is not needed
+    // any more).
+    if (s.site.active()) ToLoggedForm(s.site, s.request_terminator, s.request_line);
     LogAccess(rt, client, s.host, s.numeric_address, s.port, s.request_line, s.status_line,
               s.LastTerminator());
 }
@@ -49,6 +52,9 @@ void Linger(Socket& client) {
 }  // namespace
 
 void FinishKeptRequest(Runtime& rt, HandlerState& s) {
+    // A kept answer was whole and the server kept its connection: an inspected one's
+    // verified origin connection serves the next request.
+    s.origin_reusable = s.site.active() && s.upstream.valid();
     Uncount(rt, s);
     s.completed_requests += 1;
     LogRequest(rt, s, "");

@@ -10,6 +10,7 @@
 #include "engine/body_relay.h"
 #include "engine/error_text.h"
 #include "engine/head_scan.h"
+#include "engine/inspection.h"
 #include "engine/message_buffers.h"
 #include "engine/upstream.h"
 #include "platform/socket.h"
@@ -28,11 +29,13 @@ struct RequestSettings {
     int tag_filter_active = 0;
     bool https_tunnel = false;
     TunnelPorts tunnel_ports;
+    bool https_inspect = false;
 };
 
 // How one request ends (the keep-alive case goes on with the next request). kHandedOff:
-// both sockets went to the tunnel relay, which closes them and logs the tunnel.
-enum class Ending { kKeepAlive, kNormal, kError, kQuiet, kRefused, kHandedOff };
+// both sockets went to the tunnel relay, which closes them and logs the tunnel. kInspected:
+// the client's TLS was taken, and its requests follow on the connection, inside it.
+enum class Ending { kKeepAlive, kNormal, kError, kQuiet, kRefused, kHandedOff, kInspected };
 
 struct AnswerFacts {
     int keep_alive = 0;  // Connection: Keep-Alive
@@ -73,6 +76,11 @@ struct HandlerState {
     FilterBuffers filter;
 
     RequestSettings settings;
+    // Set once the client's TLS was taken: every later request is inside it.
+    InspectedSite site;
+    // 1 when the last inspected request left its verified origin connection open and in
+    // step (a complete answer the server kept the connection for): the next one reuses it.
+    int origin_reusable = 0;
     int completed_requests = 0;
     int keep_alive = 0;      // 1 from the second request on
     int answer_started = 0;  // 1 once the answer head went to the client

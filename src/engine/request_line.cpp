@@ -130,4 +130,30 @@ int ToOriginForm(StartLine& request_line, TargetHost& host, TargetPort& port,
     return 1;
 }
 
+int FromInspectedForm(std::string_view host, std::string_view port, std::string_view terminator,
+                      StartLine& request_line) {
+    constexpr std::string_view kHttpsScheme = "https://";
+    RequestFields fields;
+    if (request_line.size() > kMaxHeadLength || !ReadFields(request_line.view(), fields)) {
+        return -1;
+    }
+    std::string_view path = fields.url;
+    if (path.starts_with(kHttpsScheme)) {
+        // The connection's own host stands, whatever the URL names: it is the one verified.
+        std::size_t slash = path.find('/', kHttpsScheme.size());
+        path = slash == std::string_view::npos ? std::string_view("/") : path.substr(slash);
+    } else if (!path.starts_with('/')) {
+        return -1;
+    }
+    if (kHttpScheme.size() + host.size() + 1 + port.size() + path.size() > kMaxUrlLength) return -1;
+    FixedText<StartLine::kCapacity> url;
+    url.assign(kHttpScheme);
+    url.append(host);
+    url.append(":");
+    url.append(port);
+    url.append(path);
+    WriteLine(request_line, fields.method, url.view(), "", fields.version, LineEndOf(terminator));
+    return 1;
+}
+
 }  // namespace korvanel

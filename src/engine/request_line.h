@@ -38,4 +38,11 @@ int ForceHttp10(std::string_view terminator, StartLine& request_line);
 int ToOriginForm(StartLine& request_line, TargetHost& host, TargetPort& port,
                  std::string_view terminator);
 
+// Inside an inspected HTTPS connection: the request line's target ("/path", or an absolute
+// "https://" URL, whose path alone is kept) as the absolute URL the road reads,
+// "http://host:port/path", for the connection's own host and port. 1, or -1 for any other
+// target or a URL over its limit.
+int FromInspectedForm(std::string_view host, std::string_view port, std::string_view terminator,
+                      StartLine& request_line);
+
 }  // namespace korvanel

@@ -5,6 +5,7 @@
 #include "engine/answer_body.h"
 #include "engine/head_split.h"
 #include "engine/header_predicates.h"
+#include "engine/inspection.h"
 #include "engine/server_control.h"
 #include "engine/socket_io.h"
 #include "engine/text_fields.h"
@@ -184,6 +185,7 @@ Ending OpenTunnel(Runtime& rt, HandlerState& s, const ConnectTarget& target) {
         SetErrorText(rt, s.error, text::kPortUnusable, std::string(target.port).c_str());
         return Ending::kError;
     }
+    if (ShouldInspect(rt, s, target.host)) return StartInspection(rt, s, target);
     Ending opened =
         s.settings.proxy.empty() ? ConnectStraight(rt, s, target) : ConnectThroughProxy(rt, s);
     if (opened != kGoOn) return opened;

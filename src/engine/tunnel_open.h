@@ -15,7 +15,7 @@ namespace korvanel {
 struct Runtime;
 
 // The request head is split (request line and header block). Never kKeepAlive: a
-// connection that asked for a tunnel ends with it.
+// connection that asked for a tunnel ends with it, unless it is inspected (kInspected).
 Ending OpenTunnel(Runtime& rt, HandlerState& s, const ConnectTarget& target);
 
 }  // namespace korvanel

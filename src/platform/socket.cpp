@@ -325,6 +325,29 @@ bool Socket::PeerGone() {
     }
 }
 
+PollResult WaitEitherReadable(Socket* const (&sockets)[2], bool (&ready)[2], int timeout_ms) {
+    ready[0] = sockets[0] != nullptr && sockets[0]->HasPendingBytes();
+    ready[1] = sockets[1] != nullptr && sockets[1]->HasPendingBytes();
+    if (ready[0] || ready[1]) return PollResult::kReady;
+    pollfd entries[2];
+    for (int i = 0; i < 2; ++i) {
+        entries[i] = {sockets[i] != nullptr ? sockets[i]->fd() : -1, POLLIN, 0};
+    }
+    for (;;) {
+        int n = ::poll(entries, 2, timeout_ms);
+        if (n == 0) return PollResult::kTimeout;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return PollResult::kError;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if ((entries[i].revents & POLLNVAL) != 0) return PollResult::kError;
+            ready[i] = entries[i].revents != 0;
+        }
+        return PollResult::kReady;
+    }
+}
+
 RelayPoll WaitSourceWatching(Socket& source, Socket* watched, int timeout_ms) {
     if (!source.valid()) return RelayPoll::kError;
     // Bytes a layer holds already are not announced by the socket.

@@ -181,6 +181,10 @@ enum class RelayPoll {
 // wait, and the source alone is awaited.
 RelayPoll WaitSourceWatching(Socket& source, Socket* watched, int timeout_ms);
 
+// Waits until one of the two sockets can be read (bytes a layer holds count as readable),
+// for at most `timeout_ms`. A null entry is not watched. `ready` tells which can be read.
+PollResult WaitEitherReadable(Socket* const (&sockets)[2], bool (&ready)[2], int timeout_ms);
+
 // getaddrinfo for IPv4 stream sockets. `host` null or empty resolves the local address:
 // loopback, or with `passive` the wildcard address. Returns false when nothing resolves.
 bool ResolveIpv4(const char* host, const char* service, bool passive, Ipv4Endpoint& out);

@@ -41,16 +41,17 @@ class CheckProgram : public ::testing::Test {
         }
         ASSERT_EQ(WriteConfiguration(rt), 1);
     }
-    // Starts the program in the directory with its output in a file; gives its pid.
-    pid_t Start() {
+    // Starts the program in the directory with its output in a file (standard error in a
+    // second one, when `errors` names it); gives its pid.
+    pid_t Start(const char* option = nullptr, const char* errors = nullptr) {
         pid_t pid = fork();
         if (pid == 0) {
             if (chdir(dir_.path().c_str()) != 0) _exit(126);
             int out = open("output", O_WRONLY | O_CREAT | O_TRUNC, 0644);
             dup2(out, 1);
-            dup2(out, 2);
+            dup2(errors ? open(errors, O_WRONLY | O_CREAT | O_TRUNC, 0644) : out, 2);
             std::string program = std::string(KORVANEL_BINARY_DIR) + "/korvanel-check";
-            execl(program.c_str(), "korvanel-check", static_cast<char*>(nullptr));
+            execl(program.c_str(), "korvanel-check", option, static_cast<char*>(nullptr));
             _exit(127);
         }
         return pid;
@@ -131,6 +132,29 @@ TEST_F(CheckProgram, SigintStopsTheRunAndKeepsWhatWasFound) {
     }
     EXPECT_GE(untouched, 4);
     EXPECT_LT(untouched, 12);
+}
+
+// The options answer on standard output without touching the directory; an unknown one is
+// a usage error on standard error.
+TEST_F(CheckProgram, OptionsAnswerAndLeaveDataAlone) {
+    const struct {
+        const char* option;
+        int status;
+        const char* on_stdout;
+        const char* on_stderr;
+    } cases[] = {
+        {"--help", 0, "usage: korvanel-check\n", ""},
+        {"--version", 0, "korvanel-check ", ""},
+        {"--bogus", 2, "", "korvanel-check: unknown option '--bogus'\nusage: korvanel-check\n"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Wait(Start(c.option, "errors")), c.status) << c.option;
+        std::string out = Output(), err = testing::ReadFile(dir_.file("errors"));
+        EXPECT_EQ(out.rfind(c.on_stdout, 0), 0u) << c.option << ": " << out;
+        EXPECT_EQ(err.rfind(c.on_stderr, 0), 0u) << c.option << ": " << err;
+        EXPECT_EQ(out.empty(), *c.on_stdout == '\0') << c.option;
+        EXPECT_FALSE(testing::FileExists(dir_.file("data"))) << c.option;
+    }
 }
 
 }  // namespace

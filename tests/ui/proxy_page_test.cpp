@@ -12,6 +12,7 @@
 
 #include "runtime/runtime.h"
 #include "settings/config_file.h"
+#include "support/list_page_fixture.h"
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"
 #include "texts.h"
@@ -23,95 +24,41 @@
 using namespace korvanel;
 using korvanel::testing::RecordingFrontEnd;
 
-namespace {
-
-// Clicks a section of the view's header.
-void ClickHeader(ui::ReportView* view, int column) {
-    QHeaderView* header = view->horizontalHeader();
-    int x = header->sectionViewportPosition(column) + header->sectionSize(column) / 2;
-    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, QPoint(x, header->height() / 2));
-}
-
-QPoint RowPoint(ui::ReportView* view, int row) {
-    return view->visualRect(view->model()->index(row, 1)).center();
-}
-
-// Right-clicks `row` and chooses the menu item `item` once the menu is up.
-// A double click as the user makes it: a click, then the second press.
-void DoubleClickRow(ui::ReportView* view, int row) {
-    QPoint at = RowPoint(view, row);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
-    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at);
-}
-
-void ChooseFromMenu(ui::ReportView* view, int row, const QString& item) {
-    QTimer::singleShot(0, [item] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        QVERIFY(menu != nullptr);
-        for (QAction* action : menu->actions()) {
-            if (action->text() == item) action->trigger();
-        }
-        menu->close();
-    });
-    QPoint at = RowPoint(view, row);
-    QTest::mouseClick(view->viewport(), Qt::RightButton, {}, at);
-    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
-    QApplication::sendEvent(view->viewport(), &event);
-}
-
-}  // namespace
+using korvanel::testing::ChooseFromMenu;
+using korvanel::testing::ClickHeader;
+using korvanel::testing::DoubleClickRow;
+using korvanel::testing::RowPoint;
 
 class ProxyPageTest : public QObject {
     Q_OBJECT
   private:
-    std::unique_ptr<korvanel::testing::TempDir> dir_;
-    std::unique_ptr<RecordingFrontEnd> front_;
-    std::unique_ptr<Runtime> rt_;
-    std::unique_ptr<ui::ProxyPage> page_;
+    using Fixture = korvanel::testing::ListPageFixture<ui::ProxyPage>;
+    std::unique_ptr<Fixture> fixture_;
+    korvanel::testing::TempDir* dir_;
+    RecordingFrontEnd* front_;
+    Runtime* rt_;
+    ui::ProxyPage* page_;
 
-    void Type(const QString& address) {
-        page_->addressEdit()->clear();
-        // Key clicks carry Latin-1 only; other text arrives as an input method would give it.
-        bool latin1 =
-            std::all_of(address.begin(), address.end(), [](QChar c) { return c.unicode() < 0x80; });
-        if (latin1) {
-            QTest::keyClicks(page_->addressEdit(), address);
-        } else {
-            page_->addressEdit()->insert(address);
-        }
-        QTest::mouseClick(page_->registerButton(), Qt::LeftButton);
-    }
+    void Type(const QString& address) { fixture_->add(address); }
     std::vector<std::string> Addresses() {
         std::vector<std::string> out;
         Hold hold(rt_->locks.settings);
         for (const ProxyEntry& row : rt_->settings.proxies.rows) out.push_back(row.address.str());
         return out;
     }
-    QString Cell(int row, int column) {
-        return page_->model()->index(row, column).data().toString();
-    }
-    std::string LastStatusLine() {
-        std::string pane = front_->pane(Pane::kStatus);
-        if (pane.size() < 2) return {};
-        std::size_t start = pane.rfind("\r\n", pane.size() - 3);
-        return pane.substr(start == std::string::npos ? 0 : start + 2);
-    }
+    QString Cell(int row, int column) { return fixture_->cell(row, column); }
+    std::string LastStatusLine() { return fixture_->lastStatusLine(); }
 
   private slots:
     void initTestCase() { Q_INIT_RESOURCE(korvanel); }
     void init() {
-        dir_ = std::make_unique<korvanel::testing::TempDir>();
-        front_ = std::make_unique<RecordingFrontEnd>();
-        rt_ = std::make_unique<Runtime>(*front_, dir_->path());
-        page_ = std::make_unique<ui::ProxyPage>(*rt_);
-        page_->resize(700, 400);
-        page_->show();
-        page_->rebuild();
+        fixture_ = std::make_unique<Fixture>();
+        dir_ = &fixture_->dir;
+        front_ = &fixture_->front;
+        rt_ = &fixture_->rt;
+        page_ = &fixture_->page;
     }
-    void cleanup() {
-        page_.reset();
-        rt_.reset();
-    }
+    void cleanup() { fixture_.reset(); }
 
     void refusalsShowTheirTextAndKeepTheEdit_data() {
         QTest::addColumn<QString>("typed");

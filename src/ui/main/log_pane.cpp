@@ -1,9 +1,9 @@
 #include "ui/main/log_pane.h"
 
 #include <QtGui/QFontDatabase>
-#include <QtGui/QTextBlock>
 #include <QtGui/QTextCursor>
 #include <QtWidgets/QScrollBar>
+#include <algorithm>
 
 namespace korvanel::ui {
 
@@ -14,10 +14,17 @@ LogPane::LogPane(QWidget* parent) : QPlainTextEdit(parent) {
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setPointSize(9);
     setFont(font);
+    refresh_.setSingleShot(true);
+    refresh_.setInterval(kRefreshMs);
+    connect(&refresh_, &QTimer::timeout, this, &LogPane::applyPending);
+}
+
+std::size_t LogPane::documentCharacters() const {
+    return static_cast<std::size_t>(document()->characterCount() - 1);
 }
 
 std::size_t LogPane::characters() const {
-    return static_cast<std::size_t>(document()->characterCount() - 1);
+    return documentCharacters() + static_cast<std::size_t>(tail_.size()) - cut_;
 }
 
 void LogPane::appendTrimmed(const QString& text, std::size_t limit) {
@@ -26,18 +33,49 @@ void LogPane::appendTrimmed(const QString& text, std::size_t limit) {
     if (cap_ != 0 && (limit == 0 || cap_ < limit)) limit = cap_;
     const std::size_t count = static_cast<std::size_t>(adding.size());
 
-    QScrollBar* bar = verticalScrollBar();
-    bool at_bottom = bar->value() >= bar->maximum() - 2;
-    QTextCursor cursor(document());
-    if (limit != 0 && characters() + count >= limit) {
-        cursor.setPosition(0);
-        int cut = static_cast<int>(std::min(count, characters()));
-        cursor.setPosition(cut, QTextCursor::KeepAnchor);
-        cursor.removeSelectedText();
+    const std::size_t now = characters();
+    if (limit != 0 && now + count >= limit) cut_ += std::min(count, now);
+    tail_ += adding;
+    // A cut past the document's end falls on the tail: that text is never shown.
+    const std::size_t in_document = documentCharacters();
+    if (cut_ > in_document) {
+        tail_.remove(0, static_cast<qsizetype>(cut_ - in_document));
+        cut_ = in_document;
     }
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(adding);
+    if (!deferred_) {
+        applyPending();
+    } else if (isVisible() && !refresh_.isActive()) {
+        refresh_.start();
+    }
+}
+
+void LogPane::applyPending() {
+    refresh_.stop();
+    if (!hasPending()) return;
+    QScrollBar* bar = verticalScrollBar();
+    const bool at_bottom = bar->value() >= bar->maximum() - 2;
+    if (cut_ != 0 && cut_ == documentCharacters()) {
+        setPlainText(tail_);  // all of the old text goes: one document, built once
+    } else {
+        // One edit: the document lays itself out (and tells its views) once.
+        QTextCursor cursor(document());
+        cursor.beginEditBlock();
+        if (cut_ != 0) {
+            cursor.setPosition(static_cast<int>(cut_), QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+        }
+        cursor.movePosition(QTextCursor::End);
+        cursor.insertText(tail_);
+        cursor.endEditBlock();
+    }
+    cut_ = 0;
+    tail_.clear();
     if (at_bottom) bar->setValue(bar->maximum());
+}
+
+void LogPane::showEvent(QShowEvent* event) {
+    applyPending();
+    QPlainTextEdit::showEvent(event);
 }
 
 }  // namespace korvanel::ui

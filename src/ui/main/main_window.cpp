@@ -13,6 +13,7 @@
 #include "ui/main/log_pane.h"
 #include "ui/main/main_layout.h"
 #include "ui/main/status_strip.h"
+#include "ui/main/tab_trace.h"
 #include "ui/widgets/skin_button.h"
 #include "ui/widgets/themed_tabs.h"
 
@@ -121,6 +122,8 @@ void MainWindow::buildTabs() {
     lower_ = new ThemedTabWidget(client_);
     for (std::size_t i = 0; i < kLowerPanes.size(); ++i) {
         panes_[i] = new LogPane;
+        // The four logs come in bulk from the logger; the command log line by line.
+        panes_[i]->setDeferred(i != static_cast<std::size_t>(Pane::kStatus));
         panes_[i]->setAccessibleName(Text(kLowerPanes[i]).trimmed());
         lower_->addTab(panes_[i], Text(kLowerPanes[i]));
     }
@@ -131,6 +134,7 @@ void MainWindow::buildTabs() {
     status_->setPartText(3, Text(text::kStatusBarCookieKept));
     connect(upper_, &QTabWidget::currentChanged, this, [this] { layoutClient(); });
     connect(lower_, &QTabWidget::currentChanged, this, [this] { layoutClient(); });
+    InstallTabTrace(lower_);
 }
 
 void MainWindow::buildMenu() {

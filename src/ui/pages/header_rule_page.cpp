@@ -1,13 +1,9 @@
 #include "ui/pages/header_rule_page.h"
 
-#include <QtWidgets/QBoxLayout>
 #include <QtWidgets/QComboBox>
-#include <QtWidgets/QHeaderView>
-#include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
 
 #include "logging/status_log.h"
-#include "runtime/runtime.h"
 #include "settings/row_validation.h"
 #include "texts.h"
 #include "ui/pages/list_page_support.h"
@@ -16,15 +12,10 @@
 
 namespace korvanel::ui {
 
-namespace {
-
-constexpr int kRegisterColumn = 0;
-constexpr int kDeleteColumn = 82;
-
-}  // namespace
-
 // What differs between the send page and the receive page.
 struct HeaderRulePage::Texts {
+    ListPageTable page;
+    RowList<HeaderRule>& (*list)(Settings&);
     const char* name_example;
     const char* content_example;
     const char* action_example;
@@ -32,19 +23,51 @@ struct HeaderRulePage::Texts {
     const char* added;
     const char* enabled;
     const char* disabled;
-    const char* deleted;
 };
 
+namespace {
+
+// Register and delete; a rule is deleted alone.
+ListPageTable RulePageTable(SortedList sorted, const char* deleted) {
+    return {sorted, {0, 250, ReportView::kRestWidth, 100, 100}, false, {0, 82}, deleted};
+}
+
+RowList<HeaderRule>& SendRules(Settings& settings) {
+    return settings.send_headers;
+}
+RowList<HeaderRule>& ReceiveRules(Settings& settings) {
+    return settings.recv_headers;
+}
+std::string NameOf(const HeaderRule& rule) {
+    return rule.name.str();
+}
+
+}  // namespace
+
+const HeaderRulePage::Texts& HeaderRulePage::textsOf(HeaderRuleKind kind) {
+    static const Texts send{RulePageTable(SortedList::kSendRules, text::kSendRuleDeleted),
+                            &SendRules,
+                            text::kSendNameExample,
+                            text::kSendContentExample,
+                            text::kSendActionExample,
+                            text::kSendRuleLimit,
+                            text::kSendRuleAdded,
+                            text::kSendRuleEnabled,
+                            text::kSendRuleDisabled};
+    static const Texts receive{RulePageTable(SortedList::kReceiveRules, text::kReceiveRuleDeleted),
+                               &ReceiveRules,
+                               text::kReceiveNameExample,
+                               text::kReceiveContentExample,
+                               text::kReceiveActionExample,
+                               text::kReceiveRuleLimit,
+                               text::kReceiveRuleAdded,
+                               text::kReceiveRuleEnabled,
+                               text::kReceiveRuleDisabled};
+    return kind == HeaderList::kSend ? send : receive;
+}
+
 const HeaderRulePage::Texts& HeaderRulePage::texts() const {
-    static const Texts send{text::kSendNameExample,   text::kSendContentExample,
-                            text::kSendActionExample, text::kSendRuleLimit,
-                            text::kSendRuleAdded,     text::kSendRuleEnabled,
-                            text::kSendRuleDisabled,  text::kSendRuleDeleted};
-    static const Texts receive{text::kReceiveNameExample,   text::kReceiveContentExample,
-                               text::kReceiveActionExample, text::kReceiveRuleLimit,
-                               text::kReceiveRuleAdded,     text::kReceiveRuleEnabled,
-                               text::kReceiveRuleDisabled,  text::kReceiveRuleDeleted};
-    return kind_ == HeaderList::kSend ? send : receive;
+    return textsOf(kind_);
 }
 
 HeaderRuleList& HeaderRulePage::list() {
@@ -52,7 +75,7 @@ HeaderRuleList& HeaderRulePage::list() {
 }
 
 HeaderRulePage::HeaderRulePage(Runtime& rt, HeaderRuleKind kind, QWidget* parent)
-    : QWidget(parent), rt_(rt), kind_(kind) {
+    : ListPage(rt, textsOf(kind).page, parent), kind_(kind) {
     name_ = new QLineEdit(this);
     name_->setMaxLength(kRuleNameEditMaxCharacters);
     content_ = new QLineEdit(this);
@@ -60,48 +83,16 @@ HeaderRulePage::HeaderRulePage(Runtime& rt, HeaderRuleKind kind, QWidget* parent
     action_ = new QComboBox(this);
     action_->addItems({text::kActionChange, text::kActionRemove, text::kActionAdd});
     action_->setCurrentIndex(0);
-    register_ = new SkinButton(SmallButtonSheet(), kRegisterColumn, kSmallButtonCell, this);
-    delete_ = new SkinButton(SmallButtonSheet(), kDeleteColumn, kSmallButtonCell, this);
-    model_ = NewHeaderRuleListModel(this);
-    view_ = new ReportView({0, 250, ReportView::kRestWidth, 100, 100}, false, this);
-    view_->setModel(model_);
-
-    auto* top = new QHBoxLayout;
-    auto column = [this](const char* example, QWidget* field, int stretch, QHBoxLayout* row) {
-        auto* box = new QVBoxLayout;
-        box->addWidget(new QLabel(example, this));
-        box->addWidget(field);
-        row->addLayout(box, stretch);
-    };
-    NameEntryField(name_, text::kColumnHeader, texts().name_example);
-    NameEntryField(content_, text::kColumnContent, texts().content_example);
-    NameEntryField(action_, text::kColumnAction, texts().action_example);
-    column(texts().name_example, name_, 2, top);
-    column(texts().content_example, content_, 3, top);
-    column(texts().action_example, action_, 1, top);
-    top->addWidget(register_, 0, Qt::AlignBottom);
-    top->addWidget(delete_, 0, Qt::AlignBottom);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addWidget(view_, 1);
-
-    connect(register_, &SkinButton::clicked, this, &HeaderRulePage::addFromEdits);
-    connect(delete_, &SkinButton::clicked, this, &HeaderRulePage::deleteSelected);
-    connect(view_, &ReportView::doubleClicked, this, &HeaderRulePage::toggleSelected);
-    connect(view_->horizontalHeader(), &QHeaderView::sectionClicked, this,
-            &HeaderRulePage::sortByColumn);
-    ConnectListMenu(view_, {[this] { enableSelected(); }, [this] { disableSelected(); },
-                            [this] { deleteSelected(); }});
+    assemble({{name_, text::kColumnHeader, texts().name_example, 2},
+              {content_, text::kColumnContent, texts().content_example, 3},
+              {action_, text::kColumnAction, texts().action_example, 1}},
+             std::make_unique<PageRowsOf<HeaderRule>>(NewHeaderRuleListModel(nullptr), texts().list,
+                                                      &NameOf));
+    connect(registerButton(), &SkinButton::clicked, this, &HeaderRulePage::addFromEdits);
 }
 
-void HeaderRulePage::rebuild() {
-    std::vector<HeaderRule> rows;
-    {
-        Hold hold(rt_.locks.settings);
-        rows.assign(list().rows.begin(), list().rows.end());
-    }
-    model_->reload(std::move(rows));
-    view_->clearSelection();
+HeaderRuleListModel* HeaderRulePage::model() const {
+    return static_cast<HeaderRuleListModel*>(view()->model());
 }
 
 void HeaderRulePage::addFromEdits() {
@@ -122,17 +113,11 @@ void HeaderRulePage::addFromEdits() {
     if (count >= kHeaderRuleCapacity) return ShowRefusal(rt_, texts().limit);
     if (check != kRowValid) return ShowRefusal(rt_, text::kRuleFormatRefusal);
     if (AddHeaderRuleCommand(rt_, kind_, "0", action_text, name, value) != 1) return;
-    // The command stored the name in its normal form: show the row as stored.
-    HeaderRule added;
-    {
-        Hold hold(rt_.locks.settings);
-        added = list().rows.back();
-    }
-    model_->append(added);
-    view_->selectOnly(model_->rowCount() - 1);
+    // The command stored the name in its normal form: the row is shown as stored.
+    showAdded();
     name_->clear();
     content_->clear();
-    PostStatus(rt_, texts().added, added.name.view());
+    PostStatus(rt_, texts().added, rows().key(rows().count() - 1));
 }
 
 void HeaderRulePage::enableSelected() {
@@ -143,55 +128,32 @@ void HeaderRulePage::enableSelected() {
     }
     // The count holds one more than the rules enabled.
     if (enabled_count > kEnabledHeaderRuleLimit) return ShowRefusal(rt_, text::kRuleEnableRefusal);
-    int chosen = view_->firstSelectedRow();
+    int chosen = view()->firstSelectedRow();
     if (chosen < 0) return;
     if (EnableHeaderRuleCommand(rt_, kind_, chosen) != 1) return;
-    model_->setMark(chosen, true);
-    view_->selectOnly(chosen);
-    PostStatus(rt_, texts().enabled, model_->rowAt(chosen)->name.view());
+    rows().setMark(chosen, true);
+    view()->selectOnly(chosen);
+    PostStatus(rt_, texts().enabled, rows().key(chosen));
 }
 
 void HeaderRulePage::disableSelected() {
-    int chosen = view_->firstSelectedRow();
+    int chosen = view()->firstSelectedRow();
     if (chosen < 0) return;
     if (DisableHeaderRuleCommand(rt_, kind_, chosen) != 1) return;
-    model_->setMark(chosen, false);
-    view_->selectOnly(chosen);
-    PostStatus(rt_, texts().disabled, model_->rowAt(chosen)->name.view());
+    rows().setMark(chosen, false);
+    view()->selectOnly(chosen);
+    PostStatus(rt_, texts().disabled, rows().key(chosen));
 }
 
-void HeaderRulePage::deleteSelected() {
-    int chosen = view_->firstSelectedRow();
-    if (chosen < 0) return;
-    // Disabled first, so that the count of enabled rules stays right.
-    if (DisableHeaderRuleCommand(rt_, kind_, chosen) != 1) return;
-    if (DeleteHeaderRuleCommand(rt_, kind_, chosen) != 1) return;
-    model_->remove(chosen);
-    rebuild();
-    view_->selectAfterDelete(chosen);
-    PostStatus(rt_, texts().deleted, text::kDeletedDetail);
+int HeaderRulePage::markedState(int position) {
+    if (QueryHeaderRuleCommand(rt_, kind_, position) != 1) return -1;
+    return position;
 }
 
-void HeaderRulePage::toggleSelected() {
-    int position = view_->firstSelectedRow();
-    if (position < 0) return;
-    if (QueryHeaderRuleCommand(rt_, kind_, position) != 1) return;
-    if (position == 1) {
-        disableSelected();
-    } else {
-        enableSelected();
-    }
-}
-
-void HeaderRulePage::sortByColumn(int column) {
-    SortedList sorted =
-        kind_ == HeaderList::kSend ? SortedList::kSendRules : SortedList::kReceiveRules;
-    int result = SortListCommand(rt_, sorted, column, sort_flags_);
-    if (result == kSortFailed) {
-        PostStatus(rt_, text::kSortErrorName, text::kSortErrorDetail);
-    } else if (result == kSortDone) {
-        rebuild();
-    }
+// Disabled first, so that the count of enabled rules stays right.
+int HeaderRulePage::removeRow(int position) {
+    if (DisableHeaderRuleCommand(rt_, kind_, position) != 1) return 0;
+    return DeleteHeaderRuleCommand(rt_, kind_, position);
 }
 
 }  // namespace korvanel::ui

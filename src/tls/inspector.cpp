@@ -1,0 +1,306 @@
+#include "tls/inspector.h"
+
+#include <openssl/err.h>
+#include <openssl/x509v3.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <ctime>
+#include <memory>
+#include <type_traits>
+
+#include "platform/socket.h"
+#include "platform/termination_signals.h"
+#include "tls/authority.h"
+#include "tls/certificate_name.h"
+#include "tls/handshake.h"
+#include "tls/leaf_cache.h"
+#include "tls/leaf_mint.h"
+#include "tls/tls_stream.h"
+#include "tls/tls_texts.h"
+
+namespace korvanel {
+
+namespace {
+
+constexpr unsigned char kAlpnHttp11[] = {8, 'h', 't', 't', 'p', '/', '1', '.', '1'};
+
+class OpenSslInspector;
+
+// The client's handshake, as the servername callback needs it.
+struct ClientHandshake {
+    HandshakeNotes notes;  // first: the SSL's application data points here
+    OpenSslInspector* inspector = nullptr;
+    std::string_view connect_host;
+    CertificateName name;
+};
+static_assert(std::is_standard_layout_v<ClientHandshake>);
+
+class OpenSslInspector final : public Inspector {
+  public:
+    OpenSslInspector(std::unique_ptr<LeafMint> mint, SslContextPtr server, SslContextPtr client,
+                     std::string certificate_path, std::string extra_ca_file)
+        : mint_(std::move(mint)),
+          server_(std::move(server)),
+          client_(std::move(client)),
+          certificate_path_(std::move(certificate_path)),
+          extra_ca_file_(std::move(extra_ca_file)) {}
+
+    HandshakeEnd AcceptClient(Socket& client, std::string_view connect_host,
+                              const HandshakeWait& wait, std::string& server_name,
+                              std::string& reason) override;
+    HandshakeEnd ConnectOrigin(Socket& origin, std::string_view host, const HandshakeWait& wait,
+                               std::string& reason) override;
+    const std::string& CertificatePath() const override { return certificate_path_; }
+    const std::string& ExtraCaFile() const override { return extra_ca_file_; }
+
+    // The certificate for `name`, from the cache or minted now.
+    X509Ptr LeafFor(const CertificateName& name) {
+        std::time_t now = std::time(nullptr);
+        if (X509Ptr kept = cache_.Find(name.view(), now)) return kept;
+        X509Ptr minted = mint_->Mint(name, now);
+        if (minted) cache_.Put(name.view(), ShareCertificate(minted.get()));
+        return minted;
+    }
+    EVP_PKEY* LeafKey() const { return mint_->key(); }
+
+  private:
+    std::unique_ptr<LeafMint> mint_;
+    LeafCache cache_;
+    SslContextPtr server_;
+    SslContextPtr client_;
+    std::string certificate_path_;
+    std::string extra_ca_file_;
+};
+
+// Chooses the certificate once the client's hello is read: for the SNI name, else the
+// CONNECT host.
+int ChooseCertificate(SSL* ssl, int* alert, void*) {
+    auto* handshake = static_cast<ClientHandshake*>(SSL_get_ex_data(ssl, 0));
+    if (handshake == nullptr) {
+        *alert = SSL_AD_INTERNAL_ERROR;
+        return SSL_TLSEXT_ERR_ALERT_FATAL;
+    }
+    const char* sni = SSL_get_servername(ssl, TLSEXT_NAMETYPE_host_name);
+    if (ChooseCertificateName(sni != nullptr ? sni : "", handshake->connect_host,
+                              handshake->name) == NameKind::kNone) {
+        handshake->notes.failure = "no name for a certificate";
+        *alert = SSL_AD_UNRECOGNIZED_NAME;
+        return SSL_TLSEXT_ERR_ALERT_FATAL;
+    }
+    X509Ptr leaf = handshake->inspector->LeafFor(handshake->name);
+    if (!leaf ||
+        SSL_use_cert_and_key(ssl, leaf.get(), handshake->inspector->LeafKey(), nullptr, 1) != 1) {
+        handshake->notes.failure = "no certificate could be made";
+        *alert = SSL_AD_INTERNAL_ERROR;
+        return SSL_TLSEXT_ERR_ALERT_FATAL;
+    }
+    return SSL_TLSEXT_ERR_OK;
+}
+
+// http/1.1 or nothing: a client that offers protocols without it is refused with
+// no_application_protocol rather than spoken to in a protocol it did not offer.
+int SelectHttp11(SSL* ssl, const unsigned char** out, unsigned char* out_length,
+                 const unsigned char* offered, unsigned int offered_length, void*) {
+    unsigned int at = 0;
+    while (at < offered_length) {
+        unsigned int length = offered[at];
+        if (length == 0 || at + 1 + length > offered_length) break;
+        if (length == kAlpnHttp11[0] &&
+            std::memcmp(offered + at + 1, kAlpnHttp11 + 1, length) == 0) {
+            *out = offered + at + 1;
+            *out_length = static_cast<unsigned char>(length);
+            return SSL_TLSEXT_ERR_OK;
+        }
+        at += 1 + length;
+    }
+    auto* handshake = static_cast<ClientHandshake*>(SSL_get_ex_data(ssl, 0));
+    if (handshake != nullptr) handshake->notes.failure = "no application protocol";
+    return SSL_TLSEXT_ERR_ALERT_FATAL;
+}
+
+HandshakeEnd OpenSslInspector::AcceptClient(Socket& client, std::string_view connect_host,
+                                            const HandshakeWait& wait, std::string& server_name,
+                                            std::string& reason) {
+    server_name.clear();
+    reason.clear();
+    SslPtr ssl(SSL_new(server_.get()));
+    if (!ssl || SSL_set_fd(ssl.get(), client.fd()) != 1) {
+        ERR_clear_error();
+        reason = "no TLS session";
+        return HandshakeEnd::kFailed;
+    }
+    SSL_set_accept_state(ssl.get());
+    ClientHandshake handshake;
+    handshake.inspector = this;
+    handshake.connect_host = connect_host;
+    SSL_set_ex_data(ssl.get(), 0, &handshake);
+    HandshakeEnd end = DriveHandshake(client, ssl.get(), wait);
+    SSL_set_ex_data(ssl.get(), 0, nullptr);
+    if (end != HandshakeEnd::kDone) {
+        reason = ClientFailureReason(ERR_peek_last_error(), handshake.notes, end);
+        ERR_clear_error();
+        return end;
+    }
+    server_name.assign(handshake.name.view());
+    client.AttachLayer(std::make_unique<TlsStream>(std::move(ssl)));
+    return HandshakeEnd::kDone;
+}
+
+HandshakeEnd OpenSslInspector::ConnectOrigin(Socket& origin, std::string_view host,
+                                             const HandshakeWait& wait, std::string& reason) {
+    reason.clear();
+    CertificateName name;
+    if (NormaliseCertificateName(host, name) == NameKind::kNone) {
+        reason = std::string(kTextCertificateUnverified) + kTextNameMismatch;
+        return HandshakeEnd::kFailed;
+    }
+    SslPtr ssl(SSL_new(client_.get()));
+    bool ready = ssl && SSL_set_fd(ssl.get(), origin.fd()) == 1;
+    if (ready && name.kind == NameKind::kAddress) {
+        ready = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl.get()), name.text) == 1;
+    } else if (ready) {
+        SSL_set_hostflags(ssl.get(), X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+        ready = SSL_set_tlsext_host_name(ssl.get(), name.text) == 1 &&
+                SSL_set1_host(ssl.get(), name.text) == 1;
+    }
+    if (!ready) {
+        ERR_clear_error();
+        reason = std::string(kTextTlsFailed) + kTextTlsSetupFailed;
+        return HandshakeEnd::kFailed;
+    }
+    SSL_set_connect_state(ssl.get());
+    HandshakeNotes notes;
+    SSL_set_ex_data(ssl.get(), 0, &notes);
+    HandshakeEnd end = DriveHandshake(origin, ssl.get(), wait);
+    SSL_set_ex_data(ssl.get(), 0, nullptr);
+    // The handshake verifies (SSL_VERIFY_PEER); the result is asked again so that no path
+    // through OpenSSL's callbacks can let an unverified origin through.
+    long verified = SSL_get_verify_result(ssl.get());
+    if (end == HandshakeEnd::kDone &&
+        (verified != X509_V_OK || SSL_get0_peer_certificate(ssl.get()) == nullptr)) {
+        end = HandshakeEnd::kFailed;
+    }
+    if (end != HandshakeEnd::kDone) {
+        if (end != HandshakeEnd::kStopped) {
+            reason = OriginFailureReason(verified, ERR_peek_last_error(), notes, end);
+        }
+        ERR_clear_error();
+        return end;
+    }
+    origin.AttachLayer(std::make_unique<TlsStream>(std::move(ssl)));
+    return HandshakeEnd::kDone;
+}
+
+SslContextPtr MakeServerContext() {
+    SslContextPtr context(SSL_CTX_new(TLS_server_method()));
+    if (!context) return nullptr;
+    SSL_CTX* c = context.get();
+    static constexpr unsigned char kSessionContext[] = "korvanel inspector";
+    bool ok = SSL_CTX_set_min_proto_version(c, TLS1_2_VERSION) == 1 &&
+              SSL_CTX_set_session_id_context(c, kSessionContext, sizeof kSessionContext - 1) == 1;
+    SetStreamModes(c);
+    SSL_CTX_set_tlsext_servername_callback(c, ChooseCertificate);
+    SSL_CTX_set_alpn_select_cb(c, SelectHttp11, nullptr);
+    SSL_CTX_set_info_callback(c, NoteAlerts);
+    return ok ? std::move(context) : nullptr;
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat status {};
+    return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+SslContextPtr MakeClientContext(const InspectorOptions& options, std::string& problem) {
+    SslContextPtr context(SSL_CTX_new(TLS_client_method()));
+    if (!context) {
+        problem = kTextTlsSetupFailed;
+        return nullptr;
+    }
+    SSL_CTX* c = context.get();
+    SSL_CTX_set_min_proto_version(c, TLS1_2_VERSION);
+    SSL_CTX_set_verify(c, SSL_VERIFY_PEER, nullptr);
+    // Every chain ends at an anchor of its own: an intermediate in the store is no anchor.
+    X509_VERIFY_PARAM_clear_flags(SSL_CTX_get0_param(c), X509_V_FLAG_PARTIAL_CHAIN);
+    SetStreamModes(c);
+    SSL_CTX_set_info_callback(c, NoteAlerts);
+    if (SSL_CTX_set_alpn_protos(c, kAlpnHttp11, sizeof kAlpnHttp11) != 0) {
+        problem = kTextTlsSetupFailed;
+        return nullptr;
+    }
+    const std::string& system = options.system_anchors;
+    bool anchored = system.empty()        ? SSL_CTX_set_default_verify_paths(c) == 1
+                    : IsDirectory(system) ? SSL_CTX_load_verify_dir(c, system.c_str()) == 1
+                                          : SSL_CTX_load_verify_file(c, system.c_str()) == 1;
+    if (!anchored) {
+        ERR_clear_error();
+        problem = std::string(kTextSystemAnchorsUnreadable) + (system.empty() ? "-" : system);
+        return nullptr;
+    }
+    if (!options.extra_ca_file.empty() &&
+        SSL_CTX_load_verify_file(c, options.extra_ca_file.c_str()) != 1) {
+        ERR_clear_error();
+        problem = std::string(kTextExtraCaUnreadable) + options.extra_ca_file;
+        return nullptr;
+    }
+    return context;
+}
+
+}  // namespace
+
+std::shared_ptr<Inspector> Inspector::Open(const InspectorOptions& options, std::string& problem,
+                                           bool& created) {
+    created = false;
+    problem.clear();
+    // OpenSSL writes to the descriptor with write(), which raises SIGPIPE on a closed peer.
+    IgnoreBrokenPipe();
+    // The anchors first: a setting that cannot work makes no files.
+    SslContextPtr client = MakeClientContext(options, problem);
+    if (!client) return nullptr;
+    SslContextPtr server = MakeServerContext();
+    if (!server) {
+        ERR_clear_error();
+        problem = kTextTlsSetupFailed;
+        return nullptr;
+    }
+    AuthorityFiles files = AuthorityFilesIn(options.folder);
+    std::time_t now = std::time(nullptr);
+    Authority authority;
+    switch (LoadAuthority(files, now, authority, problem)) {
+        case AuthorityLoad::kLoaded:
+            break;
+        case AuthorityLoad::kRefused:
+            return nullptr;
+        case AuthorityLoad::kMissing:
+            if (!options.create) {
+                problem = std::string(kTextAuthorityMissing) + files.certificate;
+                return nullptr;
+            }
+            if (!MakeAuthority(MachineName(), now, authority)) {
+                problem = kTextAuthorityNotMade;
+                return nullptr;
+            }
+            if (!WriteAuthority(authority, files, problem)) return nullptr;
+            created = true;
+            break;
+    }
+    std::unique_ptr<LeafMint> mint = LeafMint::Make(authority);
+    if (!mint) {
+        problem = kTextTlsSetupFailed;
+        return nullptr;
+    }
+    return std::make_shared<OpenSslInspector>(std::move(mint), std::move(server), std::move(client),
+                                              files.certificate, options.extra_ca_file);
+}
+
+bool MakeNewAuthority(const std::string& folder, std::string& problem) {
+    problem.clear();
+    Authority authority;
+    if (!MakeAuthority(MachineName(), std::time(nullptr), authority)) {
+        problem = kTextAuthorityNotMade;
+        return false;
+    }
+    return WriteAuthority(authority, AuthorityFilesIn(folder), problem);
+}
+
+}  // namespace korvanel

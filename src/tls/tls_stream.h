@@ -1,0 +1,41 @@
+// The TLS layer of an inspected connection: a socket's plain bytes go through an SSL object
+// on its descriptor, without blocking and without allocating per call.
+#pragma once
+
+#include <cstddef>
+
+#include "platform/stream_layer.h"
+#include "tls/openssl_handles.h"
+
+namespace korvanel {
+
+class TlsStream : public StreamLayer {
+  public:
+    // Takes an SSL whose handshake is done on the socket's descriptor.
+    explicit TlsStream(SslPtr ssl);
+    ~TlsStream() override;
+
+    IoResult Receive(int fd, char* buffer, std::size_t length) override;
+    IoResult Send(int fd, const char* data, std::size_t length) override;
+    bool HasPending() const override;
+    bool WantsWritable() const override { return wants_writable_; }
+    void EndSending(int fd) override;
+
+    SSL* ssl() const { return ssl_.get(); }
+
+  private:
+    // What one SSL_read/SSL_write that moved nothing comes to; `sending` tells the two apart.
+    IoResult Failure(int code, bool sending);
+
+    SslPtr ssl_;
+    bool wants_writable_ = false;
+    bool failed_ = false;  // a fatal error: no close_notify may follow
+    bool ended_ = false;   // close_notify sent (or tried)
+};
+
+// Options every SSL of an inspected connection gets: partial writes, a retried write from a
+// moved buffer, and a TCP end without close_notify read as an end (HTTP frames its own
+// messages, so a cut is told by the framing, not by TLS).
+void SetStreamModes(SSL_CTX* context);
+
+}  // namespace korvanel
