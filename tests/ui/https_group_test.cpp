@@ -10,16 +10,20 @@
 #include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QPushButton>
+#include <filesystem>
 #include <memory>
 
 #include "runtime/tls_files.h"
 #include "settings/config_file.h"
+#include "support/temp_dir.h"
 #include "texts.h"
+#include "ui/dialogs/config_dialog.h"
 #include "ui/support/ui_runtime.h"
 
 using namespace korvanel;
 using namespace korvanel::ui;
 using korvanel::testing::Click;
+using korvanel::testing::ReadFile;
 using korvanel::testing::Type;
 using korvanel::testing::UiRuntime;
 
@@ -224,6 +228,26 @@ class HttpsGroupTest : public QObject {
         QCOMPARE(renewed_, 2);
         QCOMPARE(ui_->lastMessage(), std::string(text::kAuthorityTitle) + "|" +
                                          text::kAuthorityRenewFailed + "no room left");
+    }
+
+    // The dialog's group with the real inspection side: the CA is made when inspection is
+    // switched on and made anew on request, its key for the user only.
+    void theDialogMakesTheCaAndMakesItAnew() {
+        ConfigDialog dialog(rt());
+        HttpsGroup& https = *dialog.httpsGroup();
+        const std::string certificate = rt().PathOf(kAuthorityCertificateFile);
+        Click(https.tunnelBox());
+        Click(https.inspectBox());
+        const std::string first = ReadFile(certificate);
+        QVERIFY(first.find("BEGIN CERTIFICATE") != std::string::npos);
+        QCOMPARE(std::filesystem::status(rt().PathOf(kAuthorityKeyFile)).permissions() &
+                     std::filesystem::perms::all,
+                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+
+        AnswerNextQuestion(text::kCookieYes);
+        Click(https.renewButton());
+        QVERIFY(ReadFile(certificate) != first);
+        QVERIFY(ui_->front.messages().empty());
     }
 
     void withoutAnAuthoritySideTheRenewButtonIsOff() {

@@ -10,6 +10,7 @@
 #include <algorithm>
 
 #include "texts.h"
+#include "tls/inspector_holder.h"
 #include "ui/pages/https_group.h"
 #include "ui/pages/setting_change.h"
 #include "ui/pages/settings_group_one.h"
@@ -24,7 +25,7 @@ constexpr int kTitleBarAllowance = 48;
 
 // The inspection side's steps for the HTTPS group.
 AuthorityActions WindowAuthorityActions() {
-    return {};
+    return {PrepareInspection, RenewAuthority};
 }
 }  // namespace
 
