@@ -106,11 +106,6 @@ TEST(OperaPrefsEdits, HttpsLinesArePointedAtTheProxyAndGivenBack) {
         std::string reset;  // a reset of `set`, with the lines of `before` given back
     };
     const Case cases[] = {
-        {"no HTTPS lines: put after the HTTP server line, then removed",
-         "[Proxy]\r\nHTTP server\r\nX=1\r\n",
-         "[Proxy]\r\nHTTP server=127.0.0.1:8080\r\nHTTPS server=127.0.0.1:8080\r\n"
-         "Use HTTPS=1\r\nUse HTTP=1\r\nX=1\r\n",
-         "[Proxy]\r\nHTTP server\r\nUse HTTP=0\r\nX=1\r\n"},
         {"the user's own lines (LF ends): replaced, then put back",
          "[Proxy]\nHTTP server=a:1\nUse HTTP=1\nHTTPS server=b:2\nUse HTTPS=0\n",
          "[Proxy]\nHTTP server=127.0.0.1:8080\nUse HTTP=1\nHTTPS server=127.0.0.1:8080\n"

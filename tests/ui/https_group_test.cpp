@@ -249,11 +249,6 @@ class HttpsGroupTest : public QObject {
         QVERIFY(ReadFile(certificate) != first);
         QVERIFY(ui_->front.messages().empty());
     }
-
-    void withoutAnAuthoritySideTheRenewButtonIsOff() {
-        group_ = std::make_unique<HttpsGroup>(rt(), AuthorityActions{});
-        QVERIFY(!group_->renewButton()->isEnabled());
-    }
 };
 
 QTEST_MAIN(HttpsGroupTest)
