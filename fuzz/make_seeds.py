@@ -203,6 +203,28 @@ def main():
     for name, (first, with_head, wire) in bodies.items():
         write("chunked_relay", name, bytes([first, with_head]) + wire.encode("latin-1"))
 
+    # The certificate name: byte 0 the SNI's length, then the SNI, then the CONNECT host.
+    names = {"sni": ("WWW.Example.COM.", "connect.example"),
+             "no_sni": ("", "192.168.0.1"),
+             "bad_sni": ("*.example", "host_name.example"),
+             "neither": ("a..b", "::1")}
+    for name, (sni, host) in names.items():
+        write("certificate_name", name, bytes([len(sni)]) + (sni + host).encode("latin-1"))
+
+    # Host patterns: byte 0 the pattern's length, then the pattern, then the host.
+    patterns = {"wildcard": ("*.bank.example", "www.BANK.example."),
+                "parent": ("*.bank.example", "bank.example"),
+                "plain": ("update.example.org", "update.example.org"),
+                "bad": ("a.*.b", "a.x.b")}
+    for name, (pattern, host) in patterns.items():
+        write("host_pattern", name, bytes([len(pattern)]) + (pattern + host).encode("latin-1"))
+
+    # ALPN lists as a client sends them: each protocol its length byte, then its bytes.
+    lists = {"h2_http11": b"\x02h2\x08http/1.1", "h2_only": b"\x02h2",
+             "cut": b"\x02h2\x09http/1.1", "http11": b"\x08http/1.1"}
+    for name, wire in lists.items():
+        write("alpn_offer", name, wire)
+
 
 if __name__ == "__main__":
     main()

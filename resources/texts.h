@@ -77,6 +77,35 @@ inline constexpr const char kProxyRefusedTunnel[] =
     "プロクシサーバがトンネルを開きませんでした: %s";
 inline constexpr const char kOriginHandshakeTimeout[] = "TLSで接続できません: 時間切れ";
 
+// ---- HTTPS inspection ----
+// The origin's certificate did not verify: prefix + one of the details (or the verify error's
+// number and OpenSSL's text).
+inline constexpr const char kCertificateUnverified[] = "証明書を確認できません: ";
+inline constexpr const char kIssuerUnknown[] = "発行者を確認できません";
+inline constexpr const char kSelfSigned[] = "自己署名の証明書です";
+inline constexpr const char kExpired[] = "有効期限が切れています";
+inline constexpr const char kNotYetValid[] = "まだ有効になっていません";
+inline constexpr const char kNameMismatch[] = "名前がホスト名と一致しません";
+// The origin's handshake failed otherwise (old TLS only, no common cipher, a reset): prefix +
+// OpenSSL's reason.
+inline constexpr const char kTlsFailed[] = "TLSで接続できません: ";
+inline constexpr const char kTlsTimeout[] = "タイムアウト";
+inline constexpr const char kTlsPeerClosed[] = "接続が切れました";
+
+// Problems opening the inspector, each followed by the file's path.
+inline constexpr const char kKeyReadableByOthers[] =
+    "認証局の鍵ファイルを他のユーザーも読めるため使いません (0600 にしてください): ";
+inline constexpr const char kAuthorityUnreadable[] = "認証局のファイルを読めません: ";
+inline constexpr const char kAuthorityMissing[] = "認証局のファイルがありません: ";
+inline constexpr const char kAuthorityMismatch[] = "認証局の証明書と鍵が一致しません: ";
+inline constexpr const char kAuthorityNotCa[] = "認証局の証明書ではありません: ";
+inline constexpr const char kAuthorityExpired[] = "認証局の証明書の有効期限が切れています: ";
+inline constexpr const char kAuthorityNotWritten[] = "認証局のファイルを書けません: ";
+inline constexpr const char kAuthorityNotMade[] = "認証局を作れません";
+inline constexpr const char kExtraCaUnreadable[] = "追加の証明書ファイルを読めません: ";
+inline constexpr const char kSystemAnchorsUnreadable[] = "システムの証明書を読めません: ";
+inline constexpr const char kTlsSetupFailed[] = "TLSを準備できません";
+
 // ---- settings: configuration file and worker commands ----
 inline constexpr const char kThreadErrorTitle[] = "thread error";
 inline constexpr const char kThreadErrorTitleDots[] = "thread error..";

@@ -11,6 +11,7 @@
 #include "settings/config_file.h"
 #include "settings/worker_thread.h"
 #include "texts.h"
+#include "tls/inspector_holder.h"
 
 namespace korvanel {
 
@@ -43,7 +44,12 @@ void PauseForLogger(Runtime& rt) {
 }  // namespace
 
 bool StartProgram(Runtime& rt) {
-    if (StartLogger(rt, rt.logger)) return true;
+    if (StartLogger(rt, rt.logger)) {
+        // With inspection on, the user's authority is there (made now, and said in the
+        // command log) before the first visit needs it.
+        PrepareInspection(rt);
+        return true;
+    }
     ShowMessageDialog(rt, text::kThreadErrorTitle, text::kThreadErrorText);
     return false;
 }

@@ -14,8 +14,8 @@
 #include <memory>
 
 #include "runtime/tls_files.h"
+#include "texts.h"
 #include "tls/certificate_extensions.h"
-#include "tls/tls_texts.h"
 
 namespace korvanel {
 
@@ -162,7 +162,7 @@ bool WriteAuthority(const Authority& authority, const AuthorityFiles& files, std
                    PEM_write_bio_X509(certificate_text.get(), authority.certificate.get()) == 1;
     ERR_clear_error();
     if (!encoded) {
-        problem = kTextAuthorityNotMade;
+        problem = text::kAuthorityNotMade;
         return false;
     }
     std::string key_temporary = TemporaryName(files.key);
@@ -173,7 +173,7 @@ bool WriteAuthority(const Authority& authority, const AuthorityFiles& files, std
     written =
         written && WriteNewFile(certificate_temporary, MemoryText(certificate_text.get()), 0644);
     if (!written) {
-        problem = std::string(kTextAuthorityNotWritten) + files.key + ": " + std::strerror(errno);
+        problem = std::string(text::kAuthorityNotWritten) + files.key + ": " + std::strerror(errno);
         ::unlink(key_temporary.c_str());
         ::unlink(certificate_temporary.c_str());
         return false;
@@ -181,14 +181,14 @@ bool WriteAuthority(const Authority& authority, const AuthorityFiles& files, std
     // The key first: a crash between the two leaves a pair that does not match, which the
     // next load refuses rather than a working pair of an old key the user replaced.
     if (::rename(key_temporary.c_str(), files.key.c_str()) != 0) {
-        problem = std::string(kTextAuthorityNotWritten) + files.key + ": " + std::strerror(errno);
+        problem = std::string(text::kAuthorityNotWritten) + files.key + ": " + std::strerror(errno);
         ::unlink(key_temporary.c_str());
         ::unlink(certificate_temporary.c_str());
         return false;
     }
     if (::rename(certificate_temporary.c_str(), files.certificate.c_str()) != 0) {
-        problem =
-            std::string(kTextAuthorityNotWritten) + files.certificate + ": " + std::strerror(errno);
+        problem = std::string(text::kAuthorityNotWritten) + files.certificate + ": " +
+                  std::strerror(errno);
         ::unlink(certificate_temporary.c_str());
         return false;
     }
@@ -201,7 +201,7 @@ AuthorityLoad LoadAuthority(const AuthorityFiles& files, std::time_t now, Author
     bool have_certificate = Exists(files.certificate);
     if (!have_key && !have_certificate) return AuthorityLoad::kMissing;
     if (!have_key || !have_certificate) {
-        problem = std::string(kTextAuthorityMissing) + (have_key ? files.certificate : files.key);
+        problem = std::string(text::kAuthorityMissing) + (have_key ? files.certificate : files.key);
         return AuthorityLoad::kRefused;
     }
     std::string key_pem;
@@ -209,17 +209,17 @@ AuthorityLoad LoadAuthority(const AuthorityFiles& files, std::time_t now, Author
     mode_t key_mode = 0;
     mode_t certificate_mode = 0;
     if (!ReadSmallFile(files.key, key_pem, key_mode)) {
-        problem = std::string(kTextAuthorityUnreadable) + files.key + ": " + std::strerror(errno);
+        problem = std::string(text::kAuthorityUnreadable) + files.key + ": " + std::strerror(errno);
         return AuthorityLoad::kRefused;
     }
     if ((key_mode & 077) != 0) {
         OPENSSL_cleanse(key_pem.data(), key_pem.size());
-        problem = std::string(kTextKeyReadableByOthers) + files.key;
+        problem = std::string(text::kKeyReadableByOthers) + files.key;
         return AuthorityLoad::kRefused;
     }
     if (!ReadSmallFile(files.certificate, certificate_pem, certificate_mode)) {
-        problem =
-            std::string(kTextAuthorityUnreadable) + files.certificate + ": " + std::strerror(errno);
+        problem = std::string(text::kAuthorityUnreadable) + files.certificate + ": " +
+                  std::strerror(errno);
         return AuthorityLoad::kRefused;
     }
     BioPtr key_bio(BIO_new_mem_buf(key_pem.data(), static_cast<int>(key_pem.size())));
@@ -233,20 +233,20 @@ AuthorityLoad LoadAuthority(const AuthorityFiles& files, std::time_t now, Author
     OPENSSL_cleanse(key_pem.data(), key_pem.size());
     ERR_clear_error();
     if (!key || !certificate) {
-        problem = std::string(kTextAuthorityUnreadable) + (key ? files.certificate : files.key);
+        problem = std::string(text::kAuthorityUnreadable) + (key ? files.certificate : files.key);
         return AuthorityLoad::kRefused;
     }
     if (X509_check_ca(certificate.get()) != 1) {
-        problem = std::string(kTextAuthorityNotCa) + files.certificate;
+        problem = std::string(text::kAuthorityNotCa) + files.certificate;
         return AuthorityLoad::kRefused;
     }
     if (X509_check_private_key(certificate.get(), key.get()) != 1) {
         ERR_clear_error();
-        problem = std::string(kTextAuthorityMismatch) + files.certificate;
+        problem = std::string(text::kAuthorityMismatch) + files.certificate;
         return AuthorityLoad::kRefused;
     }
     if (NotAfterOf(certificate.get()) <= now) {
-        problem = std::string(kTextAuthorityExpired) + files.certificate;
+        problem = std::string(text::kAuthorityExpired) + files.certificate;
         return AuthorityLoad::kRefused;
     }
     out.certificate = std::move(certificate);

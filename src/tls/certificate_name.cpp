@@ -91,4 +91,21 @@ NameKind ChooseCertificateName(std::string_view sni, std::string_view connect_ho
     return NormaliseCertificateName(connect_host, out);
 }
 
+const unsigned char* FindHttp11(const unsigned char* offered, std::size_t length) {
+    std::size_t at = 0;
+    while (at < length) {
+        std::size_t entry = offered[at];
+        if (entry == 0 || entry > length - at - 1) return nullptr;
+        if (entry == kAlpnHttp11[0]) {
+            bool same = true;
+            for (std::size_t i = 0; i < entry && same; ++i) {
+                same = offered[at + 1 + i] == kAlpnHttp11[1 + i];
+            }
+            if (same) return offered + at + 1;
+        }
+        at += 1 + entry;
+    }
+    return nullptr;
+}
+
 }  // namespace korvanel

@@ -1,5 +1,6 @@
-// The name a minted certificate is made for: the name the client sent (SNI), else the host
-// of its CONNECT line. Pure: bytes in, a verdict and a fixed buffer out, no allocation.
+// What the client's hello decides on this side: the name a minted certificate is made for
+// (the name the client sent, SNI, else the host of its CONNECT line) and whether http/1.1
+// is among the protocols it offers. Pure: bytes in, a verdict out, no allocation.
 #pragma once
 
 #include <cstddef>
@@ -32,5 +33,13 @@ NameKind NormaliseCertificateName(std::string_view raw, CertificateName& out);
 // The SNI's name when it is one, else the CONNECT host's; kNone when neither is.
 NameKind ChooseCertificateName(std::string_view sni, std::string_view connect_host,
                                CertificateName& out);
+
+// http/1.1 as ALPN writes it: its length, then its bytes.
+inline constexpr unsigned char kAlpnHttp11[] = {8, 'h', 't', 't', 'p', '/', '1', '.', '1'};
+
+// Where "http/1.1" begins within a client's ALPN list (each protocol its length byte, then
+// its bytes), or null when the list does not offer it. A list that runs past `length` is
+// read no further than its last whole entry.
+const unsigned char* FindHttp11(const unsigned char* offered, std::size_t length);
 
 }  // namespace korvanel

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "tls/tls_texts.h"
+#include "texts.h"
 
 namespace korvanel {
 
@@ -48,7 +48,8 @@ HandshakeEnd DriveHandshake(Socket& socket, SSL* ssl, const HandshakeWait& wait)
 }
 
 void NoteAlerts(const SSL* ssl, int where, int value) {
-    if ((where & SSL_CB_READ_ALERT) == 0) return;
+    // The alert flag is shared by alerts read and written: only the peer's count.
+    if ((where & SSL_CB_READ_ALERT) != SSL_CB_READ_ALERT) return;
     auto* notes = static_cast<HandshakeNotes*>(SSL_get_ex_data(ssl, 0));
     // A warning close_notify is no reason; the first fatal alert is.
     if (notes != nullptr && notes->alert_received == nullptr && (value >> 8) == SSL3_AL_FATAL) {
@@ -62,16 +63,16 @@ std::string VerifyErrorText(long verify_result) {
         case X509_V_ERR_UNABLE_TO_GET_ISSUER_CERT_LOCALLY:
         case X509_V_ERR_UNABLE_TO_VERIFY_LEAF_SIGNATURE:
         case X509_V_ERR_SELF_SIGNED_CERT_IN_CHAIN:
-            return kTextIssuerUnknown;
+            return text::kIssuerUnknown;
         case X509_V_ERR_DEPTH_ZERO_SELF_SIGNED_CERT:
-            return kTextSelfSigned;
+            return text::kSelfSigned;
         case X509_V_ERR_CERT_HAS_EXPIRED:
-            return kTextExpired;
+            return text::kExpired;
         case X509_V_ERR_CERT_NOT_YET_VALID:
-            return kTextNotYetValid;
+            return text::kNotYetValid;
         case X509_V_ERR_HOSTNAME_MISMATCH:
         case X509_V_ERR_IP_ADDRESS_MISMATCH:
-            return kTextNameMismatch;
+            return text::kNameMismatch;
         default:
             return std::to_string(verify_result) + " " +
                    X509_verify_cert_error_string(verify_result);
@@ -81,23 +82,23 @@ std::string VerifyErrorText(long verify_result) {
 std::string OriginFailureReason(long verify_result, unsigned long error,
                                 const HandshakeNotes& notes, HandshakeEnd end) {
     if (verify_result != X509_V_OK) {
-        return std::string(kTextCertificateUnverified) + VerifyErrorText(verify_result);
+        return std::string(text::kCertificateUnverified) + VerifyErrorText(verify_result);
     }
-    std::string reason(kTextTlsFailed);
-    if (end == HandshakeEnd::kTimeout) return reason + kTextTlsTimeout;
+    std::string reason(text::kTlsFailed);
+    if (end == HandshakeEnd::kTimeout) return reason + text::kTlsTimeout;
     if (notes.failure != nullptr) return reason + notes.failure;
     const char* text = error != 0 ? ERR_reason_error_string(error) : nullptr;
     if (text != nullptr) return reason + text;
     if (notes.alert_received != nullptr) return reason + notes.alert_received;
-    return reason + kTextTlsPeerClosed;
+    return reason + text::kTlsPeerClosed;
 }
 
 std::string ClientFailureReason(unsigned long error, const HandshakeNotes& notes,
                                 HandshakeEnd end) {
     if (end == HandshakeEnd::kTimeout) return "timeout";
     if (end == HandshakeEnd::kStopped) return "stopped";
-    if (notes.alert_received != nullptr) return notes.alert_received;
     if (notes.failure != nullptr) return notes.failure;
+    if (notes.alert_received != nullptr) return notes.alert_received;
     const char* text = error != 0 ? ERR_reason_error_string(error) : nullptr;
     return text != nullptr ? text : "connection closed";
 }

@@ -4,26 +4,23 @@
 #include <openssl/x509v3.h>
 #include <sys/stat.h>
 
-#include <cstring>
 #include <ctime>
 #include <memory>
 #include <type_traits>
 
 #include "platform/socket.h"
 #include "platform/termination_signals.h"
+#include "texts.h"
 #include "tls/authority.h"
 #include "tls/certificate_name.h"
 #include "tls/handshake.h"
 #include "tls/leaf_cache.h"
 #include "tls/leaf_mint.h"
 #include "tls/tls_stream.h"
-#include "tls/tls_texts.h"
 
 namespace korvanel {
 
 namespace {
-
-constexpr unsigned char kAlpnHttp11[] = {8, 'h', 't', 't', 'p', '/', '1', '.', '1'};
 
 class OpenSslInspector;
 
@@ -102,17 +99,11 @@ int ChooseCertificate(SSL* ssl, int* alert, void*) {
 // no_application_protocol rather than spoken to in a protocol it did not offer.
 int SelectHttp11(SSL* ssl, const unsigned char** out, unsigned char* out_length,
                  const unsigned char* offered, unsigned int offered_length, void*) {
-    unsigned int at = 0;
-    while (at < offered_length) {
-        unsigned int length = offered[at];
-        if (length == 0 || at + 1 + length > offered_length) break;
-        if (length == kAlpnHttp11[0] &&
-            std::memcmp(offered + at + 1, kAlpnHttp11 + 1, length) == 0) {
-            *out = offered + at + 1;
-            *out_length = static_cast<unsigned char>(length);
-            return SSL_TLSEXT_ERR_OK;
-        }
-        at += 1 + length;
+    const unsigned char* found = FindHttp11(offered, offered_length);
+    if (found != nullptr) {
+        *out = found;
+        *out_length = kAlpnHttp11[0];
+        return SSL_TLSEXT_ERR_OK;
     }
     auto* handshake = static_cast<ClientHandshake*>(SSL_get_ex_data(ssl, 0));
     if (handshake != nullptr) handshake->notes.failure = "no application protocol";
@@ -152,7 +143,7 @@ HandshakeEnd OpenSslInspector::ConnectOrigin(Socket& origin, std::string_view ho
     reason.clear();
     CertificateName name;
     if (NormaliseCertificateName(host, name) == NameKind::kNone) {
-        reason = std::string(kTextCertificateUnverified) + kTextNameMismatch;
+        reason = std::string(text::kCertificateUnverified) + text::kNameMismatch;
         return HandshakeEnd::kFailed;
     }
     SslPtr ssl(SSL_new(client_.get()));
@@ -160,13 +151,16 @@ HandshakeEnd OpenSslInspector::ConnectOrigin(Socket& origin, std::string_view ho
     if (ready && name.kind == NameKind::kAddress) {
         ready = X509_VERIFY_PARAM_set1_ip_asc(SSL_get0_param(ssl.get()), name.text) == 1;
     } else if (ready) {
-        SSL_set_hostflags(ssl.get(), X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
+        // As browsers do: the name must be among the subject alternative names; a common
+        // name alone does not count, and a wildcard stands for one whole label.
+        SSL_set_hostflags(
+            ssl.get(), X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS | X509_CHECK_FLAG_NEVER_CHECK_SUBJECT);
         ready = SSL_set_tlsext_host_name(ssl.get(), name.text) == 1 &&
                 SSL_set1_host(ssl.get(), name.text) == 1;
     }
     if (!ready) {
         ERR_clear_error();
-        reason = std::string(kTextTlsFailed) + kTextTlsSetupFailed;
+        reason = std::string(text::kTlsFailed) + text::kTlsSetupFailed;
         return HandshakeEnd::kFailed;
     }
     SSL_set_connect_state(ssl.get());
@@ -214,7 +208,7 @@ bool IsDirectory(const std::string& path) {
 SslContextPtr MakeClientContext(const InspectorOptions& options, std::string& problem) {
     SslContextPtr context(SSL_CTX_new(TLS_client_method()));
     if (!context) {
-        problem = kTextTlsSetupFailed;
+        problem = text::kTlsSetupFailed;
         return nullptr;
     }
     SSL_CTX* c = context.get();
@@ -225,7 +219,7 @@ SslContextPtr MakeClientContext(const InspectorOptions& options, std::string& pr
     SetStreamModes(c);
     SSL_CTX_set_info_callback(c, NoteAlerts);
     if (SSL_CTX_set_alpn_protos(c, kAlpnHttp11, sizeof kAlpnHttp11) != 0) {
-        problem = kTextTlsSetupFailed;
+        problem = text::kTlsSetupFailed;
         return nullptr;
     }
     const std::string& system = options.system_anchors;
@@ -234,13 +228,13 @@ SslContextPtr MakeClientContext(const InspectorOptions& options, std::string& pr
                                           : SSL_CTX_load_verify_file(c, system.c_str()) == 1;
     if (!anchored) {
         ERR_clear_error();
-        problem = std::string(kTextSystemAnchorsUnreadable) + (system.empty() ? "-" : system);
+        problem = std::string(text::kSystemAnchorsUnreadable) + (system.empty() ? "-" : system);
         return nullptr;
     }
     if (!options.extra_ca_file.empty() &&
         SSL_CTX_load_verify_file(c, options.extra_ca_file.c_str()) != 1) {
         ERR_clear_error();
-        problem = std::string(kTextExtraCaUnreadable) + options.extra_ca_file;
+        problem = std::string(text::kExtraCaUnreadable) + options.extra_ca_file;
         return nullptr;
     }
     return context;
@@ -260,7 +254,7 @@ std::shared_ptr<Inspector> Inspector::Open(const InspectorOptions& options, std:
     SslContextPtr server = MakeServerContext();
     if (!server) {
         ERR_clear_error();
-        problem = kTextTlsSetupFailed;
+        problem = text::kTlsSetupFailed;
         return nullptr;
     }
     AuthorityFiles files = AuthorityFilesIn(options.folder);
@@ -273,11 +267,11 @@ std::shared_ptr<Inspector> Inspector::Open(const InspectorOptions& options, std:
             return nullptr;
         case AuthorityLoad::kMissing:
             if (!options.create) {
-                problem = std::string(kTextAuthorityMissing) + files.certificate;
+                problem = std::string(text::kAuthorityMissing) + files.certificate;
                 return nullptr;
             }
             if (!MakeAuthority(MachineName(), now, authority)) {
-                problem = kTextAuthorityNotMade;
+                problem = text::kAuthorityNotMade;
                 return nullptr;
             }
             if (!WriteAuthority(authority, files, problem)) return nullptr;
@@ -286,7 +280,7 @@ std::shared_ptr<Inspector> Inspector::Open(const InspectorOptions& options, std:
     }
     std::unique_ptr<LeafMint> mint = LeafMint::Make(authority);
     if (!mint) {
-        problem = kTextTlsSetupFailed;
+        problem = text::kTlsSetupFailed;
         return nullptr;
     }
     return std::make_shared<OpenSslInspector>(std::move(mint), std::move(server), std::move(client),
@@ -297,7 +291,7 @@ bool MakeNewAuthority(const std::string& folder, std::string& problem) {
     problem.clear();
     Authority authority;
     if (!MakeAuthority(MachineName(), std::time(nullptr), authority)) {
-        problem = kTextAuthorityNotMade;
+        problem = text::kAuthorityNotMade;
         return false;
     }
     return WriteAuthority(authority, AuthorityFilesIn(folder), problem);

@@ -85,6 +85,24 @@ TEST(HeadlessProgram, ListensOnThePortOfData) {
               std::string::npos);
 }
 
+// Started with inspection on and no authority, the program makes one and says so; the key
+// is the user's alone, and `data` keeps its sections after :END.
+TEST(HeadlessProgram, InspectionOnMakesTheAuthorityAtStart) {
+    TempDir dir;
+    uint16_t port = UnusedLoopbackPort();
+    const std::string after_end = ":HTTPS_TUNNEL\r\n1\r\n:HTTPS_INSPECT\r\n1\r\n";
+    WriteFile(dir.file("data"), DefaultDataWithPort(port) + after_end);
+    BuiltProgram program(dir, "korvanel");
+    ASSERT_TRUE(program.WaitOutput("CA証明書を作成しました: ./korvanel-ca.pem", 3000))
+        << program.err();
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.WaitExit(3000), 0);
+    namespace fs = std::filesystem;
+    EXPECT_EQ(fs::status(dir.file("korvanel-ca.key")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_TRUE(ReadFile(dir.file("data")).ends_with(":END\r\n" + after_end));
+}
+
 TEST(HeadlessProgram, RejectedDataEndsWithTheReadErrorAndIsLeftAlone) {
     TempDir dir;
     std::string damaged = DefaultDataWithPort(1024);  // below the lowest port

@@ -211,6 +211,19 @@ TEST_F(InspectedHttps, TheSameThroughARealUpstreamProxyAndForHostsLeftAlone) {
     EXPECT_EQ(Curl(), Expected()) << ReadFile(dir.file("curl.log"));
 }
 
+// A real browser trusting the user's CA: the page comes through decrypted, with its scripts
+// turned into comments, so none of them runs.
+TEST_F(InspectedHttps, HeadlessChromiumRunsNoScriptOfAnInspectedPage) {
+    if (!HasChromium()) GTEST_SKIP() << "chromium or certutil is not installed";
+    WriteFile(dir.file("browser.html"),
+              "<html><body><p id=\"x\">inspected</p>"
+              "<script>document.body.setAttribute('data-ran', 'yes')</script></body></html>");
+    const std::string page = ChromiumDump(dir.file(kAuthorityCertificateFile), "/browser.html");
+    EXPECT_NE(page.find("<p id=\"x\">inspected</p>"), std::string::npos) << page;
+    EXPECT_NE(page.find("<!--<script>-->"), std::string::npos) << page;
+    EXPECT_EQ(page.find("data-ran=\"yes\""), std::string::npos) << page;
+}
+
 // Plain HTTP to the echo origin, and inspected HTTPS to nginx, which passes the upgrade on.
 TEST_F(InspectedHttps, AWebSocketUpgradeIsRelayedBothWays) {
     const std::string talk =

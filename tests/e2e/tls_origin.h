@@ -169,6 +169,37 @@ class TlsOrigin : public ::testing::Test {
                         "/hello.html 2>>" + dir.file("curl.log"));
     }
 
+    static constexpr const char* kChromium = "/usr/lib/chromium/chromium";
+    static bool HasChromium() {
+        return ::access(kChromium, X_OK) == 0 && ::access("/usr/bin/certutil", X_OK) == 0;
+    }
+
+    // Headless Chromium with the proxy as its proxy server loads the origin's `path` by a
+    // dot-less name (the only names it sends to the proxy, see the flags), trusting `ca_file`
+    // through a throw-away NSS database; the page's DOM after its scripts ran.
+    std::string ChromiumDump(const std::string& ca_file, const std::string& path) {
+        const std::string home = dir.file("home");
+        const std::string db = "sql:" + home + "/.pki/nssdb";
+        int status = -1;
+        RunShell("rm -rf " + home + " && mkdir -p " + home + "/.pki/nssdb && certutil -N" +
+                     " --empty-password -d " + db + " && certutil -A -d " + db +
+                     " -n testca -t C,, -i " + ca_file,
+                 &status);
+        EXPECT_EQ(status, 0);
+        return RunShell("HOME=" + home + " timeout 60 " + kChromium +
+                        " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
+                        " --disable-background-networking --disable-component-update"
+                        " --disable-sync --disable-default-apps --no-default-browser-check"
+                        " --disable-features=NetworkTimeServiceQuerying --disable-dev-shm-usage"
+                        " --proxy-server=http://127.0.0.1:" +
+                        std::to_string(proxy.port) +
+                        " '--proxy-bypass-list=<-loopback>;*.*'"
+                        " '--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1'"
+                        " --user-data-dir=" +
+                        dir.file("profile") + " --dump-dom https://localhost:" +
+                        std::to_string(origin_port) + path + " 2>/dev/null");
+    }
+
     std::string Expected() const { return std::string(1024, 'k') + " 200"; }
 
     ProxyHarness proxy;

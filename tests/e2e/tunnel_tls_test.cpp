@@ -41,32 +41,10 @@ TEST_F(TlsTunnels, CurlReachesTheOriginThroughRealUpstreamProxies) {
 // page by a dot-less name (the only names it sends to the proxy, see the flags), trusting
 // the test's CA through a throw-away NSS database.
 TEST_F(TlsTunnels, HeadlessChromiumLoadsAnHttpsPage) {
-    const std::string chromium = "/usr/lib/chromium/chromium";
-    if (::access(chromium.c_str(), X_OK) != 0 || ::access("/usr/bin/certutil", X_OK) != 0) {
-        GTEST_SKIP() << "chromium or certutil is not installed";
-    }
+    if (!HasChromium()) GTEST_SKIP() << "chromium or certutil is not installed";
     WriteFile(dir.file("tunnel.html"),
               "<html><body><p id=\"x\">through the tunnel</p></body></html>");
-    const std::string home = dir.file("home");
-    const std::string db = "sql:" + home + "/.pki/nssdb";
-    int status = -1;
-    RunShell("mkdir -p " + home + "/.pki/nssdb && certutil -N --empty-password -d " + db +
-                 " && certutil -A -d " + db + " -n testca -t C,, -i " + dir.file("ca.pem"),
-             &status);
-    ASSERT_EQ(status, 0);
-    const std::string page = RunShell(
-        "HOME=" + home + " timeout 60 " + chromium +
-        " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
-        " --disable-background-networking --disable-component-update --disable-sync"
-        " --disable-default-apps --no-default-browser-check"
-        " --disable-features=NetworkTimeServiceQuerying --disable-dev-shm-usage"
-        " --proxy-server=http://127.0.0.1:" +
-        std::to_string(proxy.port) +
-        " '--proxy-bypass-list=<-loopback>;*.*'"
-        " '--host-resolver-rules=MAP * ~NOTFOUND, EXCLUDE 127.0.0.1'"
-        " --user-data-dir=" +
-        dir.file("profile") + " --dump-dom https://localhost:" + std::to_string(origin_port) +
-        "/tunnel.html 2>/dev/null");
+    const std::string page = ChromiumDump(dir.file("ca.pem"), "/tunnel.html");
     EXPECT_NE(page.find("<p id=\"x\">through the tunnel</p>"), std::string::npos) << page;
 }
 
