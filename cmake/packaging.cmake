@@ -83,7 +83,9 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries the programs link (libc, MiniUPnPc, later Qt) come from dpkg-shlibdeps.
+# The libraries the programs link (libc, MiniUPnPc, later Qt) come from dpkg-shlibdeps and
+# are added to these: certutil, which puts the user's CA into the browsers' databases.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS libnss3-tools)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Without a CJK font the window's Japanese texts are boxes.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-noto-cjk)

@@ -58,6 +58,16 @@ inline constexpr const char kInspectionStatus[] = "HTTPS検査";
 inline constexpr const char kAuthorityCreated[] = "CA証明書を作成しました: ";
 inline constexpr const char kAuthorityRenewed[] = "CA証明書を作り直しました: ";
 inline constexpr const char kAuthorityUnusable[] = "CA証明書を使えません: ";
+// The user's CA in the browsers' certificate databases, in the command log: the line's name,
+// and its details after the browser's name.
+inline constexpr const char kTrustStatus[] = "CA証明書の登録";
+inline constexpr const char kTrustAdded[] = "に登録しました: ";
+inline constexpr const char kTrustRemoved[] = "から削除しました: ";
+inline constexpr const char kTrustAddFailed[] = "への登録に失敗しました: ";
+inline constexpr const char kTrustRemoveFailed[] = "からの削除に失敗しました: ";
+inline constexpr const char kTrustNoCertutil[] = "certutilがありません (libnss3-tools)";
+inline constexpr const char kTrustTimedOut[] = "certutilが時間内に終わりませんでした";
+inline constexpr const char kTrustNoAuthority[] = "CA証明書のファイルがありません: ";
 inline constexpr const char kClientRefusedCertificate[] =
     "ブラウザが証明書を受け付けませんでした(除外ホストに加えてください): ";
 

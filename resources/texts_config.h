@@ -71,6 +71,39 @@ inline constexpr const char kPortNotInteger[] = "整数を入力してくださ�
 inline constexpr const char kPortOutOfRange[] = "1025から65535の間の整数を入力してください";
 inline constexpr const char kPortChangedTitle[] = "ポートを変更しました";
 
+// ---- "HTTPS": tunnels, inspection and the user's own CA ----
+inline constexpr const char kHttpsCaption[] = "HTTPS";
+inline constexpr const char kTunnelRow[] = "HTTPSのトンネル";
+inline constexpr const char kTunnelBox[] = "CONNECTでHTTPSを中継する";
+inline constexpr const char kTunnelOn[] = "HTTPSのトンネルを使います";
+inline constexpr const char kTunnelOff[] = "HTTPSのトンネルを使いません";
+inline constexpr const char kTunnelPortsRow[] = "トンネルのポート";
+inline constexpr const char kTunnelPortsSet[] = "トンネルのポートを変更しました";
+inline constexpr const char kTunnelPortsFailedTitle[] = "トンネルのポートの変更に失敗しました";
+inline constexpr const char kTunnelPortsRefused[] =
+    "1から65535のポートを\",\"で区切って入力してください (例: 443,8443)";
+inline constexpr const char kInspectRow[] = "HTTPSの検査";
+inline constexpr const char kInspectBox[] = "CA証明書を使ってHTTPSの中身も書き換える";
+inline constexpr const char kInspectOn[] = "HTTPSを検査します";
+inline constexpr const char kInspectOff[] = "HTTPSを検査しません";
+inline constexpr const char kInspectExceptRow[] = "検査しないホスト";
+inline constexpr const char kInspectExceptHint[] = "1行に1つ (*.bank.example)";
+inline constexpr const char kInspectExceptSet[] = "検査しないホストを変更しました";
+inline constexpr const char kInspectExceptFailedTitle[] = "検査しないホストの変更に失敗しました";
+inline constexpr const char kInspectExceptNotPattern[] = "ホスト名ではありません: ";
+inline constexpr const char kInspectExceptTooMany[] = "ホストは200行までです";
+inline constexpr const char kExtraCaRow[] = "追加のCA証明書ﾌｧｲﾙ";
+inline constexpr const char kExtraCaSet[] = "追加のCA証明書ﾌｧｲﾙを変更しました";
+inline constexpr const char kExtraCaFailedTitle[] = "追加のCA証明書ﾌｧｲﾙの変更に失敗しました";
+inline constexpr const char kExtraCaRefused[] = "ﾌｧｲﾙのﾊﾟｽが長すぎます";
+inline constexpr const char kAuthorityRow[] = "CA証明書";
+inline constexpr const char kAuthorityRenew[] = "CA証明書を作り直す";
+inline constexpr const char kAuthorityTitle[] = "CA証明書";
+inline constexpr const char kAuthorityRenewAsk[] =
+    "新しいCA証明書を作りますか？\r\n今のCA証明書はすぐに使えなくなります。\r\n"
+    "ブラウザには「ﾌﾞﾗｳｻﾞにｾｯﾄ」でもう一度登録してください。";
+inline constexpr const char kAuthorityRenewFailed[] = "CA証明書を作れませんでした: ";
+
 // ---- the tag switches ----
 inline constexpr const char kTagCaption[] = "タグの削除 <!-- --> によりコメントアウトされます。 ";
 inline constexpr const char kTagRemove[] = "消す";

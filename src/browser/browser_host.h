@@ -4,6 +4,7 @@
 #pragma once
 
 #include <chrono>
+#include <string>
 #include <string_view>
 #include <thread>
 
@@ -36,6 +37,9 @@ inline constexpr milliseconds kOperaClosePoll{300};
 inline constexpr int kOperaStartPolls = 50;
 inline constexpr milliseconds kOperaStartPoll{300};
 
+// Each run of certutil (adding or removing the user's CA) may take this long.
+inline constexpr milliseconds kCertutilLimit{10000};
+
 struct BrowserTiming {
     milliseconds firefox_close_wait = kFirefoxCloseWait;
     milliseconds kill_retry_wait = kKillRetryWait;
@@ -44,6 +48,7 @@ struct BrowserTiming {
     milliseconds opera_close_wait = kOperaCloseWait;
     milliseconds opera_close_poll = kOperaClosePoll;
     milliseconds opera_start_poll = kOperaStartPoll;
+    milliseconds certutil_limit = kCertutilLimit;
 };
 
 struct BrowserHost {
@@ -52,6 +57,8 @@ struct BrowserHost {
     BrowserTiming timing;
     // When set, a stop asked for here ends every wait at once (the program's close).
     StopRequest* stop = nullptr;
+    // NSS's certutil (Debian's libnss3-tools): a path, or empty for "certutil" on PATH.
+    std::string certutil;
 };
 
 // Sleeps `wait`; false when a stop was asked for, and then at once.
@@ -72,5 +79,8 @@ inline BrowserHost SystemBrowserHost() {
 // the extended-support release (Debian's Firefox) is firefox-esr.
 inline constexpr std::string_view kFirefoxPrograms[] = {"firefox", "firefox-esr"};
 inline constexpr const char kOperaProgram[] = "opera";
+// The browsers as the command log names them.
+inline constexpr const char kFirefoxName[] = "Firefox";
+inline constexpr const char kOperaName[] = "Opera";
 
 }  // namespace korvanel

@@ -31,6 +31,14 @@ void ReplaceOrInsert(EditBuffer& prefs, std::string_view pattern, std::string_vi
     }
 }
 
+// The line of `text` that begins with `pattern`, with its line end; empty when none does.
+std::string_view LineStartingWith(std::string_view text, std::string_view pattern) {
+    std::size_t begin = text.find(pattern);
+    if (begin == std::string_view::npos) return {};
+    std::size_t end = text.find('\n', begin);
+    return text.substr(begin, end == std::string_view::npos ? end : end + 1 - begin);
+}
+
 }  // namespace
 
 bool ReplacePref(EditBuffer& prefs, std::string_view pattern, std::string_view line) {
@@ -68,6 +76,33 @@ void ApplyFirefoxResetEdits(EditBuffer& prefs) {
     RemovePref(prefs, kHttpPort);
     ReplaceOrInsert(prefs, kProxyType, kAnchor,
                     Line(kProxyTypeLineStart, kDirectConnection, kNumberLineEnd));
+}
+
+std::string FirefoxHttpsLines(std::string_view prefs_text) {
+    using namespace firefox_pref;
+    std::string lines(LineStartingWith(prefs_text, kSslHost));
+    lines += LineStartingWith(prefs_text, kSslPort);
+    return lines;
+}
+
+void ApplyFirefoxHttpsSetEdits(EditBuffer& prefs, std::string_view port) {
+    using namespace firefox_pref;
+    ReplaceOrInsert(prefs, kSslHost, kHttpPort,
+                    Line(kSslHostLineStart, kProxyHost, kHttpHostLineEnd));
+    ReplaceOrInsert(prefs, kSslPort, kSslHostLineStart, Line(kSslPort, port, kNumberLineEnd));
+}
+
+void ApplyFirefoxHttpsGiveBack(EditBuffer& prefs, std::string_view remembered) {
+    using namespace firefox_pref;
+    std::string_view host = LineStartingWith(remembered, kSslHost);
+    std::string_view port = LineStartingWith(remembered, kSslPort);
+    // A line neither remembered nor there now stays away.
+    if (!host.empty() || prefs.Find(kSslHost) != std::string::npos) {
+        ReplaceOrInsert(prefs, kSslHost, kProxyType, host.empty() ? kSslHostCleared : host);
+    }
+    if (!port.empty() || prefs.Find(kSslPort) != std::string::npos) {
+        ReplaceOrInsert(prefs, kSslPort, kProxyType, port.empty() ? kSslPortCleared : port);
+    }
 }
 
 }  // namespace korvanel

@@ -2,6 +2,7 @@
 // point Firefox at the proxy (set) or back to a direct connection (reset).
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "browser/edit_buffer.h"
@@ -19,6 +20,13 @@ inline constexpr std::string_view kProxyType = "user_pref(\"network.proxy.type\"
 inline constexpr std::string_view kProxyTypeLineStart = "user_pref(\"network.proxy.type\",";
 inline constexpr std::string_view kAnchor = "user_pref(\"network.cookie.prefs\"";
 inline constexpr std::string_view kNumberLineEnd = ");\r\n";
+// The HTTPS (SSL) proxy, pointed at the proxy only while its tunnels are on.
+inline constexpr std::string_view kSslHost = "user_pref(\"network.proxy.ssl\"";
+inline constexpr std::string_view kSslHostLineStart = "user_pref(\"network.proxy.ssl\", \"";
+inline constexpr std::string_view kSslPort = "user_pref(\"network.proxy.ssl_port\",";
+// Firefox's own defaults: a pref given its default value is no longer kept in prefs.js.
+inline constexpr std::string_view kSslHostCleared = "user_pref(\"network.proxy.ssl\", \"\");\r\n";
+inline constexpr std::string_view kSslPortCleared = "user_pref(\"network.proxy.ssl_port\",0);\r\n";
 inline constexpr std::string_view kManualProxy = "1";
 inline constexpr std::string_view kDirectConnection = "0";
 }  // namespace firefox_pref
@@ -38,5 +46,14 @@ bool InsertPrefAfter(EditBuffer& prefs, std::string_view anchor, std::string_vie
 void ApplyFirefoxSetEdits(EditBuffer& prefs, std::string_view port);
 // Direct connection.
 void ApplyFirefoxResetEdits(EditBuffer& prefs);
+
+// The HTTPS proxy lines of `prefs_text` as they stand, each whole with its line end (empty
+// when there are none): what the HTTPS proxy is given back to later.
+std::string FirefoxHttpsLines(std::string_view prefs_text);
+// After the set edits: HTTPS proxy at 127.0.0.1:`port`, placed after the HTTP port line.
+void ApplyFirefoxHttpsSetEdits(EditBuffer& prefs, std::string_view port);
+// The HTTPS proxy lines given back as `remembered` (FirefoxHttpsLines) holds them; one it
+// does not hold is given Firefox's default, so that Firefox forgets it.
+void ApplyFirefoxHttpsGiveBack(EditBuffer& prefs, std::string_view remembered);
 
 }  // namespace korvanel

@@ -5,8 +5,10 @@
 #include <optional>
 #include <string>
 
+#include "browser/authority_trust.h"
 #include "browser/browser_files.h"
 #include "browser/browser_processes.h"
+#include "browser/browser_settings.h"
 #include "browser/firefox_prefs.h"
 #include "browser/firefox_profile.h"
 #include "runtime/runtime.h"
@@ -19,12 +21,20 @@ struct ProfileFiles {
     std::string working_copy;
     std::string user_js;
     std::string kept_user_js;
+    std::string https_before;
 };
 
 ProfileFiles FilesIn(const std::string& profile) {
     return {profile + firefox_file::kPrefs, profile + firefox_file::kWorkingCopy,
-            profile + firefox_file::kUserJs, profile + firefox_file::kKeptUserJs};
+            profile + firefox_file::kUserJs, profile + firefox_file::kKeptUserJs,
+            profile + firefox_file::kHttpsBefore};
 }
+
+// What becomes of the HTTPS proxy lines.
+struct HttpsEdit {
+    enum class Step { kNone, kPoint, kGiveBack } step = Step::kNone;
+    std::string remembered;  // for kGiveBack
+};
 
 bool Exists(const std::string& path) {
     std::error_code error;
@@ -45,7 +55,8 @@ void PutBackUserJs(const ProfileFiles& files) {
 
 // prefs.js -> working copy -> edited -> user.js. 1 when user.js holds the edited text; the
 // working copy is gone either way.
-int PrepareUserJs(const ProfileFiles& files, bool set, std::string_view port) {
+int PrepareUserJs(const ProfileFiles& files, bool set, std::string_view port,
+                  const HttpsEdit& https) {
     if (CopyReplacing(files.prefs, files.working_copy) < 0) return -1;
     std::optional<EditBuffer> prefs = ReadForEdit(files.working_copy);
     int result = prefs ? 1 : -1;
@@ -54,6 +65,10 @@ int PrepareUserJs(const ProfileFiles& files, bool set, std::string_view port) {
             ApplyFirefoxSetEdits(*prefs, port);
         } else {
             ApplyFirefoxResetEdits(*prefs);
+        }
+        if (https.step == HttpsEdit::Step::kPoint) ApplyFirefoxHttpsSetEdits(*prefs, port);
+        if (https.step == HttpsEdit::Step::kGiveBack) {
+            ApplyFirefoxHttpsGiveBack(*prefs, https.remembered);
         }
         result = WriteExactly(files.working_copy, prefs->text());
     }
@@ -82,12 +97,30 @@ void StartFirefox(const BrowserHost& host) {
     PauseUnlessStopped(host, host.timing.firefox_settle);
 }
 
-void RunFirefoxCommand(Runtime& rt, const BrowserHost& host, bool set) {
-    FixedText<10> port;
-    if (set) {
-        Hold settings(rt.locks.settings);
-        port = rt.settings.port.view();
+// Pointing the HTTPS proxy at the proxy keeps the lines it had first (unless lines kept by
+// an earlier set wait to be given back: those are the user's); otherwise lines kept are
+// given back. 1, or -1 when the kept lines could not be written or read.
+int PlanHttpsEdit(const ProfileFiles& files, bool point, HttpsEdit& https) {
+    bool kept = Exists(files.https_before);
+    if (point) {
+        https.step = HttpsEdit::Step::kPoint;
+        if (kept) return 1;
+        std::optional<EditBuffer> prefs = ReadForEdit(files.prefs);
+        if (!prefs) return -1;
+        if (WriteExactly(files.https_before, FirefoxHttpsLines(prefs->text())) > 0) return 1;
+        RemoveFile(files.https_before);
+        return -1;
     }
+    if (!kept) return 1;
+    std::optional<EditBuffer> remembered = ReadForEdit(files.https_before);
+    if (!remembered) return -1;
+    https.step = HttpsEdit::Step::kGiveBack;
+    https.remembered = remembered->text();
+    return 1;
+}
+
+void RunFirefoxCommand(Runtime& rt, const BrowserHost& host, bool set) {
+    BrowserSettings values = CopyBrowserSettings(rt, set);
     Hold browser(rt.locks.browser);
     std::string profile = FindFirefoxProfile();
     if (profile.empty()) return;
@@ -97,9 +130,18 @@ void RunFirefoxCommand(Runtime& rt, const BrowserHost& host, bool set) {
         if (!CloseBrowserWindows(host, name)) return;
     }
     ProfileFiles files = FilesIn(profile);
-    if (PrepareUserJs(files, set, port.view()) < 0) return;
+    HttpsEdit https;
+    if (PlanHttpsEdit(files, set && values.tunnel, https) < 0) return;
+    if (PrepareUserJs(files, set, values.port.view(), https) < 0) return;
+    // The certificate database is changed while Firefox is closed.
+    if (set && values.inspect) {
+        TrustAuthority(rt, host, kFirefoxName, profile, values.authority);
+    } else if (!set) {
+        DistrustAuthority(rt, host, kFirefoxName, profile, !values.inspect);
+    }
     StartFirefox(host);
     PutBackUserJs(files);
+    if (https.step == HttpsEdit::Step::kGiveBack) RemoveFile(files.https_before);
 }
 
 }  // namespace

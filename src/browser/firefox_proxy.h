@@ -5,6 +5,11 @@
 //
 // A user's own user.js is kept aside meanwhile and put back once Firefox has started.
 // Every failure ends the command silently, with the browser lock released.
+//
+// With the proxy's tunnels on, set points the HTTPS proxy at it as well, after keeping the
+// HTTPS proxy lines prefs.js had; reset (and set with tunnels off) gives them back. With
+// inspection on, set also adds the user's CA to the profile's certificate database, and
+// reset removes it.
 #pragma once
 
 #include "browser/browser_host.h"
@@ -19,10 +24,13 @@ inline constexpr const char kUserJs[] = "user.js";
 inline constexpr const char kWorkingCopy[] = "backup_prefs.jp";
 // Where a user's own user.js waits while the edited copy stands in for it.
 inline constexpr const char kKeptUserJs[] = "user.js.korvanel-kept";
+// The HTTPS proxy lines prefs.js had before they were pointed at the proxy, kept until they
+// are given back.
+inline constexpr const char kHttpsBefore[] = "prefs.js.korvanel-https";
 }  // namespace firefox_file
 
 // Thread bodies, run under the browser lock; the caller waits for them.
-// Manual HTTP proxy 127.0.0.1 with the configured port.
+// Manual HTTP proxy 127.0.0.1 with the configured port (HTTPS too with tunnels on).
 void SetFirefoxProxy(Runtime& rt, const BrowserHost& host);
 // Direct connection.
 void ResetFirefoxProxy(Runtime& rt, const BrowserHost& host);

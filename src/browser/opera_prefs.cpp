@@ -37,6 +37,35 @@ void SetUseHttp(EditBuffer& prefs, std::string_view line_end, std::string_view l
     }
 }
 
+// The line whose key is `key` replaced by `line`, or, when there is none, put after the
+// line whose key is `after`.
+void ReplaceOrInsertLine(EditBuffer& prefs, std::string_view line_end, std::string_view key,
+                         std::string_view after, std::string_view line) {
+    std::string replacement = std::string(line_end) + std::string(line);
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    if (FindLine(prefs, line_end, key, begin, end)) {
+        prefs.ReplaceRange(begin, end, replacement);
+    } else if (FindLine(prefs, line_end, after, begin, end)) {
+        prefs.Insert(end, replacement);
+    }
+}
+
+// The line of `text` whose key is `key`, without its line end; empty when none.
+std::string_view KeyLine(std::string_view text, std::string_view key) {
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        std::string_view line = text.substr(at, end == std::string_view::npos ? end : end - at);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.starts_with(key) && (line.size() == key.size() || line[key.size()] == '=')) {
+            return line;
+        }
+        if (end == std::string_view::npos) break;
+        at = end + 1;
+    }
+    return {};
+}
+
 std::vector<std::string> RegularFilesIn(const std::string& folder) {
     std::vector<std::string> names;
     DIR* dir = opendir(folder.c_str());
@@ -99,6 +128,44 @@ void ApplyOperaResetEdits(EditBuffer& prefs) {
         prefs.ReplaceRange(begin + line_end.size() + opera_pref::kHttpServer.size(), end, {});
     }
     SetUseHttp(prefs, line_end, opera_pref::kUseHttpOff);
+}
+
+std::string OperaHttpsLines(std::string_view text) {
+    std::string lines;
+    for (std::string_view key : {opera_pref::kHttpsServer, opera_pref::kUseHttps}) {
+        std::string_view line = KeyLine(text, key);
+        if (line.empty()) continue;
+        lines += line;
+        lines += '\n';
+    }
+    return lines;
+}
+
+void ApplyOperaHttpsSetEdits(EditBuffer& prefs, std::string_view port) {
+    using namespace opera_pref;
+    const std::string_view line_end = PrefsLineEnd(prefs.text());
+    std::string server(kHttpsServerValue);
+    server += kProxyHost;
+    server += ':';
+    server += port;
+    ReplaceOrInsertLine(prefs, line_end, kHttpsServer, kHttpServer, server);
+    ReplaceOrInsertLine(prefs, line_end, kUseHttps, kHttpsServer, kUseHttpsOn);
+}
+
+void ApplyOperaHttpsGiveBack(EditBuffer& prefs, std::string_view remembered) {
+    using namespace opera_pref;
+    const std::string_view line_end = PrefsLineEnd(prefs.text());
+    for (std::string_view key : {kHttpsServer, kUseHttps}) {
+        std::string_view line = KeyLine(remembered, key);
+        std::size_t begin = 0;
+        std::size_t end = 0;
+        if (!line.empty()) {
+            ReplaceOrInsertLine(prefs, line_end, key, key == kUseHttps ? kHttpsServer : kHttpServer,
+                                line);
+        } else if (FindLine(prefs, line_end, key, begin, end)) {
+            prefs.ReplaceRange(begin, end, {});
+        }
+    }
 }
 
 }  // namespace korvanel

@@ -2,6 +2,11 @@
 // Opera of that edition, edits its preferences file through a working copy beside it, and
 // starts Opera again. Every failure ends the command silently, with the browser lock
 // released.
+//
+// With the proxy's tunnels on, set points the "HTTPS server" lines at it as well, after
+// keeping the lines the file had; reset (and set with tunnels off) gives them back. With
+// inspection on, set also adds the user's CA to the user's NSS database (~/.pki/nssdb),
+// which Chromium-based browsers read, and reset removes it.
 #pragma once
 
 #include "browser/browser_host.h"

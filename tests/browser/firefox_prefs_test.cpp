@@ -91,5 +91,51 @@ TEST(FirefoxPrefEdits, GrowthBeyondTheEditRoomIsCut) {
     EXPECT_EQ(prefs.text().substr(0, sizeof kCookie - 1), kCookie);
 }
 
+constexpr const char kSsl[] = "user_pref(\"network.proxy.ssl\", \"10.0.0.2\");\n";
+constexpr const char kSslPort[] = "user_pref(\"network.proxy.ssl_port\", 3129);\n";
+constexpr const char kNewSsl[] = "user_pref(\"network.proxy.ssl\", \"127.0.0.1\");\r\n";
+constexpr const char kNewSslPort[] = "user_pref(\"network.proxy.ssl_port\",8080);\r\n";
+constexpr const char kSslCleared[] = "user_pref(\"network.proxy.ssl\", \"\");\r\n";
+constexpr const char kSslPortCleared[] = "user_pref(\"network.proxy.ssl_port\",0);\r\n";
+
+TEST(FirefoxPrefEdits, HttpsProxyIsPointedAtTheProxyAndGivenBack) {
+    struct Case {
+        const char* name;
+        std::string before;  // prefs.js when set runs
+        std::string set;     // the user.js of set
+        std::string reset;   // the user.js of a reset on that, given back
+    };
+    const std::string http = std::string(kNewHost) + kNewPort;
+    const Case cases[] = {
+        {"no HTTPS proxy: inserted after the HTTP port, then cleared", std::string(kCookie) + kNext,
+         std::string(kCookie) + http + kNewSsl + kNewSslPort + kManual + kNext,
+         std::string(kCookie) + kSslCleared + kSslPortCleared + kDirect + kNext},
+    };
+    for (const Case& c : cases) {
+        std::string remembered = FirefoxHttpsLines(c.before);
+        EditBuffer prefs = Prefs(c.before);
+        ApplyFirefoxSetEdits(prefs, "8080");
+        ApplyFirefoxHttpsSetEdits(prefs, "8080");
+        EXPECT_EQ(prefs.text(), c.set) << c.name;
+
+        // Firefox keeps what user.js said in prefs.js; reset edits that.
+        prefs = Prefs(prefs.text());
+        ApplyFirefoxResetEdits(prefs);
+        ApplyFirefoxHttpsGiveBack(prefs, remembered);
+        EXPECT_EQ(prefs.text(), c.reset) << c.name;
+    }
+    // Firefox's own LF lines, in either order: the host line first.
+    EXPECT_EQ(FirefoxHttpsLines(std::string(kCookie) + kSslPort + kSsl + kNext),
+              std::string(kSsl) + kSslPort);
+    EXPECT_EQ(FirefoxHttpsLines(kCookie), "");
+}
+
+TEST(FirefoxPrefEdits, GivingBackNothingLeavesPrefsWithoutHttpsLinesAlone) {
+    std::string text = std::string(kCookie) + kType + kNext;
+    EditBuffer prefs = Prefs(text);
+    ApplyFirefoxHttpsGiveBack(prefs, "");
+    EXPECT_EQ(prefs.text(), text);
+}
+
 }  // namespace
 }  // namespace korvanel

@@ -98,5 +98,36 @@ TEST(OperaPrefsEdits, FilesWithLfLinesAreEditedInTheirOwnLineEnd) {
     for (const Case& c : cases) EXPECT_EQ(c.edit(c.text), c.expected) << c.name;
 }
 
+TEST(OperaPrefsEdits, HttpsLinesArePointedAtTheProxyAndGivenBack) {
+    struct Case {
+        const char* name;
+        std::string before;
+        std::string set;
+        std::string reset;  // a reset of `set`, with the lines of `before` given back
+    };
+    const Case cases[] = {
+        {"the user's own lines (LF ends): replaced, then put back",
+         "[Proxy]\nHTTP server=a:1\nUse HTTP=1\nHTTPS server=b:2\nUse HTTPS=0\n",
+         "[Proxy]\nHTTP server=127.0.0.1:8080\nUse HTTP=1\nHTTPS server=127.0.0.1:8080\n"
+         "Use HTTPS=1\n",
+         "[Proxy]\nHTTP server\nUse HTTP=0\nHTTPS server=b:2\nUse HTTPS=0\n"},
+        {"no server line at all: nothing added", "[Proxy]\r\nX=1\r\n", "[Proxy]\r\nX=1\r\n",
+         "[Proxy]\r\nX=1\r\n"},
+    };
+    for (const Case& c : cases) {
+        std::string remembered = OperaHttpsLines(c.before);
+        EditBuffer prefs(c.before, c.before.size());
+        ApplyOperaSetEdits(prefs, "8080");
+        ApplyOperaHttpsSetEdits(prefs, "8080");
+        EXPECT_EQ(prefs.text(), c.set) << c.name;
+        prefs = EditBuffer(prefs.text(), prefs.text().size());
+        ApplyOperaResetEdits(prefs);
+        ApplyOperaHttpsGiveBack(prefs, remembered);
+        EXPECT_EQ(prefs.text(), c.reset) << c.name;
+    }
+    EXPECT_EQ(OperaHttpsLines("A\r\nHTTPS server=b:2\r\nUse HTTPS=1\r\n"),
+              "HTTPS server=b:2\nUse HTTPS=1\n");
+}
+
 }  // namespace
 }  // namespace korvanel

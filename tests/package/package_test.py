@@ -162,6 +162,11 @@ class PackageTest(unittest.TestCase):
                     self.assertIsNotNone(package, "no Debian package holds it")
                     self.assertIn(package, depends)
 
+    def test_certutil_comes_with_the_package(self):
+        depends = {re.split(r"[ (]", entry.strip())[0]
+                   for entry in self.field("Depends").split(",")}
+        self.assertIn("libnss3-tools", depends)
+
     def test_lintian_finds_no_errors(self):
         checked = run(["lintian", "--fail-on", "error", "--no-tag-display-limit", self.deb])
         self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)

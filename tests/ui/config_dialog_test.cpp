@@ -5,12 +5,14 @@
 #include <QtCore/QPointer>
 #include <QtTest/QTest>
 #include <QtWidgets/QLineEdit>
+#include <QtWidgets/QPlainTextEdit>
 #include <QtWidgets/QPushButton>
 #include <memory>
 
 #include "settings/config_file.h"
 #include "texts.h"
 #include "ui/pages/cookie_page.h"
+#include "ui/pages/https_group.h"
 #include "ui/pages/settings_group_one.h"
 #include "ui/pages/settings_group_two.h"
 #include "ui/pages/tag_switch_group.h"
@@ -48,6 +50,15 @@ class ConfigDialogTest : public QObject {
         Click(two.rangeButton());
         Type(two.portEdit(), "65535");
         Click(two.portButton());
+        HttpsGroup& https = *dialog.httpsGroup();
+        Click(https.tunnelBox());
+        Type(https.portsEdit(), "443,8443");
+        Click(https.portsButton());
+        Click(https.inspectBox());
+        https.exceptEdit()->setPlainText("*.bank.example\nupdate.example.org");
+        Click(https.exceptButton());
+        Type(https.extraCaEdit(), "/etc/ssl/company-ca.pem");
+        Click(https.extraCaButton());
         Click(cookies.yesRadio(CookieSwitch::kSetCookie));
         Click(cookies.yesRadio(CookieSwitch::kCookie));
     }
@@ -87,6 +98,11 @@ class ConfigDialogTest : public QObject {
         QCOMPARE(s.allow_user.str(), std::string("192.168.0.1to 192.168.0.50x"));
         QCOMPARE(s.port.str(), std::string("65535"));
         QCOMPARE(s.setcookie.str() + s.cookie.str(), std::string("11"));
+        QVERIFY(s.https_tunnel && s.https_inspect);
+        QCOMPARE(FormatTunnelPorts(s.tunnel_ports), std::string("443,8443"));
+        QCOMPARE(s.inspect_except,
+                 (std::vector<std::string>{"*.bank.example", "update.example.org"}));
+        QCOMPARE(s.extra_ca_file, std::string("/etc/ssl/company-ca.pem"));
 
         // A dialog opened on the next start shows what was saved.
         ConfigDialog reopened(next);
@@ -94,6 +110,8 @@ class ConfigDialogTest : public QObject {
         QVERIFY(reopened.groupOne()->logRadio(LogRow::kAccess, 3)->isChecked());
         QVERIFY(reopened.groupTwo()->rangeRadio()->isChecked());
         QCOMPARE(reopened.groupTwo()->rangeEndEdit()->text(), QString(" 192.168.0.50x"));
+        QVERIFY(reopened.httpsGroup()->inspectBox()->isChecked());
+        QCOMPARE(reopened.httpsGroup()->portsEdit()->text(), QString("443,8443"));
     }
 
     void closeButtonClosesAndDeletesTheDialog() {

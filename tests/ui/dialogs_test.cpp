@@ -14,6 +14,7 @@
 #include "ui/dialogs/message_box.h"
 #include "ui/dialogs/proxy_check_dialog.h"
 #include "ui/main/theme.h"
+#include "ui/pages/https_group.h"
 #include "ui/pages/settings_group_two.h"
 #include "ui/widgets/skin_button.h"
 
@@ -128,6 +129,10 @@ class DialogsTest : public QObject {
         QVERIFY(scroll != nullptr);
         scroll->ensureWidgetVisible(dialog.groupTwo()->portEdit());
         QPoint at = dialog.groupTwo()->portEdit()->mapTo(scroll->viewport(), QPoint(0, 0));
+        QVERIFY(scroll->viewport()->rect().contains(at));
+        QAbstractButton* last = dialog.httpsGroup()->renewButton();
+        scroll->ensureWidgetVisible(last);
+        at = last->mapTo(scroll->viewport(), QPoint(0, 0));
         QVERIFY(scroll->viewport()->rect().contains(at));
     }
 };

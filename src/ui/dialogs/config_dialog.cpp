@@ -10,6 +10,8 @@
 #include <algorithm>
 
 #include "texts.h"
+#include "tls/inspector_holder.h"
+#include "ui/pages/https_group.h"
 #include "ui/pages/setting_change.h"
 #include "ui/pages/settings_group_one.h"
 #include "ui/pages/settings_group_two.h"
@@ -20,6 +22,11 @@ namespace korvanel::ui {
 namespace {
 // Room above the dialog for the window manager's title bar and frame.
 constexpr int kTitleBarAllowance = 48;
+
+// The inspection side's steps for the HTTPS group.
+AuthorityActions WindowAuthorityActions() {
+    return {PrepareInspection, RenewAuthority};
+}
 }  // namespace
 
 ConfigDialog::ConfigDialog(Runtime& rt, QWidget* parent) : QDialog(parent) {
@@ -30,17 +37,19 @@ ConfigDialog::ConfigDialog(Runtime& rt, QWidget* parent) : QDialog(parent) {
     tags_ = new TagSwitchGroup(rt, this);
     one_ = new SettingsGroupOne(rt, this);
     two_ = new SettingsGroupTwo(rt, this);
+    https_ = new HttpsGroup(rt, WindowAuthorityActions(), this);
     close_ = new QPushButton(Qs(text::kClose), this);
     close_->setAutoDefault(false);
     connect(close_, &QPushButton::clicked, this, &QDialog::close);
 
-    // The three groups scroll when the screen is too low for them; "閉じる" stays in view.
+    // The groups scroll when the screen is too low for them; "閉じる" stays in view.
     auto* groups = new QWidget;
     auto* group_layout = new QVBoxLayout(groups);
     group_layout->setContentsMargins(0, 0, 0, 0);
     group_layout->addWidget(tags_);
     group_layout->addWidget(one_);
     group_layout->addWidget(two_);
+    group_layout->addWidget(https_);
     auto* scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

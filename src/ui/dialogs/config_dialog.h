@@ -1,5 +1,5 @@
-// The Config dialog: the tag switches, "設定１" and "設定２", top to bottom (scrolling on a
-// low screen), and "閉じる".
+// The Config dialog: the tag switches, "設定１", "設定２" and "HTTPS", top to bottom
+// (scrolling on a low screen), and "閉じる".
 // Modeless; it shows the values Settings holds when it is made and deletes itself when
 // closed, so each opening builds it anew.
 #pragma once
@@ -14,6 +14,7 @@ struct Runtime;
 
 namespace korvanel::ui {
 
+class HttpsGroup;
 class SettingsGroupOne;
 class SettingsGroupTwo;
 class TagSwitchGroup;
@@ -25,6 +26,7 @@ class ConfigDialog : public QDialog {
     TagSwitchGroup* tagSwitches() const { return tags_; }
     SettingsGroupOne* groupOne() const { return one_; }
     SettingsGroupTwo* groupTwo() const { return two_; }
+    HttpsGroup* httpsGroup() const { return https_; }
     QPushButton* closeButton() const { return close_; }
 
   private:
@@ -34,6 +36,7 @@ class ConfigDialog : public QDialog {
     TagSwitchGroup* tags_ = nullptr;
     SettingsGroupOne* one_ = nullptr;
     SettingsGroupTwo* two_ = nullptr;
+    HttpsGroup* https_ = nullptr;
     QPushButton* close_ = nullptr;
 };
 
