@@ -222,13 +222,15 @@ SslContextPtr MakeClientContext(const InspectorOptions& options, std::string& pr
         problem = text::kTlsSetupFailed;
         return nullptr;
     }
-    const std::string& system = options.system_anchors;
-    bool anchored = system.empty()        ? SSL_CTX_set_default_verify_paths(c) == 1
-                    : IsDirectory(system) ? SSL_CTX_load_verify_dir(c, system.c_str()) == 1
-                                          : SSL_CTX_load_verify_file(c, system.c_str()) == 1;
+    // The system's anchors from its hashed folder (Debian's /etc/ssl/certs): each is read
+    // when a chain first needs it, where the bundle file would put every one in memory.
+    const std::string system =
+        options.system_anchors.empty() ? X509_get_default_cert_dir() : options.system_anchors;
+    bool anchored = IsDirectory(system) ? SSL_CTX_load_verify_dir(c, system.c_str()) == 1
+                                        : SSL_CTX_load_verify_file(c, system.c_str()) == 1;
     if (!anchored) {
         ERR_clear_error();
-        problem = std::string(text::kSystemAnchorsUnreadable) + (system.empty() ? "-" : system);
+        problem = std::string(text::kSystemAnchorsUnreadable) + system;
         return nullptr;
     }
     if (!options.extra_ca_file.empty() &&
