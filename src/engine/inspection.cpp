@@ -182,8 +182,9 @@ int OpenOrigin(Runtime& rt, HandlerState& s) {
         }
     }
     std::string reason;
-    HandshakeEnd end = site.inspector->ConnectOrigin(
-        s.upstream, site.name.view(), WaitOf(rt, rt.limits.answer_head_timeout_ms), reason);
+    HandshakeEnd end =
+        site.inspector->ConnectOrigin(s.upstream, site.name.view(), site.port.view(),
+                                      WaitOf(rt, rt.limits.answer_head_timeout_ms), reason);
     if (end != HandshakeEnd::kDone) {
         s.upstream.Close();
         if (end == HandshakeEnd::kStopped) return kUpstreamFailed;

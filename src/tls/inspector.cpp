@@ -16,6 +16,7 @@
 #include "tls/handshake.h"
 #include "tls/leaf_cache.h"
 #include "tls/leaf_mint.h"
+#include "tls/origin_sessions.h"
 #include "tls/tls_stream.h"
 
 namespace korvanel {
@@ -41,13 +42,15 @@ class OpenSslInspector final : public Inspector {
           server_(std::move(server)),
           client_(std::move(client)),
           certificate_path_(std::move(certificate_path)),
-          extra_ca_file_(std::move(extra_ca_file)) {}
+          extra_ca_file_(std::move(extra_ca_file)) {
+        sessions_.Watch(client_.get());
+    }
 
     HandshakeEnd AcceptClient(Socket& client, std::string_view connect_host,
                               const HandshakeWait& wait, std::string& server_name,
                               std::string& reason) override;
-    HandshakeEnd ConnectOrigin(Socket& origin, std::string_view host, const HandshakeWait& wait,
-                               std::string& reason) override;
+    HandshakeEnd ConnectOrigin(Socket& origin, std::string_view host, std::string_view port,
+                               const HandshakeWait& wait, std::string& reason) override;
     const std::string& CertificatePath() const override { return certificate_path_; }
     const std::string& ExtraCaFile() const override { return extra_ca_file_; }
 
@@ -64,6 +67,7 @@ class OpenSslInspector final : public Inspector {
   private:
     std::unique_ptr<LeafMint> mint_;
     LeafCache cache_;
+    OriginSessions sessions_;
     SslContextPtr server_;
     SslContextPtr client_;
     std::string certificate_path_;
@@ -139,7 +143,8 @@ HandshakeEnd OpenSslInspector::AcceptClient(Socket& client, std::string_view con
 }
 
 HandshakeEnd OpenSslInspector::ConnectOrigin(Socket& origin, std::string_view host,
-                                             const HandshakeWait& wait, std::string& reason) {
+                                             std::string_view port, const HandshakeWait& wait,
+                                             std::string& reason) {
     reason.clear();
     CertificateName name;
     if (NormaliseCertificateName(host, name) == NameKind::kNone) {
@@ -157,6 +162,10 @@ HandshakeEnd OpenSslInspector::ConnectOrigin(Socket& origin, std::string_view ho
             ssl.get(), X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS | X509_CHECK_FLAG_NEVER_CHECK_SUBJECT);
         ready = SSL_set_tlsext_host_name(ssl.get(), name.text) == 1 &&
                 SSL_set1_host(ssl.get(), name.text) == 1;
+    }
+    // A session this origin gave before, verified for this very name and port, resumes.
+    if (ready && !port.empty()) {
+        ready = sessions_.Prepare(ssl.get(), std::string(name.view()) + ":" + std::string(port));
     }
     if (!ready) {
         ERR_clear_error();

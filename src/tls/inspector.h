@@ -63,8 +63,14 @@ class Inspector {
     // The handshake with the origin on `origin`, connected already (straight or through a
     // proxy's tunnel): SNI `host` (not for an address), ALPN http/1.1, TLS 1.2 or newer, the
     // chain verified and the host name (or address) checked. Nothing turns this off.
-    virtual HandshakeEnd ConnectOrigin(Socket& origin, std::string_view host,
+    // `port` (the origin's, as text) keeps a session the origin gave to that origin alone:
+    // the next connection to it resumes.
+    virtual HandshakeEnd ConnectOrigin(Socket& origin, std::string_view host, std::string_view port,
                                        const HandshakeWait& wait, std::string& reason) = 0;
+    HandshakeEnd ConnectOrigin(Socket& origin, std::string_view host, const HandshakeWait& wait,
+                               std::string& reason) {
+        return ConnectOrigin(origin, host, {}, wait, reason);
+    }
 
     // The authority's certificate file (PEM), for the user and the browsers.
     virtual const std::string& CertificatePath() const = 0;
