@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Measures KORVANEL beside no proxy at all (DIRECT) and three peer proxies (tinyproxy,
-Privoxy, Squid), all on loopback against one nginx origin, interleaved over several rounds,
-and prints one table of medians. Exits 1 when a run failed (a tool's error, an answer that
+Privoxy, Squid; for HTTPS inspection Privoxy, Squid's ssl-bump and mitmproxy), all on
+loopback against one nginx origin, interleaved over several rounds, and prints one table of
+medians. Exits 1 when a run failed (a tool's error, an answer that
 was not 2xx, a wrong body, a process that died), 130 when interrupted, 0 otherwise; speed
 never makes it fail. Every process it starts and its temporary directory are removed again,
 also on Ctrl-C."""
@@ -73,8 +74,8 @@ def parse_args():
                    help="a tenth of the requests, 2 s wrk runs and a 20 MiB body")
     p.add_argument("--only", default="", help="comma-separated targets to run (and DIRECT)")
     p.add_argument("--tests", default="a,c,d,f,g",
-                   help="comma-separated measurements to run (of a, c, d, f, g, h, h2, w; e always "
-                   "runs)")
+                   help="comma-separated measurements to run (of a, c, d, f, g, h, h2, w; e "
+                   "always runs; h2 brings hf)")
     p.add_argument("--program", default=os.path.join(REPO, "build", "korvanel"))
     p.add_argument("--before", help="(w) also time the window of this build of korvanel")
     p.add_argument("--clicks", type=int, default=30, help="clicks per run in (w)")
@@ -374,7 +375,7 @@ class Bench:
         figures["peak RSS MB"] = peak.peak
         return figures
 
-    def kept(self, target, name, count, test):
+    def kept(self, target, name, test):
         """Whether the target keeps an inspected connection; a note for the table if not."""
         if target == "DIRECT" or inspect_tls.keeps_alive(
                 self.inspect_url(name), self.port(target), self.inspect_cafile(target)):
@@ -400,7 +401,7 @@ class Bench:
         a = self.args
         if target in self.broken:
             return self.one(round_no, "h2", target, lambda: {})
-        if not self.kept(target, "1k.bin", a.kept_requests, "h2"):
+        if not self.kept(target, "1k.bin", "h2"):
             return
 
         def run():

@@ -24,7 +24,8 @@ RSA_2048 = ["-newkey", "rsa:2048"]
 def make_ca(directory, name, key=EC_P256):
     """ca.pem and ca.key (CA:TRUE) in directory, for one proxy to sign with."""
     os.makedirs(directory, exist_ok=True)
-    subprocess.run(["openssl", "req", "-x509", *key, "-nodes", "-keyout", "ca.key", "-out", "ca.pem",
+    subprocess.run(["openssl", "req", "-x509", *key, "-nodes", "-keyout", "ca.key",
+                    "-out", "ca.pem",
                     "-days", "2", "-subj", f"/CN={name} bench CA",
                     "-addext", "basicConstraints=critical,CA:TRUE",
                     "-addext", "keyUsage=critical,keyCertSign,cRLSign"],
@@ -84,7 +85,9 @@ def start_squid(workdir, tls_dir):
     subprocess.run(["chmod", "-R", "a+rwX", db], check=True)
     service = f"kbump{os.getpid()}"
     conf = os.path.join(workdir, "squid-bump.conf")
-    servers.write(conf, f"""http_port {LOOPBACK}:{port} ssl-bump tls-cert={cert} tls-key={key} generate-host-certificates=on dynamic_cert_mem_cache_size=4MB
+    bump = (f"ssl-bump tls-cert={cert} tls-key={key} generate-host-certificates=on "
+            "dynamic_cert_mem_cache_size=4MB")
+    servers.write(conf, f"""http_port {LOOPBACK}:{port} {bump}
 sslcrtd_program /usr/lib/squid/security_file_certgen -s {db} -M 4MB
 sslcrtd_children 4 startup=1 idle=1
 tls_outgoing_options cafile={tls_dir}/ca.pem
@@ -144,6 +147,9 @@ def start_korvanel(workdir, program, name, tls_dir, tls_port, tag_rows):
     deadline = time.monotonic() + servers.START_TIMEOUT_S
     while not os.path.exists(server.cafile) and time.monotonic() < deadline:
         time.sleep(0.05)
+    if not os.path.exists(server.cafile):
+        server.stop()
+        raise RuntimeError(f"{name} made no korvanel-ca.pem: is inspection in this build?")
     return server
 
 
