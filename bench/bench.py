@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Measures KORVANEL beside no proxy at all (DIRECT) and three peer proxies (tinyproxy,
-Privoxy, Squid), all on loopback against one nginx origin, interleaved over several rounds,
-and prints one table of medians. Exits 1 when a run failed (a tool's error, an answer that
+Privoxy, Squid; for HTTPS inspection Privoxy, Squid's ssl-bump and mitmproxy), all on
+loopback against one nginx origin, interleaved over several rounds, and prints one table of
+medians. Exits 1 when a run failed (a tool's error, an answer that
 was not 2xx, a wrong body, a process that died), 130 when interrupted, 0 otherwise; speed
 never makes it fail. Every process it starts and its temporary directory are removed again,
 also on Ctrl-C."""
@@ -21,6 +22,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 sys.dont_write_bytecode = True  # no __pycache__ beside the script in the checkout
 
 import clicks  # noqa: E402
+import inspect_tls  # noqa: E402
 import measure  # noqa: E402
 import report  # noqa: E402
 import servers  # noqa: E402
@@ -36,7 +38,10 @@ BIG_FETCH_TIMEOUT_S = 120
 K = "KORVANEL"
 K_LOGS = "KORVANEL logs on"
 K_TAGS = "KORVANEL SCRIPT+A"
-# The window (h): this build, and with --before another one, each with the four logs in
+K_INSPECT = "KORVANEL inspect"
+# The decrypting targets of (h), (h2) and (hf), beside DIRECT.
+INSPECTING = [K_INSPECT] + list(report.INSPECT_PEERS)
+# The window (w): this build, and with --before another one, each with the four logs in
 # their panes and with them off.
 WINDOWS = [("window, panes on", False, True), ("window, panes off", False, False),
            ("before, panes on", True, True), ("before, panes off", True, False)]
@@ -57,6 +62,11 @@ def parse_args():
     p.add_argument("--html-requests", type=int, default=10000, help="ab requests in (f)")
     p.add_argument("--tunnel-requests", type=int, default=2000,
                    help="TLS exchanges, each through a new tunnel, in (g)")
+    p.add_argument("--inspect-requests", type=int, default=1000,
+                   help="GETs, each on a new inspected TLS connection, in (h)")
+    p.add_argument("--kept-requests", type=int, default=10000,
+                   help="GETs over kept inspected TLS connections in (h2) (and a third of "
+                   "that in (hf))")
     p.add_argument("--concurrency", type=int, default=50)
     p.add_argument("--duration", type=int, default=10, help="wrk seconds in (c)")
     p.add_argument("--body-mib", type=int, default=100, help="body size in (d)")
@@ -64,22 +74,24 @@ def parse_args():
                    help="a tenth of the requests, 2 s wrk runs and a 20 MiB body")
     p.add_argument("--only", default="", help="comma-separated targets to run (and DIRECT)")
     p.add_argument("--tests", default="a,c,d,f,g",
-                   help="comma-separated measurements to run (of a, c, d, f, g, h; e always "
-                   "runs)")
+                   help="comma-separated measurements to run (of a, c, d, f, g, h, h2, w; e "
+                   "always runs; h2 brings hf)")
     p.add_argument("--program", default=os.path.join(REPO, "build", "korvanel"))
-    p.add_argument("--before", help="(h) also time the window of this build of korvanel")
-    p.add_argument("--clicks", type=int, default=30, help="clicks per run in (h)")
+    p.add_argument("--before", help="(w) also time the window of this build of korvanel")
+    p.add_argument("--clicks", type=int, default=30, help="clicks per run in (w)")
     p.add_argument("--click-concurrency", type=int, default=8, help="ab -c under the clicks")
     p.add_argument("--click-busy", type=int, default=0,
-                   help="processes that spin during (h), for a busy desktop")
+                   help="processes that spin during (w), for a busy desktop")
     p.add_argument("--click-a11y", action="store_true",
-                   help="(h) with the accessibility bridge on and a screen reader listening")
+                   help="(w) with the accessibility bridge on and a screen reader listening")
     p.add_argument("--json", help="also write every run's figures to this file")
     p.add_argument("--skip-install", action="store_true")
     args = p.parse_args()
     if args.quick:
         args.requests, args.html_requests = args.requests // 10, args.html_requests // 10
         args.tunnel_requests //= 10
+        args.inspect_requests //= 10
+        args.kept_requests //= 10
         args.duration, args.body_mib = 2, 20
     return args
 
@@ -122,16 +134,17 @@ class Bench:
     def start(self):
         w, a = self.workdir, self.args
         self.files = make_files(os.path.join(w, "www"), a.body_mib)
-        self.tls_dir = tunnels.make_certificates(w) if "g" in a.tests.split(",") else None
+        chosen = set(filter(None, a.tests.split(",")))
+        inspecting = bool(chosen & {"h", "h2"})
+        self.tls_dir = tunnels.make_certificates(w) if chosen & {"g", "h", "h2"} else None
         self.origin = servers.start_origin(w, os.path.join(w, "www"), self.tls_dir)
         tls_port = self.origin.tls_port
         wanted = set(filter(None, a.only.split(","))) or None
-        chosen = set(filter(None, a.tests.split(",")))
         windows = [
             (name, lambda n=name, b=before, p=panes: clicks.start_window(
                 w, a.before if b else a.program, n, p, a.click_a11y))
-            for name, before, panes in WINDOWS if "h" in chosen and (a.before or not before)]
-        starters = [] if chosen <= {"h"} else [
+            for name, before, panes in WINDOWS if "w" in chosen and (a.before or not before)]
+        starters = [] if chosen <= {"w"} else [
             (K, lambda: servers.start_korvanel(w, a.program, K, "3", tunnel_port=tls_port)),
             (K_LOGS, lambda: servers.start_korvanel(w, a.program, K_LOGS, "0")),
             (K_TAGS, lambda: servers.start_korvanel(
@@ -141,6 +154,15 @@ class Bench:
             ("privoxy", lambda: servers.start_privoxy(w, tls_port)),
             ("squid", lambda: servers.start_squid(w)),
         ]
+        if inspecting:
+            tls = self.tls_dir
+            starters += [
+                (K_INSPECT, lambda: inspect_tls.start_korvanel(
+                    w, a.program, K_INSPECT, tls, tls_port, list(servers.TAG_ROWS_SCRIPT))),
+                ("privoxy TLS", lambda: inspect_tls.start_privoxy(w, tls, tls_port)),
+                ("squid bump", lambda: inspect_tls.start_squid(w, tls)),
+                ("mitmproxy", lambda: inspect_tls.start_mitmproxy(w, tls)),
+            ]
         for name, starter in starters + windows:
             if wanted and name not in wanted:
                 continue
@@ -175,7 +197,8 @@ class Bench:
         for name, server in self.procs.items():
             if name != K_TAGS:
                 rss = measure.rss_bytes(server.pids())
-                self.results.add("e", name, {"idle RSS MB": rss})
+                self.results.add("hm" if name in INSPECTING else "e", name,
+                                 {"idle RSS MB": rss})
                 self.runs.append({"test": "e", "target": name, "idle RSS B": rss})
 
     def one(self, round_no, test, target, run, elsewhere=None):
@@ -321,7 +344,89 @@ class Bench:
         if target != "DIRECT":
             self.one(round_no, "g200", target, idle)
 
+    def inspect_url(self, name):
+        # By name: Privoxy's mbedTLS checks an origin's IP address against the certificate's
+        # name only, not its IP SAN.
+        return f"https://localhost:{self.origin.tls_port}/{name}"
+
+    def inspect_cafile(self, target):
+        """What the client trusts: the proxy's own CA, or for DIRECT the origin's."""
+        if target == "DIRECT":
+            return os.path.join(self.tls_dir, "ca.pem")
+        return self.procs[target].cafile
+
+    def inspect_check(self, target, name, filtered=False):
+        size, sha = self.files[name]
+        return inspect_tls.check_page(self.inspect_url(name), self.port(target),
+                                      self.inspect_cafile(target), size, sha, filtered)
+
+    def measured(self, target, run):
+        """run()'s figures with the proxy's CPU time per 1,000 answers and its peak memory."""
+        server = self.procs.get(target)
+        if not server:
+            figures = run()
+            figures.pop("requests")
+            return figures
+        used = measure.cpu_ms(server.pids())
+        with measure.PeakSampler(server.pids) as peak:
+            figures = run()
+        figures["CPU ms/1k"] = (measure.cpu_ms(server.pids()) - used) * 1000 / figures.pop(
+            "requests")
+        figures["peak RSS MB"] = peak.peak
+        return figures
+
+    def kept(self, target, name, test):
+        """Whether the target keeps an inspected connection; a note for the table if not."""
+        if target == "DIRECT" or inspect_tls.keeps_alive(
+                self.inspect_url(name), self.port(target), self.inspect_cafile(target)):
+            return True
+        self.notes[(target, test)] = (
+            f"{target} closes each inspected connection after one answer (while its answer "
+            "says keep-alive), so kept connections cannot be measured for it")
+        return False
+
     def test_h(self, round_no, target):
+        a = self.args
+
+        def run():
+            self.inspect_check(target, "1k.bin")
+            return self.measured(target, lambda: dict(tunnels.short_exchanges(
+                self.inspect_url("1k.bin"), self.port(target), self.inspect_cafile(target),
+                a.inspect_requests, a.concurrency, SMALL_SIZE, self.workdir),
+                requests=a.inspect_requests))
+
+        self.one(round_no, "h", target, run, elsewhere={"peak RSS MB": "hm"})
+
+    def test_h2(self, round_no, target):
+        a = self.args
+        if target in self.broken:
+            return self.one(round_no, "h2", target, lambda: {})
+        if not self.kept(target, "1k.bin", "h2"):
+            return
+
+        def run():
+            self.inspect_check(target, "1k.bin")
+            figures = self.measured(target, lambda: inspect_tls.kept_exchanges(
+                self.inspect_url("1k.bin"), self.port(target), self.inspect_cafile(target),
+                a.kept_requests, a.concurrency, SMALL_SIZE, self.workdir))
+            figures.pop("connections")
+            return figures
+
+        self.one(round_no, "h2", target, run, elsewhere={"peak RSS MB": "hm"})
+
+        def page():
+            size = self.inspect_check(target, "page-50k.html", filtered=target == K_INSPECT)
+            figures = inspect_tls.kept_exchanges(
+                self.inspect_url("page-50k.html"), self.port(target),
+                self.inspect_cafile(target), a.kept_requests // 3, a.concurrency, size,
+                self.workdir)
+            figures.pop("connections")
+            figures.pop("requests")
+            return figures
+
+        self.one(round_no, "hf", target, page)
+
+    def test_w(self, round_no, target):
         a = self.args
 
         def run():
@@ -330,18 +435,25 @@ class Bench:
                                           a.click_concurrency, a.clicks, self.workdir,
                                           a.click_busy)
 
-        self.one(round_no, "h", target, run)
+        self.one(round_no, "w", target, run)
 
     def rounds(self):
         chosen = set(filter(None, self.args.tests.split(",")))
         tests = [(test, extra) for name, test, extra in (
             ("a", self.test_a, [K_LOGS]), ("c", self.test_c, [K_LOGS]),
             ("d", self.test_d, []), ("f", self.test_f, [K_TAGS]), ("g", self.test_g, []),
-            ("h", self.test_h, None)) if name in chosen]
+            ("h", self.test_h, INSPECTING), ("h2", self.test_h2, INSPECTING),
+            ("w", self.test_w, None)) if name in chosen]
         windows = [n for n, _, _ in WINDOWS if n in self.procs or n in self.broken]
         for round_no in range(1, self.args.rounds + 1):
             for test, extra in tests:
-                targets = windows if extra is None else self.targets(extra)
+                if extra is None:
+                    targets = windows
+                elif extra is INSPECTING:
+                    known = set(self.procs) | set(self.broken)
+                    targets = ["DIRECT"] + [n for n in INSPECTING if n in known]
+                else:
+                    targets = self.targets(extra)
                 # A different target goes first in each round.
                 shift = (round_no - 1) % len(targets)
                 for target in targets[shift:] + targets[:shift]:

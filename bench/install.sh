@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Installs the benchmark's tools from Debian, only what is missing: nginx (the origin), ab,
-# wrk and curl (the clients), tinyproxy, Privoxy and Squid (the peers), and for the window's
-# clicks Xvfb, openbox, xdotool and the accessibility bus with Python's D-Bus. The packages' own
+# wrk and curl (the clients), tinyproxy, Privoxy, Squid and mitmproxy (the peers; Squid as
+# squid-openssl for its ssl-bump, which replaces Debian's squid and still is /usr/sbin/squid
+# for the tests), and for the window's clicks Xvfb, openbox, xdotool and the accessibility
+# bus with Python's D-Bus. The packages' own
 # services are kept from starting while they are installed; any that start anyway are
 # stopped again, so only the copies the benchmark starts from its own configuration run.
 set -euo pipefail
 
-packages=(nginx apache2-utils wrk curl tinyproxy privoxy squid xvfb xauth openbox xdotool
-          dbus at-spi2-core python3-dbus python3-gi)
+packages=(nginx apache2-utils wrk curl tinyproxy privoxy squid-openssl mitmproxy xvfb xauth
+          openbox xdotool dbus at-spi2-core python3-dbus python3-gi)
 services=(nginx tinyproxy privoxy squid)
 
 missing=()

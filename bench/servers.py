@@ -283,10 +283,12 @@ def remove_shared_memory(service):
                 pass
 
 
-def korvanel_data(port, log_mode, tag_rows=(), tunnel_port=None, auto_start="0"):
+def korvanel_data(port, log_mode, tag_rows=(), tunnel_port=None, auto_start="0",
+                  inspect_ca_file=None):
     """The default `data` text with the port, the four header/access log modes and the
     given tag switch rows set to "1"; with tunnel_port, CONNECT tunnels on and allowed to
-    that port (the sections after :END). A window starts its server at once only with
+    that port (the sections after :END); with inspect_ca_file also inspection on, with
+    that file as the extra trust for origins. A window starts its server at once only with
     auto_start "2"; without a display the server always starts."""
     tags = ["1" if i in tag_rows else "0" for i in range(TAG_SWITCH_COUNT)]
     lines = [":TUG_JOB", ":".join(tags), ":HTTP_VERSION", "1.1"]
@@ -299,22 +301,26 @@ def korvanel_data(port, log_mode, tag_rows=(), tunnel_port=None, auto_start="0")
               "920:700:300:10:10", ":END"]
     if tunnel_port:
         lines += [":HTTPS_TUNNEL", "1", ":TUNNEL_PORTS", str(tunnel_port)]
+    if inspect_ca_file:
+        lines += [":HTTPS_INSPECT", "1", ":EXTRA_CA_FILE", inspect_ca_file]
     return "".join(line + "\r\n" for line in lines)
 
 
 def start_korvanel(workdir, program, name, log_mode, tag_rows=(), tunnel_port=None,
-                   display=None, env_extra=None):
+                   display=None, env_extra=None, inspect_ca_file=None):
     """Headless, or with `display` its window, its server started at once either way."""
     port = free_port()
     home = os.path.join(workdir, name.replace(" ", "_").replace(",", ""))
     os.makedirs(home, exist_ok=True)
     with open(os.path.join(home, "data"), "wb") as f:
         f.write(korvanel_data(port, log_mode, tag_rows, tunnel_port,
-                              "2" if display else "0").encode("ascii"))
+                              "2" if display else "0", inspect_ca_file).encode("ascii"))
     env = dict(os.environ, **(env_extra or {}))
     env.pop("WAYLAND_DISPLAY", None)
     if display:
         env["DISPLAY"] = display
     else:
         env.pop("DISPLAY", None)
-    return Server(name, [program], workdir, port, cwd=home, env=env)
+    server = Server(name, [program], workdir, port, cwd=home, env=env)
+    server.home = home
+    return server
