@@ -8,8 +8,8 @@
 #include "engine/server_control.h"
 #include "engine/socket_io.h"
 #include "engine/text_fields.h"
+#include "engine/tunnel_open.h"
 #include "engine/upstream.h"
-#include "logging/log_producers.h"
 #include "logging/status_log.h"
 #include "runtime/host_pattern.h"
 #include "runtime/runtime.h"
@@ -20,8 +20,6 @@ namespace korvanel {
 
 namespace {
 
-constexpr std::string_view kEstablished = "HTTP/1.1 200 Connection established\r\n";
-constexpr std::string_view kBlankLine = "\r\n";
 constexpr std::string_view kDefaultHttpsPort = "443";
 
 bool Stopping(void* context) {
@@ -106,16 +104,7 @@ Ending StartInspection(Runtime& rt, HandlerState& s, const ConnectTarget& target
     // The client speaks TLS only once it has the answer: bytes behind the head are not
     // a handshake this program can take.
     if (!s.head_body.empty()) return Ending::kError;
-    s.status_line = kEstablished;
-    s.answer_headers = kBlankLine;
-    LogSendHeaders(rt, s.request_line, s.request_headers);
-    s.answer_started = 1;
-    if (SendAll(rt, s.client, {s.status_line.view(), s.answer_headers.view()}) != kIoDone) {
-        SetErrorText(rt, s.error, "%s\n", text::kClientSendError);
-        return Ending::kError;
-    }
-    LogRecvHeaders(rt, s.status_line, s.answer_headers);
-    LogHeaderPair(rt, s.request_line, s.request_headers, s.status_line, s.answer_headers);
+    if (!AnswerEstablished(rt, s)) return Ending::kError;
     std::string name;
     std::string reason;
     HandshakeEnd end = inspector->AcceptClient(

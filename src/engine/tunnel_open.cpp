@@ -64,17 +64,7 @@ Ending ConnectStraight(Runtime& rt, HandlerState& s, const ConnectTarget& target
     }
     AddBytesSent(rt, static_cast<long long>(s.head_body.size()));
     s.tunnel_up_bytes = static_cast<long long>(s.head_body.size());
-    s.status_line = kEstablished;
-    s.answer_headers = kBlankLine;
-    LogSendHeaders(rt, s.request_line, s.request_headers);
-    s.answer_started = 1;
-    if (SendAll(rt, s.client, {s.status_line.view(), s.answer_headers.view()}) != kIoDone) {
-        SetErrorText(rt, s.error, "%s\n", text::kClientSendError);
-        return Ending::kError;
-    }
-    LogRecvHeaders(rt, s.status_line, s.answer_headers);
-    LogHeaderPair(rt, s.request_line, s.request_headers, s.status_line, s.answer_headers);
-    return kGoOn;
+    return AnswerEstablished(rt, s) ? kGoOn : Ending::kError;
 }
 
 // An upstream proxy that did not open the tunnel: its answer, body included, goes to the
@@ -174,6 +164,20 @@ Ending HandOver(Runtime& rt, HandlerState& s) {
 }
 
 }  // namespace
+
+bool AnswerEstablished(Runtime& rt, HandlerState& s) {
+    s.status_line = kEstablished;
+    s.answer_headers = kBlankLine;
+    LogSendHeaders(rt, s.request_line, s.request_headers);
+    s.answer_started = 1;
+    if (SendAll(rt, s.client, {s.status_line.view(), s.answer_headers.view()}) != kIoDone) {
+        SetErrorText(rt, s.error, "%s\n", text::kClientSendError);
+        return false;
+    }
+    LogRecvHeaders(rt, s.status_line, s.answer_headers);
+    LogHeaderPair(rt, s.request_line, s.request_headers, s.status_line, s.answer_headers);
+    return true;
+}
 
 Ending OpenTunnel(Runtime& rt, HandlerState& s, const ConnectTarget& target) {
     if (SplitBody(s.request_terminator, s.request_headers, s.head_body) != 1) {

@@ -18,4 +18,8 @@ struct Runtime;
 // connection that asked for a tunnel ends with it, unless it is inspected (kInspected).
 Ending OpenTunnel(Runtime& rt, HandlerState& s, const ConnectTarget& target);
 
+// Tells the client that its tunnel stands ("200 Connection established"), with the header
+// logs' entries. False, with the reason in s.error, when the client did not take it.
+bool AnswerEstablished(Runtime& rt, HandlerState& s);
+
 }  // namespace korvanel
