@@ -94,22 +94,7 @@ tls_outgoing_options cafile={tls_dir}/ca.pem
 acl step1 at_step SslBump1
 ssl_bump peek step1
 ssl_bump bump all
-acl bench_clients src {LOOPBACK}/32
-http_access allow bench_clients
-http_access deny all
-cache deny all
-cache_mem 0 MB
-access_log none
-cache_store_log none
-cache_log {squid_dir}/cache.log
-logfile_rotate 0
-pid_filename none
-netdb_filename none
-coredump_dir {squid_dir}
-shutdown_lifetime 0 seconds
-max_filedescriptors 8192
-pinger_enable off
-""")
+""" + servers.squid_common_lines(squid_dir))
     try:
         server = servers.Server("squid", ["squid", "-N", "-n", service, "-f", conf], workdir,
                                 port, own_log=f"{squid_dir}/cache.log")

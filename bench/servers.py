@@ -238,16 +238,10 @@ max-client-connections 256
     return Server("privoxy", ["privoxy", "--no-daemon", conf], workdir, port)
 
 
-def start_squid(workdir):
-    port = free_port()
-    squid_dir = os.path.join(workdir, "squid")
-    os.makedirs(squid_dir, exist_ok=True)
-    os.chmod(squid_dir, 0o777)  # Squid drops to its own user after reading the file.
-    conf = os.path.join(workdir, "squid.conf")
-    # A service name of its own keeps its shared memory segments apart from any other Squid.
-    service = f"kbench{os.getpid()}"
-    write(conf, f"""http_port {LOOPBACK}:{port}
-acl bench_clients src {LOOPBACK}/32
+def squid_common_lines(squid_dir):
+    """What every Squid of the bench is configured with: loopback clients only, no cache, no
+    logs but its own, a quick stop."""
+    return f"""acl bench_clients src {LOOPBACK}/32
 http_access allow bench_clients
 http_access deny all
 cache deny all
@@ -262,7 +256,18 @@ coredump_dir {squid_dir}
 shutdown_lifetime 0 seconds
 max_filedescriptors 8192
 pinger_enable off
-""")
+"""
+
+
+def start_squid(workdir):
+    port = free_port()
+    squid_dir = os.path.join(workdir, "squid")
+    os.makedirs(squid_dir, exist_ok=True)
+    os.chmod(squid_dir, 0o777)  # Squid drops to its own user after reading the file.
+    conf = os.path.join(workdir, "squid.conf")
+    # A service name of its own keeps its shared memory segments apart from any other Squid.
+    service = f"kbench{os.getpid()}"
+    write(conf, f"http_port {LOOPBACK}:{port}\n" + squid_common_lines(squid_dir))
     try:
         server = Server("squid", ["squid", "-N", "-n", service, "-f", conf], workdir, port,
                         own_log=f"{squid_dir}/cache.log")
