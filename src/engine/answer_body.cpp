@@ -28,7 +28,25 @@ Ending EndedByClose(Runtime& rt, HandlerState& s) {
     return Ending::kError;
 }
 
+BodyMode BodyModeOf(const HandlerState& s) {
+    return ChooseBodyMode(s.answer, s.settings.tag_filter_active != 0,
+                          s.request_line.starts_with("HEAD "), StatusCodeOf(s.status_line));
+}
+
+// Bytes past the announced length came with the head but are not part of this body.
+long HeadBodyCount(const HandlerState& s) {
+    const AnswerFacts& a = s.answer;
+    if (!a.no_length && a.remaining < 0) return static_cast<long>(a.content_length);
+    return static_cast<long>(s.head_body.size());
+}
+
 }  // namespace
+
+std::string_view BodyBytesWithHead(const HandlerState& s) {
+    const BodyMode mode = BodyModeOf(s);
+    if (mode != BodyMode::kLength && mode != BodyMode::kUntilClose) return {};
+    return {s.head_body.data(), static_cast<std::size_t>(HeadBodyCount(s))};
+}
 
 std::string_view StatusCodeOf(std::string_view status_line) {
     std::size_t at = 0;
@@ -66,16 +84,13 @@ bool KeepsConnection(const AnswerFacts& a, std::string_view version) {
 
 Ending RelayAnswerBody(Runtime& rt, HandlerState& s) {
     AnswerFacts& a = s.answer;
-    const bool head_request = s.request_line.starts_with("HEAD ");
-    const BodyMode mode = ChooseBodyMode(a, s.settings.tag_filter_active != 0, head_request,
-                                         StatusCodeOf(s.status_line));
+    const BodyMode mode = BodyModeOf(s);
     char* buffer = s.head_body.data();
-    long head_count = static_cast<long>(s.head_body.size());
-    // Bytes past the announced length came with the head but are not part of this body.
-    if (!a.no_length && a.remaining < 0) {
-        head_count = static_cast<long>(a.content_length);
-        a.remaining = 0;
-    }
+    long head_count = HeadBodyCount(s);
+    if (!a.no_length && a.remaining < 0) a.remaining = 0;
+    // What went with the head (all of these bytes, or none) is not sent again; the buffer
+    // serves the relay from its start.
+    if (a.sent_with_head > 0) head_count = 0;
     RelayResult result = RelayResult::kComplete;
     switch (mode) {
         case BodyMode::kNone:

@@ -41,6 +41,11 @@ BodyMode ChooseBodyMode(const AnswerFacts& answer, bool filter_active, bool head
 // and "Connection: Keep-Alive" from the server.
 bool KeepsConnection(const AnswerFacts& answer, std::string_view version);
 
+// The body bytes that came with the answer head of `s` when they go to the client as they
+// are: sent together with the head, they leave in one write (and one TLS record). Empty
+// when the body is decoded, filtered or absent.
+std::string_view BodyBytesWithHead(const HandlerState& s);
+
 // Relays the answer body of `s` and decides how the request ends: kKeepAlive for the next
 // request on this connection, or the ending.
 Ending RelayAnswerBody(Runtime& rt, HandlerState& s);

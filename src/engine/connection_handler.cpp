@@ -392,7 +392,10 @@ Ending Handler::ParseAnswer() {
 
 Ending Handler::SendAnswerHead() {
     s_.answer_started = 1;
-    if (SendAll(rt_, s_.client, {s_.status_line.view(), s_.answer_headers.view()}) != kIoDone) {
+    std::string_view body = BodyBytesWithHead(s_);
+    s_.answer.sent_with_head = static_cast<long>(body.size());
+    if (SendAll(rt_, s_.client, {s_.status_line.view(), s_.answer_headers.view(), body}) !=
+        kIoDone) {
         SetErrorText(rt_, s_.error, "%s\n", text::kClientSendError);
         return Ending::kError;
     }

@@ -43,7 +43,8 @@ struct AnswerFacts {
     int close = 0;  // Connection: close
     int html = 0;
     int chunked = 0;
-    int filtered = 0;  // the body went through the tag filter
+    int filtered = 0;         // the body went through the tag filter
+    long sent_with_head = 0;  // body bytes that went out together with the head
     long long content_length = -1;
     long long remaining = -1;
 };

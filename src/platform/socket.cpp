@@ -274,13 +274,7 @@ IoResult Socket::Send(const char* data, std::size_t length) {
 
 IoResult Socket::SendPieces(const std::string_view* pieces, int count) {
     if (fd_ < 0) return {0, IoStatus::kRevoked, EBADF};
-    if (layer_) {
-        // One piece at a time: the caller sends the rest after a partial send.
-        for (int i = 0; i < count; ++i) {
-            if (!pieces[i].empty()) return Send(pieces[i].data(), pieces[i].size());
-        }
-        return {0, IoStatus::kOk, 0};
-    }
+    if (layer_) return ThroughLayer(layer_->SendPieces(fd_, pieces, count));
     iovec vector[kMaxSendPieces];
     int used = 0;
     for (int i = 0; i < count && used < kMaxSendPieces; ++i) {

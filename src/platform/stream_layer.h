@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 
 #include "platform/io_result.h"
 
@@ -21,6 +22,15 @@ class StreamLayer {
     // 0 for a failure inside the layer.
     virtual IoResult Receive(int fd, char* buffer, std::size_t length) = 0;
     virtual IoResult Send(int fd, const char* data, std::size_t length) = 0;
+    // Sends from the first of `count` pieces on, in order, as one unit where the layer can
+    // (one record rather than one per piece); moves at least one byte when it moves any. A
+    // call repeated after kWouldBlock must pass the same pieces.
+    virtual IoResult SendPieces(int fd, const std::string_view* pieces, int count) {
+        for (int i = 0; i < count; ++i) {
+            if (!pieces[i].empty()) return Send(fd, pieces[i].data(), pieces[i].size());
+        }
+        return {0, IoStatus::kOk, 0};
+    }
 
     // True when plain bytes were taken off the socket already and wait to be received: a
     // wait for readability must not sleep on the socket then.

@@ -2,14 +2,17 @@
 
 #include <openssl/err.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <utility>
 
 namespace korvanel {
 
 void SetStreamModes(SSL_CTX* context) {
     SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    SSL_CTX_set_read_ahead(context, 1);
     SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF | SSL_OP_NO_RENEGOTIATION);
 }
 
@@ -51,9 +54,12 @@ IoResult TlsStream::Receive(int, char* buffer, std::size_t length) {
     int code = SSL_read_ex(ssl_.get(), buffer, length, &got);
     if (code > 0) {
         wants_writable_ = false;
+        starved_ = false;
         return {static_cast<long>(got), IoStatus::kOk, 0};
     }
-    return Failure(code, false);
+    IoResult failed = Failure(code, false);
+    starved_ = failed.status == IoStatus::kWouldBlock;
+    return failed;
 }
 
 IoResult TlsStream::Send(int, const char* data, std::size_t length) {
@@ -71,8 +77,33 @@ IoResult TlsStream::Send(int, const char* data, std::size_t length) {
     return Failure(code, true);
 }
 
+IoResult TlsStream::SendPieces(int fd, const std::string_view* pieces, int count) {
+    int first = -1;
+    int used = 0;
+    for (int i = 0; i < count; ++i) {
+        if (pieces[i].empty()) continue;
+        if (first < 0) first = i;
+        ++used;
+    }
+    if (used == 0) return {0, IoStatus::kOk, 0};
+    if (used == 1 || pieces[first].size() >= kRecordBytes) {
+        return Send(fd, pieces[first].data(), pieces[first].size());
+    }
+    // At most one record's worth: the rest goes in the next call.
+    if (!gathered_) gathered_ = std::make_unique<char[]>(kRecordBytes);
+    std::size_t filled = 0;
+    for (int i = first; i < count && filled < kRecordBytes; ++i) {
+        std::size_t take = std::min(pieces[i].size(), kRecordBytes - filled);
+        std::memcpy(gathered_.get() + filled, pieces[i].data(), take);
+        filled += take;
+    }
+    return Send(fd, gathered_.get(), filled);
+}
+
 bool TlsStream::HasPending() const {
-    return SSL_pending(ssl_.get()) > 0;
+    // Decrypted bytes, or (read ahead) bytes off the descriptor not yet tried as records.
+    if (SSL_pending(ssl_.get()) > 0) return true;
+    return !starved_ && SSL_has_pending(ssl_.get()) == 1;
 }
 
 void TlsStream::EndSending(int) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
+#include <string_view>
 
 #include "platform/stream_layer.h"
 #include "tls/openssl_handles.h"
@@ -17,6 +19,8 @@ class TlsStream : public StreamLayer {
 
     IoResult Receive(int fd, char* buffer, std::size_t length) override;
     IoResult Send(int fd, const char* data, std::size_t length) override;
+    // Pieces that fit one record together are copied into one and written as one.
+    IoResult SendPieces(int fd, const std::string_view* pieces, int count) override;
     bool HasPending() const override;
     bool WantsWritable() const override { return wants_writable_; }
     void EndSending(int fd) override;
@@ -27,14 +31,22 @@ class TlsStream : public StreamLayer {
     // What one SSL_read/SSL_write that moved nothing comes to; `sending` tells the two apart.
     IoResult Failure(int code, bool sending);
 
+    // The largest plain text of one TLS record.
+    static constexpr std::size_t kRecordBytes = 16384;
+
     SslPtr ssl_;
+    std::unique_ptr<char[]> gathered_;  // made on the first gathered send
+    // The last receive waited for the descriptor: bytes the SSL holds unprocessed are a
+    // record's beginning, not something to receive.
+    bool starved_ = false;
     bool wants_writable_ = false;
     bool failed_ = false;  // a fatal error: no close_notify may follow
     bool ended_ = false;   // close_notify sent (or tried)
 };
 
 // Options every SSL of an inspected connection gets: partial writes, a retried write from a
-// moved buffer, and a TCP end without close_notify read as an end (HTTP frames its own
+// moved buffer, reads of whatever the descriptor holds (not a record's header first and its
+// body then), and a TCP end without close_notify read as an end (HTTP frames its own
 // messages, so a cut is told by the framing, not by TLS).
 void SetStreamModes(SSL_CTX* context);
 

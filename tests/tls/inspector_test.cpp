@@ -9,6 +9,7 @@
 #include <openssl/x509v3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -266,6 +267,64 @@ TEST_F(InspectorTest, BytesHeldByTheLayerAreSeenAndAnEndWithoutCloseNotifyIsAnEn
     EXPECT_EQ(testing::ReadToClose(pair.near, &closed, 5000), "");
     EXPECT_TRUE(closed);
     client.join();
+}
+
+// Read ahead takes a record's first half off the socket: that half is no byte to receive,
+// and a wait must sleep on the socket, not spin. Pieces sent together arrive whole.
+TEST_F(InspectorTest, AHalfRecordIsWaitedForAndPiecesPastOneRecordArriveWhole) {
+    testing::SocketPair pair = testing::MakePair(registry_);
+    const std::string big(20000, 'x');
+    std::atomic<int> step{0};
+    std::string echoed;
+    std::thread client([&] {
+        SslContextPtr context = testing::TestClientContext(authority_.get());
+        SslPtr ssl(SSL_new(context.get()));
+        SSL_set_fd(ssl.get(), pair.far.fd());
+        SSL_set_tlsext_host_name(ssl.get(), "a.test");
+        SSL_set_connect_state(ssl.get());
+        if (!testing::RunTestHandshake(ssl.get(), pair.far)) return;
+        // The record is written into memory and sent in two halves by hand.
+        BIO* written = BIO_new(BIO_s_mem());
+        SSL_set0_wbio(ssl.get(), written);
+        SSL_write(ssl.get(), "0123456789", 10);
+        char* record = nullptr;
+        long length = BIO_get_mem_data(written, &record);
+        testing::WriteAll(pair.far, std::string_view(record, 7));
+        step = 1;
+        testing::PollUntil([&] { return step.load() == 2; });
+        testing::WriteAll(pair.far, std::string_view(record + 7, length - 7));
+        echoed = testing::ReadTls(ssl.get(), pair.far, big.size() + 4);
+    });
+    std::string name;
+    std::string reason;
+    ASSERT_EQ(inspector_->AcceptClient(pair.near, "a.test", Wait(), name, reason),
+              HandshakeEnd::kDone)
+        << reason;
+    ASSERT_TRUE(testing::PollUntil([&] { return step.load() == 1; }));
+    char buffer[16];
+    EXPECT_EQ(pair.near.Receive(buffer, sizeof buffer).status, IoStatus::kWouldBlock);
+    EXPECT_FALSE(pair.near.HasPendingBytes());
+    EXPECT_EQ(pair.near.WaitReadable(100), PollResult::kTimeout);
+    step = 2;
+    EXPECT_EQ(testing::ReadCount(pair.near, 10), "0123456789");
+
+    std::string_view left[3] = {"ab", big, "cd"};
+    for (int first = 0; first < 3;) {
+        IoResult put = pair.near.SendPieces(left + first, 3 - first);
+        if (put.status == IoStatus::kWouldBlock) {
+            ASSERT_EQ(pair.near.WaitWritable(5000), PollResult::kReady);
+            continue;
+        }
+        ASSERT_EQ(put.status, IoStatus::kOk);
+        for (auto moved = static_cast<std::size_t>(put.bytes); moved > 0;) {
+            std::size_t take = std::min(moved, left[first].size());
+            left[first].remove_prefix(take);
+            moved -= take;
+            if (left[first].empty()) ++first;
+        }
+    }
+    client.join();
+    EXPECT_EQ(echoed, "ab" + big + "cd");
 }
 
 // ---- The origin's side ----
