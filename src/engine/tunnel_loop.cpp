@@ -22,9 +22,11 @@ namespace {
 using SteadyClock = std::chrono::steady_clock;
 
 // Pipes start at the kernel's default size, which keeps hundreds of tunnels within the
-// pipe memory an ordinary user may hold; a direction that fills its pipe is carrying a
-// stream, and its pipe grows to the relays' size so that each call moves more.
+// pipe memory an ordinary user may hold; a direction that fills its pipe, or has carried
+// kStreamBytes, is carrying a stream, and its pipe grows to the relays' size so that each
+// call moves more.
 constexpr int kTunnelPipeBytes = 0;
+constexpr long long kStreamBytes = 1 << 20;
 // Bytes asked for in one splice from a socket into a pipe.
 constexpr std::size_t kTunnelStep = 1 << 20;
 // Fill-and-drain rounds one readiness event earns a tunnel before the others get their
@@ -38,6 +40,14 @@ constexpr std::string_view kLineEnd = "\r\n";
 
 // How a tunnel's pumping ended for now.
 enum class Pumped { kOpen, kEnded, kFailed, kRevoked };
+
+// What the last events and calls tell of one socket. Each flag is cleared by a call that
+// would have blocked and set again by the socket's next event (edge-triggered), so that
+// no call is made that is sure to block.
+struct Readiness {
+    bool readable = true;
+    bool writable = true;
+};
 
 // One direction: bytes read from `from` wait in the pipe until `to` takes them.
 struct Direction {
@@ -55,8 +65,9 @@ Pumped FromStatus(IoStatus status) {
 }
 
 // One fill and one drain; `moved` tells whether any byte or end went on.
-Pumped MoveOnce(Runtime& rt, Direction& d, Socket& from, Socket& to, bool upward, bool& moved) {
-    if (!d.source_ended) {
+Pumped MoveOnce(Runtime& rt, Direction& d, Socket& from, Readiness& source, Socket& to,
+                Readiness& sink, bool upward, bool& moved) {
+    if (!d.source_ended && source.readable) {
         IoResult got = d.pipe->Fill(from, kTunnelStep);
         if (got.status == IoStatus::kOk) {
             d.bytes += got.bytes;
@@ -66,22 +77,31 @@ Pumped MoveOnce(Runtime& rt, Direction& d, Socket& from, Socket& to, bool upward
                 AddBytesReceived(rt, got.bytes);
             }
             moved = true;
+            if (!d.grown && d.bytes >= kStreamBytes) {
+                d.grown = true;
+                d.pipe->Resize(kSplicePipeBytes);
+            }
         } else if (got.status == IoStatus::kPeerClosed) {
             d.source_ended = true;
             moved = true;
         } else if (got.status != IoStatus::kWouldBlock) {
             return FromStatus(got.status);
-        } else if (!d.grown && d.pipe->held() > 0) {
+        } else if (d.pipe->held() == 0) {
+            // An empty pipe took nothing: the source is empty for now.
+            source.readable = false;
+        } else if (!d.grown) {
             // Full, or the source is empty for now: either way bytes are waiting.
             d.grown = true;
             d.pipe->Resize(kSplicePipeBytes);
         }
     }
-    if (d.pipe->held() > 0) {
+    if (d.pipe->held() > 0 && sink.writable) {
         IoResult sent = d.pipe->Drain(to);
         if (sent.status == IoStatus::kOk && sent.bytes > 0) {
             moved = true;
-        } else if (sent.status != IoStatus::kOk && sent.status != IoStatus::kWouldBlock) {
+        } else if (sent.status == IoStatus::kWouldBlock) {
+            sink.writable = false;
+        } else if (sent.status != IoStatus::kOk) {
             return FromStatus(sent.status);
         }
     }
@@ -113,6 +133,8 @@ struct TunnelLoop::Tunnel {
     TunnelLogFacts log;
     Direction up;    // client to upstream
     Direction down;  // upstream to client
+    Readiness client_ready;
+    Readiness upstream_ready;
     SteadyClock::time_point last_moved = SteadyClock::now();
 };
 
@@ -170,6 +192,7 @@ void TunnelLoop::Run() {
             if (events[i].key == EventPoll::kWakeKey) {
                 Adopt();
             } else {
+                Note(events[i]);
                 Serve(events[i].key / 2);
             }
         }
@@ -209,6 +232,16 @@ void TunnelLoop::Adopt() {
     }
 }
 
+void TunnelLoop::Note(const EventPoll::Event& event) {
+    auto found = tunnels_.find(event.key / 2);
+    if (found == tunnels_.end()) return;
+    Tunnel& t = *found->second;
+    Readiness& ready = event.key % 2 == 0 ? t.client_ready : t.upstream_ready;
+    // An end or a failure is found by the next call, whichever way it goes.
+    if (event.readable || event.hang_up) ready.readable = true;
+    if (event.writable || event.hang_up) ready.writable = true;
+}
+
 void TunnelLoop::Serve(uint64_t id) {
     auto found = tunnels_.find(id);
     if (found == tunnels_.end()) return;  // ended earlier in this round
@@ -217,9 +250,11 @@ void TunnelLoop::Serve(uint64_t id) {
     bool moved_any = false;
     for (int round = 0; round < kRoundsPerTurn; ++round) {
         bool moved = false;
-        result = MoveOnce(rt_, t.up, t.client, t.upstream, true, moved);
+        result = MoveOnce(rt_, t.up, t.client, t.client_ready, t.upstream, t.upstream_ready, true,
+                          moved);
         if (result == Pumped::kOpen) {
-            result = MoveOnce(rt_, t.down, t.upstream, t.client, false, moved);
+            result = MoveOnce(rt_, t.down, t.upstream, t.upstream_ready, t.client, t.client_ready,
+                              false, moved);
         }
         if (result != Pumped::kOpen || !moved) break;
         moved_any = true;

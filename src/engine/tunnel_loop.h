@@ -19,6 +19,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/event_poll.h"
 #include "platform/socket.h"
 
 namespace korvanel {
@@ -66,6 +67,8 @@ class TunnelLoop {
     struct Tunnel;
     void Run();
     void Adopt();
+    // Takes what an event tells of its socket's readiness.
+    void Note(const EventPoll::Event& event);
     void Serve(uint64_t id);
     void SweepIdle();
     void Finish(uint64_t id, const char* mark);
