@@ -97,8 +97,14 @@ Ending Handler::ReadRequest() {
     s_.counted = 1;
     int timeout = s_.keep_alive ? rt_.limits.kept_request_head_timeout_ms
                                 : rt_.limits.first_request_head_timeout_ms;
+    // With tunnels on, a CONNECT head may come in pieces like any other.
+    bool connect_allowed = false;
+    if (!s_.site.active()) {
+        Hold hold(rt_.locks.settings);
+        connect_allowed = rt_.settings.https_tunnel;
+    }
     int read = ReadHead(rt_, s_.client, s_.head, s_.head_count, s_.request_terminator, s_.error,
-                        "client", timeout);
+                        "client", timeout, 0, connect_allowed);
     if (read == kIoNotSocket || Stopping()) return Ending::kQuiet;
     if (read == kIoNothing && s_.head_count == 0) return EndIdleConnection();
     if (read != kIoDone) return Ending::kError;

@@ -23,11 +23,11 @@ std::string_view FindHeadTerminator(std::string_view received) {
     return FindFrom(received, 0);
 }
 
-bool BeginsLikeHttp(std::string_view received) {
+bool BeginsLikeHttp(std::string_view received, bool connect_allowed) {
     for (std::string_view start : kHeadStarts) {
         if (received.starts_with(start)) return true;
     }
-    return false;
+    return connect_allowed && received.starts_with("CONNECT ");
 }
 
 HeadScan ScanHead(std::string_view received, HeadScanState& state, Terminator& terminator) {
@@ -40,7 +40,7 @@ HeadScan ScanHead(std::string_view received, HeadScanState& state, Terminator& t
         return HeadScan::kComplete;
     }
     if (!state.start_tested && received.size() > kStartTestAfter) {
-        if (!BeginsLikeHttp(received)) return HeadScan::kNotHttp;
+        if (!BeginsLikeHttp(received, state.connect_allowed)) return HeadScan::kNotHttp;
         state.start_tested = true;
     }
     if (!state.first_piece_tested) {

@@ -24,8 +24,9 @@ inline constexpr std::size_t kStartTestAfter = 20;
 std::string_view FindHeadTerminator(std::string_view received);
 
 // True when `received` begins with one of "GET ", "POST ", "HTTP/1.", "DELETE ",
-// "HEAD ", "PUT " (case-sensitive, with the blank).
-bool BeginsLikeHttp(std::string_view received);
+// "HEAD ", "PUT " (case-sensitive, with the blank), or with "CONNECT " when
+// `connect_allowed` (tunnels are on).
+bool BeginsLikeHttp(std::string_view received, bool connect_allowed = false);
 
 enum class HeadScan {
     kComplete,   // a terminator was found; the head is everything received
@@ -39,6 +40,7 @@ struct HeadScanState {
     std::size_t scanned = 0;  // bytes already searched without finding a terminator
     bool start_tested = false;
     bool first_piece_tested = false;
+    bool connect_allowed = false;  // "CONNECT " is a start too
 };
 
 // Judges `received` (everything so far) after a piece has arrived. On kComplete the

@@ -43,9 +43,10 @@ long HeadVerdict(HeadScan scan, long total) {
 }  // namespace
 
 long ReadHeadBytes(Socket& socket, char* buffer, Terminator& terminator, int timeout_ms,
-                   long already, long* received) {
+                   long already, long* received, bool connect_allowed) {
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeout_ms);
     HeadScanState state;
+    state.connect_allowed = connect_allowed;
     long total = already;
     long unused = 0;
     long& arrived = received != nullptr ? *received : unused;
@@ -77,9 +78,11 @@ long ReadHeadBytes(Socket& socket, char* buffer, Terminator& terminator, int tim
 }
 
 int ReadHead(Runtime& rt, Socket& socket, char* buffer, long& count, Terminator& terminator,
-             ErrorText& error, std::string_view side, int timeout_ms, long already) {
+             ErrorText& error, std::string_view side, int timeout_ms, long already,
+             bool connect_allowed) {
     long received = 0;
-    long result = ReadHeadBytes(socket, buffer, terminator, timeout_ms, already, &received);
+    long result =
+        ReadHeadBytes(socket, buffer, terminator, timeout_ms, already, &received, connect_allowed);
     const bool client = StartsWithN(side, "client", 6);
     switch (result) {
         case kIoNotSocket:

@@ -37,9 +37,9 @@ bool IsDisconnect(const StatusText& status);
 // head is too long or not HTTP, -9 when the socket is no longer a socket.
 // The first `already` bytes of `buffer` were received before (they are judged first).
 // `received`, when given, is left holding the bytes in `buffer` (those included) whatever
-// the result.
+// the result. `connect_allowed`: a head may begin with "CONNECT " (tunnels are on).
 long ReadHeadBytes(Socket& socket, char* buffer, Terminator& terminator, int timeout_ms,
-                   long already = 0, long* received = nullptr);
+                   long already = 0, long* received = nullptr, bool connect_allowed = false);
 
 // The head reader as the connection handler calls it: 1 with `count` set; -1 with the
 // reason in `error` ("Client..." texts when `side` is "client", else the server's); -9
@@ -47,7 +47,8 @@ long ReadHeadBytes(Socket& socket, char* buffer, Terminator& terminator, int tim
 // "タイムアウト" and `count` set to the bytes that had arrived, so that a caller can tell a
 // peer that sent nothing from one that stopped part-way, and a slow peer from one that left.
 int ReadHead(Runtime& rt, Socket& socket, char* buffer, long& count, Terminator& terminator,
-             ErrorText& error, std::string_view side, int timeout_ms, long already = 0);
+             ErrorText& error, std::string_view side, int timeout_ms, long already = 0,
+             bool connect_allowed = false);
 
 // Receives until `wanted` bytes have arrived or the peer has closed, so that a short count
 // always means the peer is gone. `buffer` must hold wanted + 1 bytes; the data is

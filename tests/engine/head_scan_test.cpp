@@ -54,6 +54,14 @@ TEST(HeadScan, TestsTheStartOnlyAfterTwentyBytes) {
         std::string text = std::string(start) + std::string(30, 'a');
         EXPECT_EQ(ScanHead(text, fresh, terminator), HeadScan::kMore) << start;
     }
+    // CONNECT only where tunnels are on.
+    HeadScanState connect;
+    EXPECT_EQ(ScanHead("CONNECT a.example:443 HTTP/1.1\r\n", connect, terminator),
+              HeadScan::kNotHttp);
+    HeadScanState tunnels_on;
+    tunnels_on.connect_allowed = true;
+    EXPECT_EQ(ScanHead("CONNECT a.example:443 HTTP/1.1\r\n", tunnels_on, terminator),
+              HeadScan::kMore);
     HeadScanState lower;
     EXPECT_EQ(ScanHead("get /index.html HTTP/1.0 more", lower, terminator), HeadScan::kNotHttp);
     // A complete head is never refused for its start (later stages judge it).
