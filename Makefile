@@ -29,8 +29,9 @@ package: build
 	cmake --build --preset default --target package
 
 # The thread sanitizer runs the test programs of the labels in its test preset, and builds
-# only those (and the checker program their tests start).
-TSAN_TARGETS = test_engine test_tls test_logging test_checker test_platform korvanel-check
+# only those and the programs their tests start.
+TSAN_TARGETS = test_engine test_tls test_logging test_checker test_platform korvanel \
+    korvanel-check korvanel-checker
 test-sanitize: deps
 	cmake --preset asan >/dev/null && cmake --build --preset asan && ctest --preset asan
 	cmake --preset tsan >/dev/null && cmake --build --preset tsan --target $(TSAN_TARGETS) && ctest --preset tsan
