@@ -5,7 +5,6 @@ keeps its connections and sends its GETs over them. The drivers are curl's paral
 
 import hashlib
 import os
-import statistics
 import subprocess
 import time
 
@@ -48,18 +47,7 @@ def start_privoxy(workdir, tls_dir, tls_port):
     action_file = os.path.join(workdir, "inspect.action")
     servers.write(action_file, f"{{+limit-connect{{{tls_port}}} +https-inspection}}\n/\n")
     conf = os.path.join(workdir, "privoxy-inspect.conf")
-    servers.write(conf, f"""confdir /etc/privoxy
-logdir {workdir}
-listen-address {LOOPBACK}:{port}
-toggle 1
-enable-remote-toggle 0
-enable-remote-http-toggle 0
-enable-edit-actions 0
-accept-intercepted-requests 0
-keep-alive-timeout 5
-socket-timeout 300
-max-client-connections 256
-actionsfile {action_file}
+    servers.write(conf, servers.privoxy_common_lines(workdir, port) + f"""actionsfile {action_file}
 ca-directory {ca_dir}
 ca-cert-file ca.pem
 ca-key-file ca.key
@@ -142,32 +130,10 @@ def kept_exchanges(url, proxy_port, cafile, count, concurrency, size, workdir):
     """req/s, p50 ms, p99 ms of `count` TLS GETs, `concurrency` connections at a time that
     curl keeps and reuses; and how many connections it opened, which must be far fewer
     than the GETs (else the proxy did not keep them)."""
-    config = os.path.join(workdir, "kept-urls.curl")
-    with open(config, "w") as f:
-        for _ in range(count):
-            f.write(f'url = "{url}"\noutput = "/dev/null"\n')
-    argv = tunnels.tls_argv(url, proxy_port, cafile, 30)[:-1]
-    argv[1:1] = ["-Z", "--parallel-max", str(concurrency),
-                 "-w", "%{http_code} %{size_download} %{time_total} %{num_connects}\n",
-                 "-K", config]
-    began = time.monotonic()
-    rc, out, err = measure.run_tool(argv, 60 + count / 20)
-    took = time.monotonic() - began
-    if rc != 0:
-        raise measure.Failure(f"curl exit status {rc}: {measure.last_line(err)}")
-    times, connects = [], 0
-    for line in out.splitlines():
-        code, got, seconds, opened = line.split()
-        if code != "200" or int(got) != size:
-            raise measure.Failure(f"curl: status {code}, {got} of {size} bytes")
-        times.append(float(seconds) * 1000)
-        connects += int(opened)
-    if len(times) != count:
-        raise measure.Failure(f"curl: {len(times)} of {count} exchanges reported")
-    times.sort()
-    return {"req/s": count / took, "p50 ms": statistics.median(times),
-            "p99 ms": times[min(len(times) - 1, int(len(times) * 0.99))],
-            "connections": connects, "requests": count}
+    figures = tunnels.parallel_gets(url, proxy_port, cafile, count, concurrency, size, workdir,
+                                    [])
+    figures["requests"] = count
+    return figures
 
 
 def keeps_alive(url, proxy_port, cafile):

@@ -210,6 +210,23 @@ Allow {LOOPBACK}
     return Server("tinyproxy", ["tinyproxy", "-d", "-c", conf], workdir, port)
 
 
+def privoxy_common_lines(workdir, port):
+    """The configuration lines every Privoxy of the benchmark shares: its port, no remote
+    toggling or editing, kept client connections, 256 clients."""
+    return f"""confdir /etc/privoxy
+logdir {workdir}
+listen-address {LOOPBACK}:{port}
+toggle 1
+enable-remote-toggle 0
+enable-remote-http-toggle 0
+enable-edit-actions 0
+accept-intercepted-requests 0
+keep-alive-timeout 5
+socket-timeout 300
+max-client-connections 256
+"""
+
+
 def start_privoxy(workdir, connect_port=None):
     """Privoxy; with connect_port, an action file of its own lets CONNECT reach that port
     (its default is 443 only)."""
@@ -223,18 +240,7 @@ def start_privoxy(workdir, connect_port=None):
     # No logfile line: Privoxy then logs nothing but fatal errors. No action or filter
     # files: it forwards without rewriting. keep-alive-timeout lets clients keep their
     # connections open between requests.
-    write(conf, f"""confdir /etc/privoxy
-logdir {workdir}
-listen-address {LOOPBACK}:{port}
-toggle 1
-enable-remote-toggle 0
-enable-remote-http-toggle 0
-enable-edit-actions 0
-accept-intercepted-requests 0
-keep-alive-timeout 5
-socket-timeout 300
-max-client-connections 256
-{actions}""")
+    write(conf, privoxy_common_lines(workdir, port) + actions)
     return Server("privoxy", ["privoxy", "--no-daemon", conf], workdir, port)
 
 

@@ -47,34 +47,46 @@ def tls_argv(url, proxy_port, cafile, max_time_s):
     return argv
 
 
-def short_exchanges(url, proxy_port, cafile, count, concurrency, size, workdir):
-    """req/s, p50 ms, p99 ms of `count` TLS GETs, `concurrency` at a time, each on a new
-    connection (and so through a new tunnel): the origin's "Connection: close" is asked for,
-    so curl never reuses one. Each answer must be a 200 of `size` bytes."""
-    config = os.path.join(workdir, "tunnel-urls.curl")
+def parallel_gets(url, proxy_port, cafile, count, concurrency, size, workdir, options):
+    """`count` TLS GETs of `url` by one curl, `concurrency` at a time, with the further curl
+    `options`: req/s, p50 ms and p99 ms, and how many connections curl opened. Each answer
+    must be a 200 of `size` bytes."""
+    config = os.path.join(workdir, "parallel-urls.curl")
     with open(config, "w") as f:
         for _ in range(count):
             f.write(f'url = "{url}"\noutput = "/dev/null"\n')
     argv = tls_argv(url, proxy_port, cafile, 30)[:-1]
-    argv[1:1] = ["-Z", "--parallel-max", str(concurrency), "--parallel-immediate",
-                 "-H", "Connection: close", "-w", "%{http_code} %{size_download} %{time_total}\n",
+    argv[1:1] = ["-Z", "--parallel-max", str(concurrency), *options,
+                 "-w", "%{http_code} %{size_download} %{time_total} %{num_connects}\n",
                  "-K", config]
     began = time.monotonic()
     rc, out, err = measure.run_tool(argv, 60 + count / 20)
     took = time.monotonic() - began
     if rc != 0:
         raise measure.Failure(f"curl exit status {rc}: {measure.last_line(err)}")
-    times = []
+    times, connects = [], 0
     for line in out.splitlines():
-        code, got, seconds = line.split()
+        code, got, seconds, opened = line.split()
         if code != "200" or int(got) != size:
             raise measure.Failure(f"curl: status {code}, {got} of {size} bytes")
         times.append(float(seconds) * 1000)
+        connects += int(opened)
     if len(times) != count:
         raise measure.Failure(f"curl: {len(times)} of {count} exchanges reported")
     times.sort()
     return {"req/s": count / took, "p50 ms": statistics.median(times),
-            "p99 ms": times[min(len(times) - 1, int(len(times) * 0.99))]}
+            "p99 ms": times[min(len(times) - 1, int(len(times) * 0.99))],
+            "connections": connects}
+
+
+def short_exchanges(url, proxy_port, cafile, count, concurrency, size, workdir):
+    """req/s, p50 ms, p99 ms of `count` TLS GETs, `concurrency` at a time, each on a new
+    connection (and so through a new tunnel): the origin's "Connection: close" is asked for,
+    so curl never reuses one."""
+    figures = parallel_gets(url, proxy_port, cafile, count, concurrency, size, workdir,
+                            ["--parallel-immediate", "-H", "Connection: close"])
+    del figures["connections"]
+    return figures
 
 
 def download(url, proxy_port, cafile, size, max_time_s):
