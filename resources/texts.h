@@ -68,6 +68,48 @@ inline constexpr const char kTrustRemoveFailed[] = "からの削除に失敗し�
 inline constexpr const char kTrustNoCertutil[] = "certutilがありません (libnss3-tools)";
 inline constexpr const char kTrustTimedOut[] = "certutilが時間内に終わりませんでした";
 inline constexpr const char kTrustNoAuthority[] = "CA証明書のファイルがありません: ";
+// The browser commands in the command log: the line's name, and its details after the
+// browser's name (and a profile folder or the places looked in).
+inline constexpr const char kBrowserStatus[] = "ﾌﾞﾗｳｻﾞ";
+inline constexpr const char kFirefoxSet[] = "にセットしました: ";
+inline constexpr const char kFirefoxReset[] = "をリセットしました: ";
+inline constexpr const char kFirefoxNotRead[] =
+    "が起動せず、設定を読みませんでした: ";
+inline constexpr const char kFirefoxNotWritten[] = "の設定を書けませんでした: ";
+inline constexpr const char kFirefoxNoProfile[] = "のプロファイルが見つかりません。探した場所: ";
+// The desktop's proxy settings in the command log: "デスクトップの設定", the desktop, what
+// happened, and the address or the reason.
+inline constexpr const char kDesktopSettings[] = "デスクトップの設定";
+inline constexpr const char kDesktopGnome[] = "(GNOME)";
+inline constexpr const char kDesktopKde[] = "(KDE)";
+inline constexpr const char kDesktopSet[] = "をKORVANELにセットしました: ";
+inline constexpr const char kDesktopReset[] = "をリセットしました";
+inline constexpr const char kDesktopFailed[] = "を変えられませんでした: ";
+inline constexpr const char kDesktopNoGsettings[] = "gsettingsがありません (libglib2.0-bin)";
+inline constexpr const char kDesktopNotKept[] =
+    "設定が保存されません (セッションのD-Busかdconfがありません)";
+inline constexpr const char kDesktopKeptNotWritten[] = "元の設定を保存できません: ";
+inline constexpr const char kDesktopNotWritten[] = "ファイルを書けません: ";
+inline constexpr const char kDesktopNoHome[] = "HOMEがありません";
+// The browsers that read the user's certificate database, as the command log names them.
+inline constexpr const char kDesktopBrowsers[] = "Chrome/Chromium";
+// Neither GNOME's nor KDE's settings: how to start such a browser instead.
+inline constexpr const char kDesktopNoneTitle[] = "デスクトップの設定";
+inline constexpr const char kDesktopNoneSet[] =
+    "GNOMEやKDEのプロクシ設定が見つからないので、何も変えていません。\r\n"
+    "Chrome, Chromium, Edge, Brave, Operaは、次のように起動するとKORVANELを通ります:\r\n"
+    "chromium --proxy-server=";
+inline constexpr const char kDesktopNoneReset[] =
+    "GNOMEやKDEのプロクシ設定が見つからないので、何も変えていません。\r\n"
+    "--proxy-serverを付けずに起動したブラウザは、KORVANELを通りません。";
+// A browser set while the tunnels are off: its HTTPS pages go around the proxy.
+inline constexpr const char kHttpsAroundTitle[] = "HTTPS";
+inline constexpr const char kHttpsAroundAsk[] =
+    "トンネルが無効なので、https:// のページはKORVANELも上位プロクシも通らず、"
+    "サイトに直接つながります。\r\nトンネルを有効にしますか?";
+inline constexpr const char kHttpsAroundStatus[] =
+    "トンネルが無効なので、HTTPSはKORVANELを通らずに直接つながります";
+inline constexpr const char kHttpsAroundTunnelOn[] = "トンネルを有効にしました";
 inline constexpr const char kClientRefusedCertificate[] =
     "ブラウザが証明書を受け付けませんでした(除外ホストに加えてください): ";
 
@@ -175,6 +217,8 @@ inline constexpr const char kBrowserResetMenu[] = "ﾌﾞﾗｳｻﾞﾘｾｯ�
 inline constexpr const char kBrowserFirefoxItem[] = "Firefox (&M)";
 inline constexpr const char kBrowserOperaItem[] = "Opera (&O)";
 inline constexpr const char kBrowserOperaX64Item[] = "Opera x64 (&S)";
+inline constexpr const char kBrowserDesktopItem[] =
+    "デスクトップの設定 (Chrome, Chromium, Edge, Brave, Opera) (&D)";
 
 // ---- headless program ----
 inline constexpr const char kHeadlessCannotStart[] =

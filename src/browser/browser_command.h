@@ -12,6 +12,8 @@ enum class BrowserCommand {
     kResetFirefox,
     kSetOpera,
     kResetOpera,
+    kSetDesktop,
+    kResetDesktop,
 };
 
 // Runs the command (`edition` 32 or 64 for Opera) on a thread of its own and returns when

@@ -21,12 +21,12 @@ inline constexpr int kFirefoxCloseTries = 10;
 inline constexpr milliseconds kFirefoxCloseWait{200};
 inline constexpr int kKillTries = 10;
 inline constexpr milliseconds kKillRetryWait{100};
-// Starting Firefox: look for its process every kFirefoxStartPoll, at most kFirefoxStartPolls
-// times. Its process exists well before it has read the profile's preferences (a window
-// would only show after that), so the edited copy stays in place kFirefoxSettle longer.
+// Starting Firefox: look every kFirefoxStartPoll, at most kFirefoxStartPolls times, whether
+// the started Firefox has opened (locked) the profile, as long as its process runs. It reads
+// the profile's preferences right after that, so the edited copy stays kFirefoxSettle longer.
 inline constexpr int kFirefoxStartPolls = 100;
 inline constexpr milliseconds kFirefoxStartPoll{100};
-inline constexpr milliseconds kFirefoxSettle{5000};
+inline constexpr milliseconds kFirefoxSettle{2000};
 
 // Closing Opera: SIGTERM to every process of the edition, wait kOperaCloseWait, then look up
 // to kOperaClosePolls times, kOperaClosePoll apart; what is left then gets SIGKILL.
@@ -39,6 +39,8 @@ inline constexpr milliseconds kOperaStartPoll{300};
 
 // Each run of certutil (adding or removing the user's CA) may take this long.
 inline constexpr milliseconds kCertutilLimit{10000};
+// Each run of gsettings or dbus-send (the desktop's proxy settings) may take this long.
+inline constexpr milliseconds kDesktopToolLimit{10000};
 
 struct BrowserTiming {
     milliseconds firefox_close_wait = kFirefoxCloseWait;
@@ -49,6 +51,7 @@ struct BrowserTiming {
     milliseconds opera_close_poll = kOperaClosePoll;
     milliseconds opera_start_poll = kOperaStartPoll;
     milliseconds certutil_limit = kCertutilLimit;
+    milliseconds desktop_tool_limit = kDesktopToolLimit;
 };
 
 struct BrowserHost {
@@ -59,6 +62,8 @@ struct BrowserHost {
     StopRequest* stop = nullptr;
     // NSS's certutil (Debian's libnss3-tools): a path, or empty for "certutil" on PATH.
     std::string certutil;
+    // GLib's gsettings: a path, or empty for "gsettings" on PATH.
+    std::string gsettings;
 };
 
 // Sleeps `wait`; false when a stop was asked for, and then at once.

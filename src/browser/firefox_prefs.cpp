@@ -61,21 +61,39 @@ bool InsertPrefAfter(EditBuffer& prefs, std::string_view anchor, std::string_vie
     return true;
 }
 
+void EnsurePrefLine(EditBuffer& prefs, std::string_view line) {
+    if (prefs.Find(line) != std::string::npos) return;
+    const std::string& text = prefs.text();
+    std::size_t end = text.size();
+    if (!text.empty() && text.back() != '\n') {
+        prefs.Insert(end, "\r\n");
+        end = prefs.text().size();
+    }
+    prefs.Insert(end, line);
+}
+
 void ApplyFirefoxSetEdits(EditBuffer& prefs, std::string_view port) {
     using namespace firefox_pref;
-    ReplaceOrInsert(prefs, kHttpHost, kAnchor,
-                    Line(kHttpHostLineStart, kProxyHost, kHttpHostLineEnd));
-    ReplaceOrInsert(prefs, kHttpPort, kHttpHostLineStart, Line(kHttpPort, port, kNumberLineEnd));
-    ReplaceOrInsert(prefs, kProxyType, kHttpPort,
-                    Line(kProxyTypeLineStart, kManualProxy, kNumberLineEnd));
+    const std::string host = Line(kHttpHostLineStart, kProxyHost, kHttpHostLineEnd);
+    const std::string port_line = Line(kHttpPort, port, kNumberLineEnd);
+    const std::string type = Line(kProxyTypeLineStart, kManualProxy, kNumberLineEnd);
+    ReplaceOrInsert(prefs, kHttpHost, kAnchor, host);
+    ReplaceOrInsert(prefs, kHttpPort, kHttpHostLineStart, port_line);
+    ReplaceOrInsert(prefs, kProxyType, kHttpPort, type);
+    for (const std::string& line : {host, port_line, type}) EnsurePrefLine(prefs, line);
 }
 
 void ApplyFirefoxResetEdits(EditBuffer& prefs) {
     using namespace firefox_pref;
-    RemovePref(prefs, kHttpHost);
-    RemovePref(prefs, kHttpPort);
-    ReplaceOrInsert(prefs, kProxyType, kAnchor,
-                    Line(kProxyTypeLineStart, kDirectConnection, kNumberLineEnd));
+    const bool had_host = prefs.Find(kHttpHost) != std::string::npos;
+    const bool had_port = prefs.Find(kHttpPort) != std::string::npos;
+    const std::string type = Line(kProxyTypeLineStart, kDirectConnection, kNumberLineEnd);
+    ReplacePref(prefs, kHttpHost, kHttpHostCleared);
+    ReplacePref(prefs, kHttpPort, kHttpPortCleared);
+    ReplaceOrInsert(prefs, kProxyType, kAnchor, type);
+    if (had_host) EnsurePrefLine(prefs, kHttpHostCleared);
+    if (had_port) EnsurePrefLine(prefs, kHttpPortCleared);
+    EnsurePrefLine(prefs, type);
 }
 
 std::string FirefoxHttpsLines(std::string_view prefs_text) {
@@ -87,9 +105,11 @@ std::string FirefoxHttpsLines(std::string_view prefs_text) {
 
 void ApplyFirefoxHttpsSetEdits(EditBuffer& prefs, std::string_view port) {
     using namespace firefox_pref;
-    ReplaceOrInsert(prefs, kSslHost, kHttpPort,
-                    Line(kSslHostLineStart, kProxyHost, kHttpHostLineEnd));
-    ReplaceOrInsert(prefs, kSslPort, kSslHostLineStart, Line(kSslPort, port, kNumberLineEnd));
+    const std::string host = Line(kSslHostLineStart, kProxyHost, kHttpHostLineEnd);
+    const std::string port_line = Line(kSslPort, port, kNumberLineEnd);
+    ReplaceOrInsert(prefs, kSslHost, kHttpPort, host);
+    ReplaceOrInsert(prefs, kSslPort, kSslHostLineStart, port_line);
+    for (const std::string& line : {host, port_line}) EnsurePrefLine(prefs, line);
 }
 
 void ApplyFirefoxHttpsGiveBack(EditBuffer& prefs, std::string_view remembered) {
@@ -98,10 +118,14 @@ void ApplyFirefoxHttpsGiveBack(EditBuffer& prefs, std::string_view remembered) {
     std::string_view port = LineStartingWith(remembered, kSslPort);
     // A line neither remembered nor there now stays away.
     if (!host.empty() || prefs.Find(kSslHost) != std::string::npos) {
-        ReplaceOrInsert(prefs, kSslHost, kProxyType, host.empty() ? kSslHostCleared : host);
+        std::string_view line = host.empty() ? kSslHostCleared : host;
+        ReplaceOrInsert(prefs, kSslHost, kProxyType, line);
+        EnsurePrefLine(prefs, line);
     }
     if (!port.empty() || prefs.Find(kSslPort) != std::string::npos) {
-        ReplaceOrInsert(prefs, kSslPort, kProxyType, port.empty() ? kSslPortCleared : port);
+        std::string_view line = port.empty() ? kSslPortCleared : port;
+        ReplaceOrInsert(prefs, kSslPort, kProxyType, line);
+        EnsurePrefLine(prefs, line);
     }
 }
 

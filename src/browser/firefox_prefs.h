@@ -27,6 +27,10 @@ inline constexpr std::string_view kSslPort = "user_pref(\"network.proxy.ssl_port
 // Firefox's own defaults: a pref given its default value is no longer kept in prefs.js.
 inline constexpr std::string_view kSslHostCleared = "user_pref(\"network.proxy.ssl\", \"\");\r\n";
 inline constexpr std::string_view kSslPortCleared = "user_pref(\"network.proxy.ssl_port\",0);\r\n";
+// What reset gives the HTTP proxy's host and port: Firefox's defaults, which make Firefox drop
+// the lines from prefs.js (a line left out of user.js would leave prefs.js's value standing).
+inline constexpr std::string_view kHttpHostCleared = "user_pref(\"network.proxy.http\", \"\");\r\n";
+inline constexpr std::string_view kHttpPortCleared = "user_pref(\"network.proxy.http_port\",0);\r\n";
 inline constexpr std::string_view kManualProxy = "1";
 inline constexpr std::string_view kDirectConnection = "0";
 }  // namespace firefox_pref
@@ -42,9 +46,14 @@ bool RemovePref(EditBuffer& prefs, std::string_view pattern);
 // nothing changes when the anchor is missing or no pref follows it.
 bool InsertPrefAfter(EditBuffer& prefs, std::string_view anchor, std::string_view line);
 
-// Manual HTTP proxy at 127.0.0.1:`port`.
+// Appends `line` at the end unless the text holds it already: the last line of a pref in
+// user.js is the one Firefox keeps, so the line counts whatever came before it.
+void EnsurePrefLine(EditBuffer& prefs, std::string_view line);
+
+// Manual HTTP proxy at 127.0.0.1:`port`: the lines are replaced in place or put after the
+// anchor, and any of them that could be neither (no anchor, or the last pref) is appended.
 void ApplyFirefoxSetEdits(EditBuffer& prefs, std::string_view port);
-// Direct connection.
+// Direct connection; an HTTP proxy host and port are given Firefox's defaults.
 void ApplyFirefoxResetEdits(EditBuffer& prefs);
 
 // The HTTPS proxy lines of `prefs_text` as they stand, each whole with its line end (empty

@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
+#include <vector>
 
 #include "browser/authority_trust.h"
 #include "browser/browser_files.h"
@@ -11,7 +13,10 @@
 #include "browser/browser_settings.h"
 #include "browser/firefox_prefs.h"
 #include "browser/firefox_profile.h"
+#include "logging/status_log.h"
+#include "platform/process_table.h"
 #include "runtime/runtime.h"
+#include "texts.h"
 
 namespace korvanel {
 namespace {
@@ -41,6 +46,17 @@ bool Exists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path, error));
 }
 
+bool HasPrefs(const ProfileFiles& files) {
+    std::error_code error;
+    return std::filesystem::exists(files.prefs, error);
+}
+
+// The profile's preferences; an empty text when it has none yet.
+std::optional<EditBuffer> ReadPrefs(const ProfileFiles& files) {
+    if (!HasPrefs(files)) return EditBuffer({}, 0);
+    return ReadForEdit(files.prefs);
+}
+
 // Moves the user's own user.js aside. A copy already aside (left by an earlier run that
 // did not finish) is the user's and stays; the user.js beside it is that run's.
 int KeepUserJs(const ProfileFiles& files) {
@@ -57,7 +73,10 @@ void PutBackUserJs(const ProfileFiles& files) {
 // working copy is gone either way.
 int PrepareUserJs(const ProfileFiles& files, bool set, std::string_view port,
                   const HttpsEdit& https) {
-    if (CopyReplacing(files.prefs, files.working_copy) < 0) return -1;
+    // A profile Firefox has not written preferences to yet gets the lines alone.
+    int copied = HasPrefs(files) ? CopyReplacing(files.prefs, files.working_copy)
+                                 : WriteExactly(files.working_copy, "");
+    if (copied < 0) return -1;
     std::optional<EditBuffer> prefs = ReadForEdit(files.working_copy);
     int result = prefs ? 1 : -1;
     if (result > 0) {
@@ -89,14 +108,6 @@ std::string_view FirefoxOnPath() {
     return kFirefoxPrograms[0];
 }
 
-void StartFirefox(const BrowserHost& host) {
-    const std::string_view program = FirefoxOnPath();
-    if (StartDetached(program) < 0) return;
-    // After a stop both waits return at once.
-    WaitForProcess(host, program, kFirefoxStartPolls, host.timing.firefox_start_poll);
-    PauseUnlessStopped(host, host.timing.firefox_settle);
-}
-
 // Pointing the HTTPS proxy at the proxy keeps the lines it had first (unless lines kept by
 // an earlier set wait to be given back: those are the user's); otherwise lines kept are
 // given back. 1, or -1 when the kept lines could not be written or read.
@@ -105,7 +116,7 @@ int PlanHttpsEdit(const ProfileFiles& files, bool point, HttpsEdit& https) {
     if (point) {
         https.step = HttpsEdit::Step::kPoint;
         if (kept) return 1;
-        std::optional<EditBuffer> prefs = ReadForEdit(files.prefs);
+        std::optional<EditBuffer> prefs = ReadPrefs(files);
         if (!prefs) return -1;
         if (WriteExactly(files.https_before, FirefoxHttpsLines(prefs->text())) > 0) return 1;
         RemoveFile(files.https_before);
@@ -119,29 +130,113 @@ int PlanHttpsEdit(const ProfileFiles& files, bool point, HttpsEdit& https) {
     return 1;
 }
 
+// A profile whose user.js holds the edit while Firefox starts.
+struct StagedProfile {
+    std::string folder;
+    ProfileFiles files;
+    HttpsEdit https;
+    int stale_lock = 0;   // the lock's holder before the start, if any
+    bool read = false;    // a Firefox started here has opened it
+};
+
+// Whether a Firefox started since staging holds the profile's lock.
+bool Opened(const StagedProfile& profile) {
+    int holder = FirefoxLockHolder(profile.folder);
+    return holder > 0 && holder != profile.stale_lock;
+}
+
+bool Stopped(const BrowserHost& host) {
+    return host.stop && host.stop->Requested();
+}
+
+// Polls until a Firefox started since staging holds the lock of one of `profiles`, and marks
+// those it holds; returns early when the started process `pid` has ended or a stop is asked.
+void WaitUntilOpened(const BrowserHost& host, std::span<StagedProfile> profiles, int pid) {
+    for (int poll = 0; poll < kFirefoxStartPolls; ++poll) {
+        bool any = false;
+        for (StagedProfile& profile : profiles) {
+            if (!profile.read && Opened(profile)) profile.read = any = true;
+        }
+        if (any || !ProcessIsRunning(pid)) return;
+        if (!PauseUnlessStopped(host, host.timing.firefox_start_poll)) return;
+    }
+}
+
+// Starts Firefox as the user starts it, and follows that process until it has opened a
+// staged profile. A profile of another install that it did not open gets a Firefox of its
+// own (--profile), so that every staged profile is read. The edited copies stay in place a
+// moment after the last opening, while Firefox reads its preferences.
+void StartFirefox(const BrowserHost& host, std::vector<StagedProfile>& staged) {
+    const std::string_view program = FirefoxOnPath();
+    int pid = 0;
+    if (StartDetached(program, {}, &pid) < 0) return;
+    WaitUntilOpened(host, staged, pid);
+    for (StagedProfile& profile : staged) {
+        if (Stopped(host)) return;
+        if (profile.read) continue;
+        std::string folder = profile.folder.substr(0, profile.folder.size() - 1);
+        if (StartDetached(program, {"--profile", folder}, &pid) < 0) return;
+        WaitUntilOpened(host, std::span(&profile, 1), pid);
+    }
+    PauseUnlessStopped(host, host.timing.firefox_settle);
+}
+
+void Say(Runtime& rt, const char* what, std::string_view detail) {
+    std::string line(kFirefoxName);
+    line += what;
+    line += detail;
+    PostStatus(rt, text::kBrowserStatus, line);
+}
+
+std::string Listed(const std::vector<std::string>& folders) {
+    std::string list;
+    for (const std::string& folder : folders) {
+        if (!list.empty()) list += ", ";
+        list += folder;
+    }
+    return list;
+}
+
 void RunFirefoxCommand(Runtime& rt, const BrowserHost& host, bool set) {
     BrowserSettings values = CopyBrowserSettings(rt, set);
     Hold browser(rt.locks.browser);
-    std::string profile = FindFirefoxProfile();
-    if (profile.empty()) return;
+    FirefoxProfiles found = FindFirefoxProfiles();
+    if (found.folders.empty()) {
+        Say(rt, text::kFirefoxNoProfile, Listed(found.looked_in));
+        return;
+    }
     // A close asked for meanwhile ends the command: before the edit, with the files as they
     // were; during the start, with the user's own user.js back in place.
     for (std::string_view name : kFirefoxPrograms) {
         if (!CloseBrowserWindows(host, name)) return;
     }
-    ProfileFiles files = FilesIn(profile);
-    HttpsEdit https;
-    if (PlanHttpsEdit(files, set && values.tunnel, https) < 0) return;
-    if (PrepareUserJs(files, set, values.port.view(), https) < 0) return;
-    // The certificate database is changed while Firefox is closed.
-    if (set && values.inspect) {
-        TrustAuthority(rt, host, kFirefoxName, profile, values.authority);
-    } else if (!set) {
-        DistrustAuthority(rt, host, kFirefoxName, profile, !values.inspect);
+    std::vector<StagedProfile> staged;
+    for (const std::string& folder : found.folders) {
+        StagedProfile profile{folder, FilesIn(folder), {}};
+        if (PlanHttpsEdit(profile.files, set && values.tunnel, profile.https) < 0 ||
+            PrepareUserJs(profile.files, set, values.port.view(), profile.https) < 0) {
+            Say(rt, text::kFirefoxNotWritten, folder);
+            continue;
+        }
+        // The certificate database is changed while Firefox is closed.
+        if (set && values.inspect) {
+            TrustAuthority(rt, host, kFirefoxName, folder, values.authority);
+        } else if (!set) {
+            DistrustAuthority(rt, host, kFirefoxName, folder, !values.inspect);
+        }
+        profile.stale_lock = FirefoxLockHolder(folder);
+        staged.push_back(std::move(profile));
     }
-    StartFirefox(host);
-    PutBackUserJs(files);
-    if (https.step == HttpsEdit::Step::kGiveBack) RemoveFile(files.https_before);
+    if (staged.empty()) return;
+    StartFirefox(host, staged);
+    for (StagedProfile& profile : staged) {
+        PutBackUserJs(profile.files);
+        if (profile.https.step == HttpsEdit::Step::kGiveBack) RemoveFile(profile.files.https_before);
+        const char* said = !profile.read ? text::kFirefoxNotRead
+                           : set          ? text::kFirefoxSet
+                                          : text::kFirefoxReset;
+        Say(rt, said, profile.folder);
+    }
 }
 
 }  // namespace

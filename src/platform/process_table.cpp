@@ -94,7 +94,7 @@ void CloseDescriptorsExcept(int keep) {
 }
 
 // Runs in the grandchild; only async-signal-safe calls. Never returns.
-[[noreturn]] void ExecDetached(const char* path, const char* name, int report_fd) {
+[[noreturn]] void ExecDetached(const char* path, char* const argv[], int report_fd) {
     ResetSignals();
     // The report end must survive the redirection of descriptors 0 to 2.
     if (report_fd < 3) {
@@ -114,7 +114,6 @@ void CloseDescriptorsExcept(int keep) {
         dup2(null_fd, 2);
     }
     CloseDescriptorsExcept(report_fd);
-    char* const argv[] = {const_cast<char*>(name), nullptr};
     execv(path, argv);
     int error = errno;
     ssize_t ignored = write(report_fd, &error, sizeof error);
@@ -207,29 +206,54 @@ std::string FindOnPath(std::string_view program) {
     }
 }
 
-int StartDetached(std::string_view program) {
+bool ProcessIsRunning(int pid) {
+    return pid > 0 && !ExePathOf(pid).empty();
+}
+
+int StartDetached(std::string_view program, const std::vector<std::string>& args, int* pid) {
     std::string path = FindOnPath(program);
     if (path.empty()) return -1;
     std::string name(program);
+    // Made before the fork: the child may only make async-signal-safe calls.
+    std::vector<char*> argv{name.data()};
+    std::vector<std::string> arguments = args;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) return -1;
-    pid_t child = fork();
-    if (child < 0) {
+    // The middle process says which PID the program got.
+    int started[2];
+    if (pipe2(started, O_CLOEXEC) != 0) {
         close(report[0]);
         close(report[1]);
         return -1;
     }
+    pid_t child = fork();
+    if (child < 0) {
+        for (int fd : {report[0], report[1], started[0], started[1]}) close(fd);
+        return -1;
+    }
     if (child == 0) {
         close(report[0]);
+        close(started[0]);
         setsid();
         pid_t grandchild = fork();
-        if (grandchild != 0) _exit(grandchild < 0 ? 1 : 0);
-        ExecDetached(path.c_str(), name.c_str(), report[1]);
+        if (grandchild != 0) {
+            ssize_t ignored = write(started[1], &grandchild, sizeof grandchild);
+            (void)ignored;
+            _exit(grandchild < 0 ? 1 : 0);
+        }
+        ExecDetached(path.c_str(), argv.data(), report[1]);
     }
     close(report[1]);
+    close(started[1]);
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
+    pid_t grandchild = -1;
+    while (read(started[0], &grandchild, sizeof grandchild) < 0 && errno == EINTR) {
+    }
+    close(started[0]);
     // The report end closes on a successful exec; an error number arrives otherwise.
     int error = 0;
     ssize_t got;
@@ -238,7 +262,9 @@ int StartDetached(std::string_view program) {
     } while (got < 0 && errno == EINTR);
     close(report[0]);
     bool forked = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return forked && got == 0 ? 1 : -1;
+    if (!forked || got != 0) return -1;
+    if (pid) *pid = grandchild;
+    return 1;
 }
 
 }  // namespace korvanel

@@ -31,6 +31,8 @@ bool IsProcessOf(const ProcessScope& scope, int pid, std::string_view exe_name);
 // through a process handle, so a PID reused meanwhile is never hit). True when sent.
 bool StopProcess(const ProcessScope& scope, int pid, std::string_view exe_name, StopSignal signal);
 
+// True while `pid` is a process that has not ended (a zombie has).
+bool ProcessIsRunning(int pid);
 // 32 or 64 by the ELF class of the file; 0 when it is no ELF file or cannot be read.
 int ElfClassOfFile(const std::string& path);
 // The ELF class of a running process's executable (0 when it cannot be asked).
@@ -46,6 +48,8 @@ std::string FindOnPath(std::string_view program);
 // this process but /dev/null for input and output, with default signal handling, and not a
 // child of this process (nothing to reap). 1 when it was executed, -1 when it was not found
 // or could not be started.
-int StartDetached(std::string_view program);
+// `args` follow the program's name; `pid`, when given, receives the started program's PID.
+int StartDetached(std::string_view program, const std::vector<std::string>& args = {},
+                  int* pid = nullptr);
 
 }  // namespace korvanel

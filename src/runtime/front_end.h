@@ -56,6 +56,12 @@ class FrontEnd {
     virtual void SetStatusBar(int part, std::string_view text) = 0;
     // The modal message dialog: blocks until answered (the headless one answers at once).
     virtual void ShowMessage(std::string_view title, std::string_view text) = 0;
+    // A yes/no question, as modal as the message dialog; true for yes. A front end that
+    // cannot ask shows the text and takes "no", which leaves everything as it is.
+    virtual bool AskYesNo(std::string_view title, std::string_view text) {
+        ShowMessage(title, text);
+        return false;
+    }
     // The save command that every status line sends (writes `data`).
     virtual void RequestSave() = 0;
     // A save of `data` failed after one that worked (its line is in the command log

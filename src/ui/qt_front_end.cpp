@@ -2,9 +2,12 @@
 
 #include <QtCore/QThread>
 #include <QtWidgets/QApplication>
+#include <QtWidgets/QMessageBox>
+#include <QtWidgets/QPushButton>
 #include <cstdio>
 #include <string>
 
+#include "texts.h"
 #include "ui/dialogs/check_dialog_view.h"
 #include "ui/dialogs/message_box.h"
 #include "ui/gui_wait.h"
@@ -108,19 +111,51 @@ void QtFrontEnd::ShowMessage(std::string_view title, std::string_view text) {
     }
 }
 
+// Over the window the user is working in (the Config dialog, say), else the main window.
+QWidget* QtFrontEnd::dialogOwner() const {
+    QWidget* owner = QApplication::activeWindow();
+    if (surface_ == nullptr) return nullptr;
+    if (owner == nullptr || !owner->isVisible()) owner = surface_->dialogOwner();
+    return owner;
+}
+
+bool QtFrontEnd::AskYesNo(std::string_view title, std::string_view text) {
+    if (shutting_down_.load()) {
+        PrintMessage(title, text);
+        return false;
+    }
+    QString t = FromUtf8(title), x = FromUtf8(text);
+    bool yes = false;
+    if (onGuiThread()) {
+        yes = askNow(t, x, false);
+    } else {
+        QMetaObject::invokeMethod(
+            this, [this, t, x, &yes] { yes = askNow(t, x, true); }, Qt::BlockingQueuedConnection);
+    }
+    return yes;
+}
+
+bool QtFrontEnd::askNow(const QString& title, const QString& text, bool for_other_thread) {
+    if (for_other_thread && shutting_down_.load()) {
+        PrintMessage(title.toStdString(), text.toStdString());
+        return false;
+    }
+    QMessageBox ask(QMessageBox::Question, title, text, QMessageBox::NoButton, dialogOwner());
+    QPushButton* yes = ask.addButton(FromUtf8(text::kCookieYes), QMessageBox::YesRole);
+    ask.setDefaultButton(ask.addButton(FromUtf8(text::kCookieNo), QMessageBox::NoRole));
+    if (for_other_thread) open_for_threads_.emplace_back(&ask);
+    ask.exec();
+    std::erase_if(open_for_threads_,
+                  [&ask](const QPointer<QDialog>& d) { return d == &ask || !d; });
+    return ask.clickedButton() == yes;
+}
+
 void QtFrontEnd::showMessageNow(const QString& title, const QString& text, bool for_other_thread) {
     if (for_other_thread && shutting_down_.load()) {  // asked before the close, served after
         PrintMessage(title.toStdString(), text.toStdString());
         return;
     }
-    // Over the window the user is working in (the Config dialog, say), else the main window.
-    QWidget* owner = QApplication::activeWindow();
-    if (surface_ == nullptr) {
-        owner = nullptr;
-    } else if (owner == nullptr || !owner->isVisible()) {
-        owner = surface_->dialogOwner();
-    }
-    MessageBox box(title, text, owner);
+    MessageBox box(title, text, dialogOwner());
     if (for_other_thread) open_for_threads_.emplace_back(&box);
     box.exec();
     ++messages_shown_;

@@ -56,6 +56,7 @@ class QtFrontEnd : public QObject, public FrontEnd {
     void LimitPane(Pane pane, std::size_t characters) override;
     void SetStatusBar(int part, std::string_view text) override;
     void ShowMessage(std::string_view title, std::string_view text) override;
+    bool AskYesNo(std::string_view title, std::string_view text) override;
     void RequestSave() override;
     // The dialog comes at the first failed save of the run only; the command log tells the
     // later runs of failures.
@@ -76,6 +77,8 @@ class QtFrontEnd : public QObject, public FrontEnd {
     // Runs `call` on the GUI thread: at once there, else queued.
     void onGui(std::function<void()> call);
     void showMessageNow(const QString& title, const QString& text, bool for_other_thread);
+    bool askNow(const QString& title, const QString& text, bool for_other_thread);
+    QWidget* dialogOwner() const;
     void saveNow();
     void drainPane(Pane pane);
 

@@ -34,6 +34,11 @@ class RecordingFrontEnd : public FrontEnd {
         std::lock_guard<std::mutex> hold(mutex_);
         messages_.emplace_back(std::string(title), std::string(text));
     }
+    bool AskYesNo(std::string_view title, std::string_view text) override {
+        std::lock_guard<std::mutex> hold(mutex_);
+        questions_.emplace_back(std::string(title), std::string(text));
+        return answer_yes_;
+    }
     void RequestSave() override {
         std::lock_guard<std::mutex> hold(mutex_);
         ++saves_;
@@ -69,6 +74,15 @@ class RecordingFrontEnd : public FrontEnd {
         auto it = status_bar_.find(part);
         return it == status_bar_.end() ? std::string() : it->second;
     }
+    // The questions asked so far, and the answer every later one gets.
+    std::vector<std::pair<std::string, std::string>> questions() const {
+        std::lock_guard<std::mutex> hold(mutex_);
+        return questions_;
+    }
+    void AnswerYes(bool yes) {
+        std::lock_guard<std::mutex> hold(mutex_);
+        answer_yes_ = yes;
+    }
     std::vector<std::pair<std::string, std::string>> messages() const {
         std::lock_guard<std::mutex> hold(mutex_);
         return messages_;
@@ -98,6 +112,8 @@ class RecordingFrontEnd : public FrontEnd {
     std::map<Pane, std::size_t> pane_limits_;
     std::map<int, std::string> status_bar_;
     std::vector<std::pair<std::string, std::string>> messages_;
+    std::vector<std::pair<std::string, std::string>> questions_;
+    bool answer_yes_ = false;
     std::map<int, std::string> check_lines_;
     std::pair<int, int> check_progress_{0, 0};
     std::pair<bool, bool> check_buttons_{false, false};

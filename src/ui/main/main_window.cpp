@@ -153,10 +153,12 @@ void MainWindow::buildMenu() {
     add(set, text::kBrowserFirefoxItem, MenuCommand::kSetFirefox);
     add(set, text::kBrowserOperaItem, MenuCommand::kSetOpera);
     add(set, text::kBrowserOperaX64Item, MenuCommand::kSetOpera64);
+    add(set, text::kBrowserDesktopItem, MenuCommand::kSetDesktop);
     QMenu* reset = browser->addMenu(Text(text::kBrowserResetMenu));
     add(reset, text::kBrowserFirefoxItem, MenuCommand::kResetFirefox);
     add(reset, text::kBrowserOperaItem, MenuCommand::kResetOpera);
     add(reset, text::kBrowserOperaX64Item, MenuCommand::kResetOpera64);
+    add(reset, text::kBrowserDesktopItem, MenuCommand::kResetDesktop);
 
     QMenu* colour = menuBar()->addMenu(Text(text::kMenuColour));
     add(colour, text::kMenuGrey, MenuCommand::kThemeGrey);

@@ -122,6 +122,9 @@ void MainWindow::runMenu(MenuCommand command) {
         case MenuCommand::kSetOpera64:
             browser(BrowserCommand::kSetOpera, 64);
             break;
+        case MenuCommand::kSetDesktop:
+            browser(BrowserCommand::kSetDesktop, 0);
+            break;
         case MenuCommand::kResetFirefox:
             browser(BrowserCommand::kResetFirefox, 32);
             break;
@@ -130,6 +133,9 @@ void MainWindow::runMenu(MenuCommand command) {
             break;
         case MenuCommand::kResetOpera64:
             browser(BrowserCommand::kResetOpera, 64);
+            break;
+        case MenuCommand::kResetDesktop:
+            browser(BrowserCommand::kResetDesktop, 0);
             break;
         case MenuCommand::kThemeGrey:
             applyTheme("DEFAULT");
