@@ -82,17 +82,19 @@ std::vector<Section> ReadSections(std::string_view ini) {
     return sections;
 }
 
-bool IsInstall(const Section& section) {
-    return section.name.starts_with("Install") && !section.install_default.empty();
+// An [Install…] section of profiles.ini; every section of installs.ini names an install.
+bool IsInstall(const Section& section, bool installs_ini = false) {
+    return (installs_ini || section.name.starts_with("Install")) &&
+           !section.install_default.empty() && !section.has_path;
 }
 
 // The profiles the [Install…] sections name, taking each one's relativity from its
 // profile section (an absolute path stands alone).
 std::vector<ProfilePath> InstallDefaults(const std::vector<Section>& installs,
-                                         const std::vector<Section>& profiles) {
+                                         const std::vector<Section>& profiles, bool installs_ini) {
     std::vector<ProfilePath> found;
     for (const Section& install : installs) {
-        if (!IsInstall(install)) continue;
+        if (!IsInstall(install, installs_ini)) continue;
         ProfilePath profile{install.install_default, install.install_default[0] != '/'};
         for (const Section& section : profiles) {
             if (section.has_path && section.path == profile.path) {
@@ -134,8 +136,8 @@ bool SameFolder(const std::string& a, const std::string& b) {
 std::vector<ProfilePath> ProfilesInUse(std::string_view profiles_ini,
                                        std::string_view installs_ini) {
     std::vector<Section> sections = ReadSections(profiles_ini);
-    std::vector<ProfilePath> found = InstallDefaults(sections, sections);
-    if (found.empty()) found = InstallDefaults(ReadSections(installs_ini), sections);
+    std::vector<ProfilePath> found = InstallDefaults(sections, sections, false);
+    if (found.empty()) found = InstallDefaults(ReadSections(installs_ini), sections, true);
     if (!found.empty()) return found;
     const Section* first = nullptr;
     for (const Section& section : sections) {

@@ -16,6 +16,7 @@
 #include "runtime/runtime.h"
 #include "support/recording_front_end.h"
 #include "support/small_disk.h"
+#include "texts.h"
 
 namespace korvanel {
 namespace {
@@ -113,7 +114,9 @@ TEST_F(BrowserCommandTest, FirefoxResetSwitchesToDirectAndStartsWithoutARunningO
     Run(BrowserCommand::kResetFirefox);
 
     ASSERT_EQ(fakes.Starts(1).size(), 1u);
-    EXPECT_EQ(fakes.Seen(), std::string(kPrefs) + "user_pref(\"network.proxy.type\",0);\r\n" +
+    EXPECT_EQ(fakes.Seen(), std::string(kPrefs) + "user_pref(\"network.proxy.http\", \"\");\r\n" +
+                                "user_pref(\"network.proxy.http_port\",0);\r\n" +
+                                "user_pref(\"network.proxy.type\",0);\r\n" +
                                 "user_pref(\"z\", 1);\r\n");
     EXPECT_FALSE(FileExists(profile + "user.js"));
     EXPECT_FALSE(FileExists(profile + "backup_prefs.jp"));
@@ -136,7 +139,7 @@ TEST_F(BrowserCommandTest, FirefoxEsrIsClosedAndStartedWhenItIsTheOneInstalled) 
     EXPECT_FALSE(FileExists(profile + "user.js"));
 }
 
-TEST_F(BrowserCommandTest, MissingProfileOrFolderEndsSilently) {
+TEST_F(BrowserCommandTest, NoProfileIsSaidAndAProfileWithoutPrefsGetsTheLinesAlone) {
     fakes.Install("firefox");
     fakes.Install("opera");
     int firefox = fakes.Start("firefox");
@@ -144,18 +147,58 @@ TEST_F(BrowserCommandTest, MissingProfileOrFolderEndsSilently) {
 
     Run(BrowserCommand::kSetFirefox);
     Run(BrowserCommand::kResetOpera, 64);
-    // A profile named in profiles.ini but without prefs.js: Firefox is closed, nothing else.
+    EXPECT_TRUE(fakes.Running("firefox", firefox)) << "nothing to set: left running";
+    EXPECT_TRUE(fakes.Running("opera", opera));
+    std::string log = front.pane(Pane::kStatus);
+    EXPECT_NE(log.find(std::string("Firefox") + text::kFirefoxNoProfile + fakes.home() +
+                       "/.config/mozilla/firefox/, " + fakes.home() + "/.mozilla/firefox/"),
+              std::string::npos)
+        << log;
+
+    // A profile Firefox has not written prefs.js to yet.
     std::string profile = MakeFirefoxProfile();
     std::filesystem::remove(profile + "prefs.js");
     WriteFile(profile + "user.js", "own");
+    fakes.Watch(profile + "user.js");
     Run(BrowserCommand::kSetFirefox);
 
     EXPECT_FALSE(fakes.Running("firefox", firefox));
-    EXPECT_TRUE(fakes.Running("opera", opera));
-    EXPECT_EQ(fakes.Starts().size(), 2u) << "nothing started";
+    EXPECT_EQ(fakes.Seen(), kProxyLines);
     EXPECT_EQ(ReadFile(profile + "user.js"), "own");
+    EXPECT_NE(front.pane(Pane::kStatus).find(std::string("Firefox") + text::kFirefoxSet + profile),
+              std::string::npos);
     EXPECT_TRUE(LockIsFree(rt.locks.browser));
     EXPECT_TRUE(front.messages().empty());
+}
+
+// Firefox 153 in a fresh home: profiles under ~/.config, the one its install opens named by
+// [Install…]; the Firefox started by the command is followed by its profile lock, and a
+// second install's profile gets a Firefox of its own.
+TEST_F(BrowserCommandTest, EveryProfileInUseIsSetAndNamedInTheLog) {
+    std::string firefox = fakes.home() + "/.config/mozilla/firefox/";
+    for (const char* name : {"a.default", "b.default-esr", "c.default-release"}) {
+        std::filesystem::create_directories(firefox + name);
+        WriteFile(firefox + name + "/prefs.js", kPrefs);
+    }
+    WriteFile(firefox + "profiles.ini",
+              "[Profile2]\nPath=a.default\nDefault=1\n[Profile1]\nPath=b.default-esr\n"
+              "[Profile0]\nPath=c.default-release\n[InstallE]\nDefault=b.default-esr\n"
+              "[InstallR]\nDefault=c.default-release\n");
+    fakes.Install("firefox");
+    fakes.Watch(firefox + "b.default-esr/user.js");
+
+    Run(BrowserCommand::kSetFirefox);
+
+    auto starts = fakes.Starts(2);
+    ASSERT_EQ(starts.size(), 2u) << "the user's Firefox, then one for the other install";
+    std::string log = front.pane(Pane::kStatus);
+    for (const char* name : {"b.default-esr/", "c.default-release/"}) {
+        EXPECT_NE(log.find(std::string(text::kFirefoxSet) + firefox + name), std::string::npos)
+            << log;
+        EXPECT_FALSE(FileExists(firefox + name + "user.js"));
+    }
+    EXPECT_EQ(log.find(firefox + "a.default/"), std::string::npos) << "never opened";
+    EXPECT_NE(fakes.Seen().find(kProxyLines), std::string::npos);
 }
 
 TEST_F(BrowserCommandTest, OperaSetEditsTheFileOfItsEditionAndRestarts) {

@@ -16,6 +16,8 @@ constexpr const char kNewHost[] = "user_pref(\"network.proxy.http\", \"127.0.0.1
 constexpr const char kNewPort[] = "user_pref(\"network.proxy.http_port\",8080);\r\n";
 constexpr const char kManual[] = "user_pref(\"network.proxy.type\",1);\r\n";
 constexpr const char kDirect[] = "user_pref(\"network.proxy.type\",0);\r\n";
+constexpr const char kHostCleared[] = "user_pref(\"network.proxy.http\", \"\");\r\n";
+constexpr const char kPortCleared[] = "user_pref(\"network.proxy.http_port\",0);\r\n";
 
 EditBuffer Prefs(const std::string& text) {
     return EditBuffer(text, text.size());
@@ -65,21 +67,27 @@ TEST(FirefoxPrefEdits, SetReplacesExistingLinesInPlace) {
                                   kNext);
 }
 
-TEST(FirefoxPrefEdits, SetWithoutAnchorChangesNothing) {
-    std::string text = std::string(kNext) + kNext;
-    EXPECT_EQ(Set(text), text);
+// Today's prefs.js has no cookie anchor, or none at all; a line that is the last pref cannot
+// be replaced in place. The lines then go at the end, where the last one counts.
+TEST(FirefoxPrefEdits, SetAppendsWhatItCouldNotPlace) {
+    const std::string lines = std::string(kNewHost) + kNewPort + kManual;
+    EXPECT_EQ(Set(std::string(kNext) + kNext), std::string(kNext) + kNext + lines);
+    EXPECT_EQ(Set(""), lines);
+    EXPECT_EQ(Set("user_pref(\"a\", 1);"), "user_pref(\"a\", 1);\r\n" + lines);
+    // The type pref last: replaced nowhere, so a manual type line follows it.
+    EXPECT_EQ(Set(std::string(kCookie) + kNext + kType),
+              std::string(kCookie) + kNewHost + kNewPort + kNext + kType + kManual);
 }
 
-TEST(FirefoxPrefEdits, ResetRemovesHostAndPortAndSwitchesToDirect) {
+TEST(FirefoxPrefEdits, ResetGivesHostAndPortFirefoxsDefaultsAndSwitchesToDirect) {
     EXPECT_EQ(Reset(std::string(kCookie) + kHost + kPort + kType + kNext),
-              std::string(kCookie) + kDirect + kNext);
-    // No type pref: a direct type line goes after the anchor.
+              std::string(kCookie) + kHostCleared + kPortCleared + kDirect + kNext);
+    // No type pref: a direct type line goes after the anchor; without one, at the end.
     EXPECT_EQ(Reset(std::string(kCookie) + kNext), std::string(kCookie) + kDirect + kNext);
-}
-
-TEST(FirefoxPrefEdits, ResetLeavesAHostPrefThatIsTheLastPref) {
-    std::string text = std::string(kCookie) + kType + kHost;
-    EXPECT_EQ(Reset(text), std::string(kCookie) + kDirect + kHost);
+    EXPECT_EQ(Reset(kNext), std::string(kNext) + kDirect);
+    // A host pref that is the last pref stays, and the default after it counts.
+    EXPECT_EQ(Reset(std::string(kCookie) + kType + kHost),
+              std::string(kCookie) + kDirect + kHost + kHostCleared);
 }
 
 TEST(FirefoxPrefEdits, GrowthBeyondTheEditRoomIsCut) {
@@ -109,7 +117,8 @@ TEST(FirefoxPrefEdits, HttpsProxyIsPointedAtTheProxyAndGivenBack) {
     const Case cases[] = {
         {"no HTTPS proxy: inserted after the HTTP port, then cleared", std::string(kCookie) + kNext,
          std::string(kCookie) + http + kNewSsl + kNewSslPort + kManual + kNext,
-         std::string(kCookie) + kSslCleared + kSslPortCleared + kDirect + kNext},
+         std::string(kCookie) + kHostCleared + kPortCleared + kSslCleared + kSslPortCleared +
+             kDirect + kNext},
     };
     for (const Case& c : cases) {
         std::string remembered = FirefoxHttpsLines(c.before);

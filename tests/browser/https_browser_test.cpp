@@ -193,7 +193,7 @@ TEST_F(HttpsBrowserTest, ProblemsWithTheCaAreLinesInTheCommandLog) {
     EXPECT_TRUE(front.messages().empty());
 }
 
-TEST_F(HttpsBrowserTest, WithTunnelsOffNothingNewHappens) {
+TEST_F(HttpsBrowserTest, WithTunnelsOffTheSetSaysHttpsGoesAroundAndOffersThem) {
     std::string profile = MakeFirefoxProfile();
     {
         Hold hold(rt.locks.settings);
@@ -206,7 +206,23 @@ TEST_F(HttpsBrowserTest, WithTunnelsOffNothingNewHappens) {
               std::string::npos);
     EXPECT_FALSE(FileExists(profile + "prefs.js.korvanel-https"));
     EXPECT_FALSE(FileExists(profile + "cert9.db"));
-    EXPECT_EQ(StatusLog(), "");
+    // Asked once, at the set; "no" leaves the tunnels off.
+    ASSERT_EQ(front.questions().size(), 1u);
+    EXPECT_EQ(front.questions()[0].second, text::kHttpsAroundAsk);
+    EXPECT_EQ(StatusLog().find(text::kHttpsAroundStatus), StatusLog().rfind(text::kHttpsAroundStatus));
+    EXPECT_NE(StatusLog().find(text::kHttpsAroundStatus), std::string::npos);
+
+    // "Yes" switches them on, and the set points the HTTPS proxy at the proxy too.
+    front.AnswerYes(true);
+    Run(BrowserCommand::kSetFirefox);
+    {
+        Hold hold(rt.locks.settings);
+        EXPECT_TRUE(rt.settings.https_tunnel);
+    }
+    EXPECT_NE(fakes.Seen().find("user_pref(\"network.proxy.ssl\", \"127.0.0.1\")"),
+              std::string::npos);
+    EXPECT_NE(StatusLog().find(text::kHttpsAroundTunnelOn), std::string::npos);
+    EXPECT_TRUE(front.messages().empty());
 }
 
 }  // namespace
