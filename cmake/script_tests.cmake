@@ -24,3 +24,8 @@ add_test(NAME browser_real.chromium
          COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/browser_real/chromium_test.py)
 set_tests_properties(browser_real.chromium PROPERTIES LABELS browser_real TIMEOUT 60
     ENVIRONMENT "KORVANEL_PROGRAM=$<TARGET_FILE:korvanel>;KORVANEL_SOURCE_DIR=${CMAKE_SOURCE_DIR};PYTHONDONTWRITEBYTECODE=1")
+
+add_test(NAME browser_real.desktop_browsers
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/browser_real/desktop_browsers_test.py)
+set_tests_properties(browser_real.desktop_browsers PROPERTIES LABELS browser_real TIMEOUT 240
+    ENVIRONMENT "KORVANEL_PROGRAM=$<TARGET_FILE:korvanel>;KORVANEL_COMMAND_TOOL=$<TARGET_FILE:browser_command_tool>;KORVANEL_SOURCE_DIR=${CMAKE_SOURCE_DIR};PYTHONDONTWRITEBYTECODE=1")

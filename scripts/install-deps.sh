@@ -12,8 +12,9 @@ packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev make pkg-c
           openbox
           # the Debian package and its checks (dpkg-shlibdeps is in dpkg-dev)
           dpkg-dev desktop-file-utils lintian
-          # the real-browser tests
-          chromium)
+          # the real-browser tests: Firefox, and Chromium following the desktop's settings
+          chromium firefox-esr dbus gsettings-desktop-schemas dconf-gsettings-backend
+          libglib2.0-bin)
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 

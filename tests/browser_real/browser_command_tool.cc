@@ -1,0 +1,36 @@
+// Runs one browser command as the window's menu runs it, for the real-browser tests:
+//   browser_command_tool FOLDER PORT set|reset firefox|desktop [tunnel]
+// with `data`'s folder FOLDER, the proxy's port PORT and the tunnels on when "tunnel" is
+// given. The command log goes to standard output; a question is answered "no".
+#include <cstdio>
+#include <string>
+
+#include "browser/browser_command.h"
+#include "runtime/runtime.h"
+#include "support/recording_front_end.h"
+
+int main(int argc, char** argv) {
+    using namespace korvanel;
+    if (argc < 5) {
+        std::fputs("usage: browser_command_tool FOLDER PORT set|reset firefox|desktop [tunnel]\n",
+                   stderr);
+        return 2;
+    }
+    const std::string action = argv[3];
+    const std::string browser = argv[4];
+    testing::RecordingFrontEnd front;
+    Runtime rt(front, argv[1]);
+    {
+        Hold hold(rt.locks.settings);
+        rt.settings.port = argv[2];
+        rt.settings.https_tunnel = argc > 5 && std::string(argv[5]) == "tunnel";
+    }
+    const bool set = action == "set";
+    BrowserCommand command = browser == "desktop"
+                                 ? (set ? BrowserCommand::kSetDesktop : BrowserCommand::kResetDesktop)
+                                 : (set ? BrowserCommand::kSetFirefox : BrowserCommand::kResetFirefox);
+    int result = RunBrowserCommand(rt, command);
+    std::fputs(front.pane(Pane::kStatus).c_str(), stdout);
+    for (const auto& [title, text] : front.messages()) std::printf("%s: %s\n", title.c_str(), text.c_str());
+    return result > 0 ? 0 : 1;
+}
