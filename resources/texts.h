@@ -73,8 +73,7 @@ inline constexpr const char kTrustNoAuthority[] = "CA証明書のファイルが
 inline constexpr const char kBrowserStatus[] = "ﾌﾞﾗｳｻﾞ";
 inline constexpr const char kFirefoxSet[] = "にセットしました: ";
 inline constexpr const char kFirefoxReset[] = "をリセットしました: ";
-inline constexpr const char kFirefoxNotRead[] =
-    "が起動せず、設定を読みませんでした: ";
+inline constexpr const char kFirefoxNotRead[] = "が起動せず、設定を読みませんでした: ";
 inline constexpr const char kFirefoxNotWritten[] = "の設定を書けませんでした: ";
 inline constexpr const char kFirefoxNoProfile[] = "のプロファイルが見つかりません。探した場所: ";
 // The desktop's proxy settings in the command log: "デスクトップの設定", the desktop, what

@@ -26,7 +26,7 @@ inline constexpr milliseconds kKillRetryWait{100};
 // the profile's preferences right after that, so the edited copy stays kFirefoxSettle longer.
 inline constexpr int kFirefoxStartPolls = 100;
 inline constexpr milliseconds kFirefoxStartPoll{100};
-inline constexpr milliseconds kFirefoxSettle{2000};
+inline constexpr milliseconds kFirefoxSettle{5000};
 
 // Closing Opera: SIGTERM to every process of the edition, wait kOperaCloseWait, then look up
 // to kOperaClosePolls times, kOperaClosePoll apart; what is left then gets SIGKILL.

@@ -23,7 +23,7 @@ namespace korvanel {
 namespace {
 
 constexpr std::string_view kGnomeFamily[] = {"GNOME", "X-Cinnamon", "Cinnamon", "Budgie",
-                                             "Unity", "Pantheon", "MATE"};
+                                             "Unity", "Pantheon",   "MATE"};
 constexpr std::string_view kKdeName = "KDE";
 constexpr std::string_view kGnomeTag = "gnome";
 constexpr std::string_view kKdeTag = "kde";
@@ -64,8 +64,9 @@ std::optional<Kept> ReadKept(const std::string& path) {
     std::size_t end = text.find('\n');
     std::string_view tag = text.substr(0, end);
     Kept kept;
-    kept.desktop = tag == kGnomeTag ? Desktop::kGnome : tag == kKdeTag ? Desktop::kKde
-                                                                         : Desktop::kNone;
+    kept.desktop = tag == kGnomeTag ? Desktop::kGnome
+                   : tag == kKdeTag ? Desktop::kKde
+                                    : Desktop::kNone;
     if (kept.desktop == Desktop::kNone) return std::nullopt;
     kept.values = end == std::string_view::npos ? "" : std::string(text.substr(end + 1));
     return kept;
@@ -194,8 +195,7 @@ void AnnounceToKde(const BrowserHost& host) {
              host.timing.desktop_tool_limit);
 }
 
-bool WriteKde(const BrowserHost& host, const std::vector<IniEntry>& entries,
-              std::string& problem) {
+bool WriteKde(const BrowserHost& host, const std::vector<IniEntry>& entries, std::string& problem) {
     std::string path = KioslavercPath();
     if (path.empty()) {
         problem = text::kDesktopNoHome;
@@ -218,9 +218,8 @@ bool SetKde(const BrowserHost& host, const BrowserSettings& values, const std::s
     std::string text;
     if (std::optional<EditBuffer> file = ReadForEdit(path)) text = file->text();
     bool kept_now = !ReadKept(kept_path);
-    if (kept_now &&
-        !WriteKept(kept_path, Desktop::kKde,
-                   FormatIni(ReadIniEntries(text, kde_proxy::kGroup, kKdeKeys)))) {
+    if (kept_now && !WriteKept(kept_path, Desktop::kKde,
+                               FormatIni(ReadIniEntries(text, kde_proxy::kGroup, kKdeKeys)))) {
         problem = text::kDesktopKeptNotWritten + kept_path;
         return false;
     }
@@ -279,7 +278,8 @@ void RunDesktopCommand(Runtime& rt, const BrowserHost& host, bool set) {
     std::string problem;
     bool done = false;
     if (desktop == Desktop::kGnome) {
-        done = set ? SetGnome(rt, host, values, kept_path, problem) : ResetGnome(host, kept, problem);
+        done =
+            set ? SetGnome(rt, host, values, kept_path, problem) : ResetGnome(host, kept, problem);
     } else {
         done = set ? SetKde(host, values, kept_path, problem) : ResetKde(host, kept, problem);
     }

@@ -30,7 +30,8 @@ inline constexpr std::string_view kSslPortCleared = "user_pref(\"network.proxy.s
 // What reset gives the HTTP proxy's host and port: Firefox's defaults, which make Firefox drop
 // the lines from prefs.js (a line left out of user.js would leave prefs.js's value standing).
 inline constexpr std::string_view kHttpHostCleared = "user_pref(\"network.proxy.http\", \"\");\r\n";
-inline constexpr std::string_view kHttpPortCleared = "user_pref(\"network.proxy.http_port\",0);\r\n";
+inline constexpr std::string_view kHttpPortCleared =
+    "user_pref(\"network.proxy.http_port\",0);\r\n";
 inline constexpr std::string_view kManualProxy = "1";
 inline constexpr std::string_view kDirectConnection = "0";
 }  // namespace firefox_pref

@@ -170,18 +170,21 @@ FirefoxProfiles FindFirefoxProfiles() {
     std::vector<std::string> searched;
     for (const std::string& firefox : found.looked_in) {
         if (!IsFolder(firefox)) continue;
-        bool seen = std::any_of(searched.begin(), searched.end(),
-                                [&](const std::string& other) { return SameFolder(other, firefox); });
+        bool seen = std::any_of(searched.begin(), searched.end(), [&](const std::string& other) {
+            return SameFolder(other, firefox);
+        });
         if (seen) continue;
         searched.push_back(firefox);
         std::string profiles = ReadSmallFile(firefox + kProfilesIni);
         if (profiles.empty()) continue;
-        for (const ProfilePath& profile : ProfilesInUse(profiles, ReadSmallFile(firefox + kInstallsIni))) {
+        for (const ProfilePath& profile :
+             ProfilesInUse(profiles, ReadSmallFile(firefox + kInstallsIni))) {
             if (profile.path.empty()) continue;
             std::string folder = (profile.relative ? firefox + profile.path : profile.path) + "/";
             if (folder.size() > kProfileFolderLimit || !IsFolder(folder)) continue;
-            bool twice = std::any_of(found.folders.begin(), found.folders.end(),
-                                     [&](const std::string& other) { return SameFolder(other, folder); });
+            bool twice =
+                std::any_of(found.folders.begin(), found.folders.end(),
+                            [&](const std::string& other) { return SameFolder(other, folder); });
             if (!twice) found.folders.push_back(folder);
         }
     }

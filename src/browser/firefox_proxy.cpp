@@ -135,8 +135,8 @@ struct StagedProfile {
     std::string folder;
     ProfileFiles files;
     HttpsEdit https;
-    int stale_lock = 0;   // the lock's holder before the start, if any
-    bool read = false;    // a Firefox started here has opened it
+    int stale_lock = 0;  // the lock's holder before the start, if any
+    bool read = false;   // a Firefox started here has opened it
 };
 
 // Whether a Firefox started since staging holds the profile's lock.
@@ -231,10 +231,11 @@ void RunFirefoxCommand(Runtime& rt, const BrowserHost& host, bool set) {
     StartFirefox(host, staged);
     for (StagedProfile& profile : staged) {
         PutBackUserJs(profile.files);
-        if (profile.https.step == HttpsEdit::Step::kGiveBack) RemoveFile(profile.files.https_before);
+        if (profile.https.step == HttpsEdit::Step::kGiveBack)
+            RemoveFile(profile.files.https_before);
         const char* said = !profile.read ? text::kFirefoxNotRead
-                           : set          ? text::kFirefoxSet
-                                          : text::kFirefoxReset;
+                           : set         ? text::kFirefoxSet
+                                         : text::kFirefoxReset;
         Say(rt, said, profile.folder);
     }
 }

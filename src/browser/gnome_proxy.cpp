@@ -72,9 +72,8 @@ std::optional<std::string> GSettingsTool::Get(const std::string& schema, const s
 }
 
 bool GSettingsTool::Set(const GSetting& setting, std::string& problem) const {
-    ChildRun run = RunChild(path_, {gnome_proxy::kProgram, "set", setting.schema, setting.key,
-                                    setting.value},
-                            limit_);
+    ChildRun run = RunChild(
+        path_, {gnome_proxy::kProgram, "set", setting.schema, setting.key, setting.value}, limit_);
     if (run.Succeeded()) return true;
     problem = ProblemOf(run);
     return false;

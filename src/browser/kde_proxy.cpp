@@ -9,7 +9,7 @@ namespace {
 
 struct Line {
     std::size_t begin = 0;
-    std::size_t end = 0;  // past the line end
+    std::size_t end = 0;    // past the line end
     std::string_view body;  // without the line end
 };
 

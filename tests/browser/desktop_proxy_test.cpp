@@ -25,11 +25,11 @@ using testing::WriteFile;
 
 TEST(DesktopProxy, TheDesktopByXdgCurrentDesktop) {
     const std::pair<const char*, Desktop> cases[] = {
-        {"GNOME", Desktop::kGnome},       {"ubuntu:GNOME", Desktop::kGnome},
-        {"X-Cinnamon", Desktop::kGnome},  {"Budgie:GNOME", Desktop::kGnome},
-        {"Pantheon", Desktop::kGnome},    {"MATE", Desktop::kGnome},
-        {"KDE", Desktop::kKde},           {"kde", Desktop::kKde},
-        {"XFCE", Desktop::kNone},         {"", Desktop::kNone},
+        {"GNOME", Desktop::kGnome},      {"ubuntu:GNOME", Desktop::kGnome},
+        {"X-Cinnamon", Desktop::kGnome}, {"Budgie:GNOME", Desktop::kGnome},
+        {"Pantheon", Desktop::kGnome},   {"MATE", Desktop::kGnome},
+        {"KDE", Desktop::kKde},          {"kde", Desktop::kKde},
+        {"XFCE", Desktop::kNone},        {"", Desktop::kNone},
         {"GNOMEISH", Desktop::kNone},
     };
     for (const auto& [name, desktop] : cases) EXPECT_EQ(DesktopOf(name), desktop) << name;
@@ -37,8 +37,8 @@ TEST(DesktopProxy, TheDesktopByXdgCurrentDesktop) {
 
 TEST(KdeProxyFile, KeysAreSetInTheirGroupAndEveryOtherByteStays) {
     using E = IniEntry;
-    const std::vector<E> set = {{"ProxyType", "1"}, {"httpProxy", "http://127.0.0.1 8080"},
-                                {"httpsProxy", std::nullopt}};
+    const std::vector<E> set = {
+        {"ProxyType", "1"}, {"httpProxy", "http://127.0.0.1 8080"}, {"httpsProxy", std::nullopt}};
     struct Case {
         const char* name;
         std::string before;
@@ -49,7 +49,8 @@ TEST(KdeProxyFile, KeysAreSetInTheirGroupAndEveryOtherByteStays) {
         {"other groups only, no final line end", "[Cache]\nMaxSize=5",
          "[Cache]\nMaxSize=5\n\n[Proxy Settings]\nProxyType=1\nhttpProxy=http://127.0.0.1 8080\n"},
         {"in place, removed, added after the group's last key",
-         "[Proxy Settings][$i]\nNoProxyFor=localhost\nProxyType=0\nhttpsProxy=x 1\n\n[Other]\na=b\n",
+         "[Proxy Settings][$i]\nNoProxyFor=localhost\nProxyType=0\nhttpsProxy=x "
+         "1\n\n[Other]\na=b\n",
          "[Proxy Settings][$i]\nNoProxyFor=localhost\nProxyType=1\n"
          "httpProxy=http://127.0.0.1 8080\n\n[Other]\na=b\n"},
         {"CR LF lines and blanks around keys", "[Proxy Settings]\r\nProxyType = 4\r\n",
@@ -58,8 +59,8 @@ TEST(KdeProxyFile, KeysAreSetInTheirGroupAndEveryOtherByteStays) {
     for (const Case& c : cases) {
         EXPECT_EQ(WriteIniEntries(c.before, kde_proxy::kGroup, set), c.after) << c.name;
     }
-    EXPECT_EQ(ReadIniEntries("[Proxy Settings]\nProxyType=1\n[X]\nhttpProxy=y\n",
-                             kde_proxy::kGroup, {"ProxyType", "httpProxy"}),
+    EXPECT_EQ(ReadIniEntries("[Proxy Settings]\nProxyType=1\n[X]\nhttpProxy=y\n", kde_proxy::kGroup,
+                             {"ProxyType", "httpProxy"}),
               (std::vector<E>{{"ProxyType", "1"}, {"httpProxy", std::nullopt}}));
 }
 

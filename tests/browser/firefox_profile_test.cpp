@@ -35,19 +35,31 @@ TEST(FirefoxProfile, TheProfilesFirefoxOpens) {
         {"the install's default, not Default=1", kFreshIni, "", {{"8552c8o5.default-esr", true}}},
         {"installs.ini when profiles.ini names none",
          "[Profile0]\nPath=a\nDefault=1\n[Profile1]\nPath=b\n",
-         "[3B60]\nDefault=b\nLocked=1\n", {{"b", true}}},
+         "[3B60]\nDefault=b\nLocked=1\n",
+         {{"b", true}}},
         {"two installs, two profiles, once each",
          "[Profile0]\nPath=a\n[Profile1]\nIsRelative=0\nPath=/srv/b/\n"
          "[InstallX]\nDefault=a\n[InstallY]\nDefault=/srv/b\n[InstallZ]\nDefault=a\n",
-         "", {{"a", true}, {"/srv/b", false}}},
-        {"Default=1 without installs", "[Profile0]\nPath=a\n[Profile1]\nPath=b\nDefault=1\n", "",
+         "",
+         {{"a", true}, {"/srv/b", false}}},
+        {"Default=1 without installs",
+         "[Profile0]\nPath=a\n[Profile1]\nPath=b\nDefault=1\n",
+         "",
          {{"b", true}}},
-        {"else the first", "[Profile0]\r\nIsRelative=1\r\nPath=Profiles/abc.default\r\n"
-                           "[Profile1]\r\nPath=x\r\n", "", {{"Profiles/abc.default", true}}},
-        {"relativity of its own section", "[Profile0]\nPath=a\nIsRelative=1\n"
-                                          "[Profile1]\nIsRelative=0\nPath=/p\n",
-         "", {{"a", true}}},
-        {"lines before any section", "IsRelative=0\nPath=/srv/ff/p1\n", "", {{"/srv/ff/p1", false}}},
+        {"else the first",
+         "[Profile0]\r\nIsRelative=1\r\nPath=Profiles/abc.default\r\n"
+         "[Profile1]\r\nPath=x\r\n",
+         "",
+         {{"Profiles/abc.default", true}}},
+        {"relativity of its own section",
+         "[Profile0]\nPath=a\nIsRelative=1\n"
+         "[Profile1]\nIsRelative=0\nPath=/p\n",
+         "",
+         {{"a", true}}},
+        {"lines before any section",
+         "IsRelative=0\nPath=/srv/ff/p1\n",
+         "",
+         {{"/srv/ff/p1", false}}},
         {"trailing slashes and spaces", "[P]\nIsRelative=7\nPath=p2 /\\ \r\n", "", {{"p2", true}}},
         {"no profile", "[General]\nStartWithLastProfile=1\n", "", {}},
     };
@@ -74,8 +86,8 @@ class FirefoxFolderTest : public ::testing::Test {
 };
 
 TEST_F(FirefoxFolderTest, EveryPlaceFirefoxKeepsProfilesIsSearched) {
-    std::string xdg = Profile(".config/mozilla/firefox", kFreshIni,
-                              {"60q09dbw.default", "8552c8o5.default-esr"});
+    std::string xdg =
+        Profile(".config/mozilla/firefox", kFreshIni, {"60q09dbw.default", "8552c8o5.default-esr"});
     std::string old = Profile(".mozilla/firefox", "[P]\nPath=o.default\n", {"o.default"});
     std::string snap = Profile("snap/firefox/common/.mozilla/firefox", "[P]\nPath=s\n", {"s"});
     std::string flatpak =
@@ -85,9 +97,9 @@ TEST_F(FirefoxFolderTest, EveryPlaceFirefoxKeepsProfilesIsSearched) {
     std::filesystem::create_directories(home.path() + "/.var/app/org.mozilla.firefox/config");
 
     FirefoxProfiles found = FindFirefoxProfiles();
-    EXPECT_EQ(found.folders, (std::vector<std::string>{xdg + "8552c8o5.default-esr/",
-                                                        old + "o.default/", snap + "s/",
-                                                        flatpak + "f/"}));
+    EXPECT_EQ(found.folders,
+              (std::vector<std::string>{xdg + "8552c8o5.default-esr/", old + "o.default/",
+                                        snap + "s/", flatpak + "f/"}));
     EXPECT_EQ(found.looked_in.size(), 7u);
     EXPECT_EQ(found.looked_in[0], home.path() + "/.config/mozilla/firefox/");
 }

@@ -209,7 +209,8 @@ TEST_F(HttpsBrowserTest, WithTunnelsOffTheSetSaysHttpsGoesAroundAndOffersThem) {
     // Asked once, at the set; "no" leaves the tunnels off.
     ASSERT_EQ(front.questions().size(), 1u);
     EXPECT_EQ(front.questions()[0].second, text::kHttpsAroundAsk);
-    EXPECT_EQ(StatusLog().find(text::kHttpsAroundStatus), StatusLog().rfind(text::kHttpsAroundStatus));
+    EXPECT_EQ(StatusLog().find(text::kHttpsAroundStatus),
+              StatusLog().rfind(text::kHttpsAroundStatus));
     EXPECT_NE(StatusLog().find(text::kHttpsAroundStatus), std::string::npos);
 
     // "Yes" switches them on, and the set points the HTTPS proxy at the proxy too.

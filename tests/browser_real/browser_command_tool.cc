@@ -26,11 +26,12 @@ int main(int argc, char** argv) {
         rt.settings.https_tunnel = argc > 5 && std::string(argv[5]) == "tunnel";
     }
     const bool set = action == "set";
-    BrowserCommand command = browser == "desktop"
-                                 ? (set ? BrowserCommand::kSetDesktop : BrowserCommand::kResetDesktop)
-                                 : (set ? BrowserCommand::kSetFirefox : BrowserCommand::kResetFirefox);
+    BrowserCommand command =
+        browser == "desktop" ? (set ? BrowserCommand::kSetDesktop : BrowserCommand::kResetDesktop)
+                             : (set ? BrowserCommand::kSetFirefox : BrowserCommand::kResetFirefox);
     int result = RunBrowserCommand(rt, command);
     std::fputs(front.pane(Pane::kStatus).c_str(), stdout);
-    for (const auto& [title, text] : front.messages()) std::printf("%s: %s\n", title.c_str(), text.c_str());
+    for (const auto& [title, text] : front.messages())
+        std::printf("%s: %s\n", title.c_str(), text.c_str());
     return result > 0 ? 0 : 1;
 }

@@ -168,6 +168,8 @@ class DesktopBrowsersTest(unittest.TestCase):
         log = self.command("reset", "firefox")
         self.assertIn("Firefoxをリセットしました: " + profile + "/", log)
         self.end_firefox_of(profile)
+        with open(os.path.join(profile, "prefs.js")) as f:
+            self.assertIn('user_pref("network.proxy.type", 0);', f.read())
         self.firefox("--screenshot", os.path.join(self.dir, "reset.png"),
                      self.url("/firefox-reset"))
         self.assertIn("/firefox-reset", self.origin.paths)

@@ -4,8 +4,10 @@
 #include <unistd.h>
 
 #include <QtTest/QtTest>
+#include <QtWidgets/QAbstractButton>
 #include <QtWidgets/QApplication>
 #include <QtWidgets/QLineEdit>
+#include <QtWidgets/QMessageBox>
 #include <QtWidgets/QPushButton>
 #include <QtWidgets/QSystemTrayIcon>
 #include <cerrno>
@@ -34,6 +36,21 @@ using korvanel::ui::RunState;
 using Row = korvanel::ui::SkinButton::Row;
 
 namespace {
+
+// Clicks "はい" in the next question box once it is open, and keeps its text.
+void AnswerYes(QString* asked) {
+    QTimer::singleShot(10, [asked] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) {
+            AnswerYes(asked);
+            return;
+        }
+        *asked = box->text();
+        for (QAbstractButton* button : box->buttons()) {
+            if (button->text() == QString::fromUtf8(text::kCookieYes)) button->click();
+        }
+    });
+}
 
 bool Accepts(uint16_t port) {
     SocketRegistry registry;
@@ -333,6 +350,30 @@ class MainWindowTest : public QObject {
         QVERIFY2(took < 2000, std::to_string(took).c_str());
         QCOMPARE(ReadFile(home.file(".opera-x64/opera6.ini")), prefs);
         QVERIFY(!f.dataText().empty());
+    }
+
+    // The desktop's item through the menu, with the tunnels off: the question comes from the
+    // command's thread, "はい" switches the tunnels on, and KDE's file gets the HTTPS proxy too.
+    void theDesktopItemAsksForTunnelsAndSetsKde() {
+        TempDir home;
+        const QByteArray old_home = qgetenv("HOME");
+        const QByteArray old_desktop = qgetenv("XDG_CURRENT_DESKTOP");
+        qputenv("HOME", QByteArray::fromStdString(home.path()));
+        qputenv("XDG_CURRENT_DESKTOP", "KDE");
+        qunsetenv("XDG_CONFIG_HOME");
+        WindowFixture f;
+        QString asked;
+        AnswerYes(&asked);
+        f.window().action(ui::MenuCommand::kSetDesktop)->trigger();
+        qputenv("HOME", old_home);
+        qputenv("XDG_CURRENT_DESKTOP", old_desktop);
+        QCOMPARE(asked, QString::fromUtf8(text::kHttpsAroundAsk));
+        {
+            Hold hold(f.rt().locks.settings);
+            QVERIFY(f.rt().settings.https_tunnel);
+        }
+        const std::string kde = ReadFile(home.file(".config/kioslaverc"));
+        QVERIFY2(kde.find("httpsProxy=http://127.0.0.1 ") != std::string::npos, kde.c_str());
     }
 
     // Each run of failed saves is one command-log line; the dialog comes the first time only.
