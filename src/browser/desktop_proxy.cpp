@@ -1,8 +1,10 @@
 #include "browser/desktop_proxy.h"
 
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -204,6 +206,10 @@ bool WriteKde(const BrowserHost& host, const std::vector<IniEntry>& entries, std
     std::string text;
     if (std::optional<EditBuffer> file = ReadForEdit(path)) text = file->text();
     std::string edited = WriteIniEntries(text, kde_proxy::kGroup, entries);
+    // A home without its settings folder yet gets one, for the user only.
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (std::filesystem::create_directories(folder, error)) ::chmod(folder.c_str(), 0700);
     if (edited != text && SaveFileSafely(path, kReplacementSuffix, edited).result < 0) {
         problem = text::kDesktopNotWritten + path;
         return false;

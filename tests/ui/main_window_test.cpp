@@ -373,7 +373,8 @@ class MainWindowTest : public QObject {
             QVERIFY(f.rt().settings.https_tunnel);
         }
         const std::string kde = ReadFile(home.file(".config/kioslaverc"));
-        QVERIFY2(kde.find("httpsProxy=http://127.0.0.1 ") != std::string::npos, kde.c_str());
+        QVERIFY2(kde.find("httpsProxy=http://127.0.0.1 ") != std::string::npos,
+                 f.window().pane(Pane::kStatus)->toPlainText().toUtf8().constData());
     }
 
     // Each run of failed saves is one command-log line; the dialog comes the first time only.
