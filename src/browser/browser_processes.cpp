@@ -40,15 +40,6 @@ bool CloseBrowserWindows(const BrowserHost& host, std::string_view exe_name) {
     return KillRemaining(host, pids, exe_name);
 }
 
-bool WaitForProcess(const BrowserHost& host, std::string_view exe_name, int polls,
-                    milliseconds poll) {
-    for (int attempt = 0; attempt < polls; ++attempt) {
-        if (!FindProcesses(host.scope, exe_name).empty()) return true;
-        if (!PauseUnlessStopped(host, poll)) return false;
-    }
-    return !FindProcesses(host.scope, exe_name).empty();
-}
-
 int OperaEditionOf(int processor_width, int elf_class) {
     if (processor_width == 32) return 32;
     if (processor_width != 64) return 0;

@@ -15,11 +15,6 @@ namespace korvanel {
 // a stop asked for through the host ended the waits first.
 bool CloseBrowserWindows(const BrowserHost& host, std::string_view exe_name);
 
-// Waits until a process named `exe_name` exists (polls, every `poll`); true when one does.
-// Every wait here ends early, with false, when a stop is asked for through the host.
-bool WaitForProcess(const BrowserHost& host, std::string_view exe_name, int polls,
-                    milliseconds poll);
-
 // Which edition of Opera (32 or 64) a process of that executable class belongs to, on a
 // machine of `processor_width`: on a 32-bit machine every Opera is edition 32; on a 64-bit
 // one a 32-bit executable is edition 32 and a 64-bit one edition 64; 0 for neither (an

@@ -1,10 +1,12 @@
 // Pointing Firefox at the proxy and back. Each command closes a running Firefox, hands an
-// edited copy of the profile's prefs.js to Firefox as the profile's user.js while Firefox
-// starts again, and then removes it: Firefox reads user.js after prefs.js and keeps the
-// values in prefs.js from then on. prefs.js itself is never written here.
+// edited copy of each used profile's prefs.js (firefox_profile.h) to Firefox as the
+// profile's user.js while Firefox starts again, and removes it once the started Firefox has
+// opened the profile: Firefox reads user.js after prefs.js and keeps the values in prefs.js
+// from then on. prefs.js itself is never written here.
 //
-// A user's own user.js is kept aside meanwhile and put back once Firefox has started.
-// Every failure ends the command silently, with the browser lock released.
+// A user's own user.js is kept aside meanwhile and put back once Firefox has started. The
+// command log names each profile set or reset, one that could not be written or that no
+// Firefox opened, and the folders looked in when there was no profile.
 //
 // With the proxy's tunnels on, set points the HTTPS proxy at it as well, after keeping the
 // HTTPS proxy lines prefs.js had; reset (and set with tunnels off) gives them back. With
