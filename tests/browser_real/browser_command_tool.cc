@@ -1,7 +1,8 @@
 // Runs one browser command as the window's menu runs it, for the real-browser tests:
-//   browser_command_tool FOLDER PORT set|reset firefox|desktop [tunnel]
-// with `data`'s folder FOLDER, the proxy's port PORT and the tunnels on when "tunnel" is
-// given. The command log goes to standard output; a question is answered "no".
+//   browser_command_tool FOLDER PORT set|reset firefox|desktop [tunnel|inspect]
+// with `data`'s folder FOLDER (and the CA there), the proxy's port PORT, the tunnels on when
+// "tunnel" is given, and inspection too with "inspect". The command log goes to standard output; a
+// question is answered "no".
 #include <cstdio>
 #include <string>
 
@@ -12,8 +13,9 @@
 int main(int argc, char** argv) {
     using namespace korvanel;
     if (argc < 5) {
-        std::fputs("usage: browser_command_tool FOLDER PORT set|reset firefox|desktop [tunnel]\n",
-                   stderr);
+        std::fputs(
+            "usage: browser_command_tool FOLDER PORT set|reset firefox|desktop [tunnel|inspect]\n",
+            stderr);
         return 2;
     }
     const std::string action = argv[3];
@@ -23,7 +25,9 @@ int main(int argc, char** argv) {
     {
         Hold hold(rt.locks.settings);
         rt.settings.port = argv[2];
-        rt.settings.https_tunnel = argc > 5 && std::string(argv[5]) == "tunnel";
+        const std::string https = argc > 5 ? argv[5] : "";
+        rt.settings.https_tunnel = https == "tunnel" || https == "inspect";
+        rt.settings.https_inspect = https == "inspect";
     }
     const bool set = action == "set";
     BrowserCommand command =
