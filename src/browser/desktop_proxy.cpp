@@ -113,8 +113,8 @@ bool WriteGnome(const GSettingsTool& tool, const std::vector<GSetting>& settings
     return true;
 }
 
-bool SetGnome(Runtime& rt, const BrowserHost& host, const BrowserSettings& values,
-              const std::string& kept_path, std::string& problem) {
+bool SetGnome(const BrowserHost& host, const BrowserSettings& values, const std::string& kept_path,
+              std::string& problem) {
     GSettingsTool tool(host.gsettings, host.timing.desktop_tool_limit);
     if (!tool.Found()) {
         problem = text::kDesktopNoGsettings;
@@ -135,7 +135,6 @@ bool SetGnome(Runtime& rt, const BrowserHost& host, const BrowserSettings& value
     std::string ignored;
     WriteGnome(tool, *before, ignored);
     if (kept_now) RemoveFile(kept_path);
-    (void)rt;
     return false;
 }
 
@@ -284,8 +283,7 @@ void RunDesktopCommand(Runtime& rt, const BrowserHost& host, bool set) {
     std::string problem;
     bool done = false;
     if (desktop == Desktop::kGnome) {
-        done =
-            set ? SetGnome(rt, host, values, kept_path, problem) : ResetGnome(host, kept, problem);
+        done = set ? SetGnome(host, values, kept_path, problem) : ResetGnome(host, kept, problem);
     } else {
         done = set ? SetKde(host, values, kept_path, problem) : ResetKde(host, kept, problem);
     }
