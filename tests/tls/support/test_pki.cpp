@@ -145,7 +145,10 @@ SslContextPtr TestServerContext(const Credentials& credentials, int max_version)
 
 SslContextPtr TestClientContext(X509* anchor) {
     SslContextPtr context(SSL_CTX_new(TLS_client_method()));
-    X509_STORE_add_cert(SSL_CTX_get_cert_store(context.get()), anchor);
+    // A copy of its own: OpenSSL fills an X509's extension cache lazily, and test clients on
+    // several threads must not share that cache through one object.
+    X509Ptr own(X509_dup(anchor));
+    X509_STORE_add_cert(SSL_CTX_get_cert_store(context.get()), own.get());
     SSL_CTX_set_verify(context.get(), SSL_VERIFY_PEER, nullptr);
     return context;
 }
