@@ -23,7 +23,7 @@ inline BrowserSettings CopyBrowserSettings(Runtime& rt, bool set) {
     Hold settings(rt.locks.settings);
     if (set) values.port = rt.settings.port.view();
     values.tunnel = rt.settings.https_tunnel;
-    values.inspect = rt.settings.https_tunnel && rt.settings.https_inspect;
+    values.inspect = rt.settings.InspectsHttps();
     values.authority = rt.PathOf(kAuthorityCertificateFile);
     return values;
 }

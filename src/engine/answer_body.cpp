@@ -22,30 +22,30 @@ bool NoBodyWithoutLength(std::string_view code) {
 
 // A body that ends with the server's close is whole only when the server closed in order:
 // after a reset it was cut, and the client has to learn so.
-Ending EndedByClose(Runtime& rt, HandlerState& s) {
-    if (!s.upstream.Broken()) return Ending::kNormal;
-    SetErrorText(rt, s.error, "%s\n", text::kServerReceiveError);
+Ending EndedByClose(Runtime& rt, const Socket& upstream, RequestState& r) {
+    if (!upstream.Broken()) return Ending::kNormal;
+    SetErrorText(rt, r.error, "%s\n", text::kServerReceiveError);
     return Ending::kError;
 }
 
-BodyMode BodyModeOf(const HandlerState& s) {
-    return ChooseBodyMode(s.answer, s.settings.tag_filter_active != 0,
-                          s.request_line.starts_with("HEAD "), StatusCodeOf(s.status_line));
+BodyMode BodyModeOf(const RequestState& r) {
+    return ChooseBodyMode(r.answer, r.settings.tag_filter_active != 0,
+                          r.request_line.starts_with("HEAD "), StatusCodeOf(r.status_line));
 }
 
 // Bytes past the announced length came with the head but are not part of this body.
-long HeadBodyCount(const HandlerState& s) {
-    const AnswerFacts& a = s.answer;
+long HeadBodyCount(const RequestState& r) {
+    const AnswerFacts& a = r.answer;
     if (!a.no_length && a.remaining < 0) return static_cast<long>(a.content_length);
-    return static_cast<long>(s.head_body.size());
+    return static_cast<long>(r.head_body.size());
 }
 
 }  // namespace
 
-std::string_view BodyBytesWithHead(const HandlerState& s) {
-    const BodyMode mode = BodyModeOf(s);
+std::string_view BodyBytesWithHead(const RequestState& r) {
+    const BodyMode mode = BodyModeOf(r);
     if (mode != BodyMode::kLength && mode != BodyMode::kUntilClose) return {};
-    return {s.head_body.data(), static_cast<std::size_t>(HeadBodyCount(s))};
+    return {r.head_body.data(), static_cast<std::size_t>(HeadBodyCount(r))};
 }
 
 std::string_view StatusCodeOf(std::string_view status_line) {
@@ -82,11 +82,11 @@ bool KeepsConnection(const AnswerFacts& a, std::string_view version) {
            !a.close && a.keep_alive;
 }
 
-Ending RelayAnswerBody(Runtime& rt, HandlerState& s) {
-    AnswerFacts& a = s.answer;
-    const BodyMode mode = BodyModeOf(s);
-    char* buffer = s.head_body.data();
-    long head_count = HeadBodyCount(s);
+Ending RelayAnswerBody(Runtime& rt, Socket& client, Socket& upstream, RequestState& r) {
+    AnswerFacts& a = r.answer;
+    const BodyMode mode = BodyModeOf(r);
+    char* buffer = r.head_body.data();
+    long head_count = HeadBodyCount(r);
     if (!a.no_length && a.remaining < 0) a.remaining = 0;
     // What went with the head (all of these bytes, or none) is not sent again; the buffer
     // serves the relay from its start.
@@ -98,36 +98,35 @@ Ending RelayAnswerBody(Runtime& rt, HandlerState& s) {
             a.remaining = 0;
             break;
         case BodyMode::kLength:
-            result =
-                RelayLength(rt, s.client, s.upstream, buffer, head_count, a.remaining, s.error);
+            result = RelayLength(rt, client, upstream, buffer, head_count, a.remaining, r.error);
             break;
         case BodyMode::kUntilClose:
-            result = RelayUntilClose(rt, s.client, s.upstream, buffer, head_count, s.error);
+            result = RelayUntilClose(rt, client, upstream, buffer, head_count, r.error);
             if (result == RelayResult::kComplete || result == RelayResult::kClosedInPiece) {
-                return EndedByClose(rt, s);
+                return EndedByClose(rt, upstream, r);
             }
             break;
         case BodyMode::kChunked:
-            result = RelayChunked(rt, s.upstream, s.client, buffer, head_count, s.answer_terminator,
-                                  s.error);
+            result = RelayChunked(rt, upstream, client, buffer, head_count, r.answer_terminator,
+                                  r.error);
             break;
         case BodyMode::kChunkedFiltered:
-            result = RelayChunkedFiltered(rt, s.upstream, s.client, buffer, head_count,
-                                          s.answer_terminator, s.filter, s.error);
+            result = RelayChunkedFiltered(rt, upstream, client, buffer, head_count,
+                                          r.answer_terminator, r.filter, r.error);
             break;
         case BodyMode::kFilterWhole:
-            a.filtered = 1;
-            result = FilterWholeBody(rt, s.client, std::string_view(buffer, head_count), s.filter,
-                                     s.error);
+            a.filtered = true;
+            result = FilterWholeBody(rt, client, std::string_view(buffer, head_count), r.filter,
+                                     r.error);
             break;
         case BodyMode::kFiltered:
-            a.filtered = 1;
-            result = RelayFiltered(rt, s.client, s.upstream, buffer, head_count, a.remaining,
-                                   s.filter, s.error);
+            a.filtered = true;
+            result = RelayFiltered(rt, client, upstream, buffer, head_count, a.remaining, r.filter,
+                                   r.error);
             // Without a length, the server's close is the body's normal end.
             if (a.no_length &&
                 (result == RelayResult::kFailed || result == RelayResult::kClosedInPiece)) {
-                return EndedByClose(rt, s);
+                return EndedByClose(rt, upstream, r);
             }
             break;
     }
@@ -135,8 +134,8 @@ Ending RelayAnswerBody(Runtime& rt, HandlerState& s) {
     if (result == RelayResult::kFailed) return Ending::kError;
     if (result == RelayResult::kClosedInPiece) return Ending::kNormal;
     // Body bytes the client sent after the server's early answer are still unread.
-    if (s.request_cut) return Ending::kNormal;
-    return KeepsConnection(a, s.version) ? Ending::kKeepAlive : Ending::kNormal;
+    if (r.request_cut) return Ending::kNormal;
+    return KeepsConnection(a, r.version) ? Ending::kKeepAlive : Ending::kNormal;
 }
 
 }  // namespace korvanel

@@ -4,7 +4,9 @@
 
 #include <string_view>
 
-#include "engine/handler_state.h"
+#include "engine/handler_step.h"
+#include "engine/request_state.h"
+#include "platform/socket.h"
 
 namespace korvanel {
 
@@ -41,13 +43,13 @@ BodyMode ChooseBodyMode(const AnswerFacts& answer, bool filter_active, bool head
 // and "Connection: Keep-Alive" from the server.
 bool KeepsConnection(const AnswerFacts& answer, std::string_view version);
 
-// The body bytes that came with the answer head of `s` when they go to the client as they
+// The body bytes that came with the answer head of `r` when they go to the client as they
 // are: sent together with the head, they leave in one write (and one TLS record). Empty
 // when the body is decoded, filtered or absent.
-std::string_view BodyBytesWithHead(const HandlerState& s);
+std::string_view BodyBytesWithHead(const RequestState& r);
 
-// Relays the answer body of `s` and decides how the request ends: kKeepAlive for the next
-// request on this connection, or the ending.
-Ending RelayAnswerBody(Runtime& rt, HandlerState& s);
+// Relays the answer body of `r` from `upstream` to `client` and decides how the request
+// ends: kKeepAlive for the next request on this connection, or the ending.
+Ending RelayAnswerBody(Runtime& rt, Socket& client, Socket& upstream, RequestState& r);
 
 }  // namespace korvanel

@@ -31,9 +31,9 @@ enum class RelayResult : int {
     kRevoked = -9,       // a socket is no longer a socket (a stop revoked it); no text
 };
 
-// For a relay that a RelayWait cut ("disconnect5" or "disconnect6" in `status`): sets the
-// reason in `error` and gives kFailed.
-RelayResult FailCutRelay(Runtime& rt, const StatusText& status, ErrorText& error);
+// For a relay that its RelayWait cut (`end` kIdle or kWatchedGone): sets the reason in
+// `error` and gives kFailed.
+RelayResult FailCutRelay(Runtime& rt, ReceiveEnd end, ErrorText& error);
 
 inline constexpr long kRelayPiece = 4094;
 inline constexpr long kUntilClosePiece = 4096;

@@ -5,12 +5,12 @@
 
 namespace korvanel {
 
-int SendErrorPage(Runtime& rt, Socket& client, const ErrorText& error, std::string_view head) {
+bool SendErrorPage(Runtime& rt, Socket& client, const ErrorText& error, std::string_view head) {
     char page[kErrorPageCapacity];
     int length = head.empty() ? BuildErrorPage(page, sizeof page, error.view())
                               : BuildErrorPage(page, sizeof page, error.view(), head);
-    if (length < 0) return -1;
-    return SendAll(rt, client, page, length) == 1 ? 1 : -1;
+    if (length < 0) return false;
+    return SendAll(rt, client, page, length) == IoEnd::kDone;
 }
 
 }  // namespace korvanel

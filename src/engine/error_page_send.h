@@ -11,9 +11,9 @@ namespace korvanel {
 struct Runtime;
 class Socket;
 
-// 1 when the page went out whole, -1 when sending failed (the client then sees a cut
+// True when the page went out whole, false when sending failed (the client then sees a cut
 // page or nothing). The caller holds the server lock.
 // `head` replaces the page's usual 500 status line and head when it is not empty.
-int SendErrorPage(Runtime& rt, Socket& client, const ErrorText& error, std::string_view head = {});
+bool SendErrorPage(Runtime& rt, Socket& client, const ErrorText& error, std::string_view head = {});
 
 }  // namespace korvanel

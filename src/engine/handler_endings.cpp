@@ -4,6 +4,7 @@
 
 #include "engine/error_page.h"
 #include "engine/error_page_send.h"
+#include "engine/origin_route.h"
 #include "engine/server_control.h"
 #include "logging/log_producers.h"
 #include "runtime/runtime.h"
@@ -15,20 +16,19 @@ namespace {
 // The client address of the access-log line, with the ending's mark in front.
 using MarkedAddress = FixedText<130>;
 
-void LogRequest(Runtime& rt, HandlerState& s, std::string_view mark) {
+void LogRequest(Runtime& rt, const ConnectionState& c, RequestState& r, std::string_view mark) {
     MarkedAddress client = mark;
-    client.append(s.client_address.view());
-    // An inspected request is named by its https:// URL (the line itself is not needed
-    // any more).
-    if (s.site.active()) ToLoggedForm(s.site, s.request_terminator, s.request_line);
-    LogAccess(rt, client, s.host, s.numeric_address, s.port, s.request_line, s.status_line,
-              s.LastTerminator());
+    client.append(c.client_address.view());
+    OriginRoute::ForRequest(c, r.settings).NameForLog(c, r);
+    LogAccess(rt, client, r.host, r.numeric_address, r.port, r.request_line, r.status_line,
+              r.LastTerminator());
 }
 
-void Uncount(Runtime& rt, HandlerState& s) {
-    if (!s.counted) return;
-    CountConnection(rt, s.completed_requests == 0 ? "--c" : "--k");
-    s.counted = 0;
+void Uncount(Runtime& rt, ConnectionState& c) {
+    if (!c.counted) return;
+    CountConnection(
+        rt, c.completed_requests == 0 ? CounterChange::kFirstEnds : CounterChange::kKeptEnds);
+    c.counted = false;
 }
 
 // Ends sending and drops what the client still sends, until it closes or the time is up.
@@ -51,24 +51,24 @@ void Linger(Socket& client) {
 
 }  // namespace
 
-void FinishKeptRequest(Runtime& rt, HandlerState& s) {
-    // A kept answer was whole and the server kept its connection: an inspected one's
-    // verified origin connection serves the next request.
-    s.origin_reusable = s.site.active() && s.upstream.valid();
-    Uncount(rt, s);
-    s.completed_requests += 1;
-    LogRequest(rt, s, "");
-    s.keep_alive = 1;
+void FinishKeptRequest(Runtime& rt, ConnectionState& c, RequestState& r) {
+    // A kept answer was whole and the server kept its connection: the route says whether
+    // that connection serves the next request.
+    c.origin_reusable = OriginRoute::ForRequest(c, r.settings).KeepsOrigin(c);
+    Uncount(rt, c);
+    c.completed_requests += 1;
+    LogRequest(rt, c, r, "");
+    c.keep_alive = true;
 }
 
-void EndConnection(Runtime& rt, HandlerState& s, Ending ending) {
+void EndConnection(Runtime& rt, ConnectionState& c, RequestState& r, Ending ending) {
     {
         // Held while the page goes out, so that a stop does not race with it.
         Hold hold(rt.locks.server);
-        const bool running = rt.server.run_flag == kRunning;
-        if (ending == Ending::kError && !s.answer_started && running &&
-            s.error.size() > kSilentErrorTextLength) {
-            SendErrorPage(rt, s.client, s.error, s.error_head);
+        const bool running = rt.server.run_flag == RunFlag::kRunning;
+        if (ending == Ending::kError && !r.answer_started && running &&
+            r.error.size() > kSilentErrorTextLength) {
+            SendErrorPage(rt, c.client, r.error, r.error_head);
         }
     }
     switch (ending) {
@@ -76,26 +76,25 @@ void EndConnection(Runtime& rt, HandlerState& s, Ending ending) {
             // The tunnel writes its own line when it ends.
             break;
         case Ending::kNormal:
-            LogRequest(rt, s, "");
+            LogRequest(rt, c, r, "");
             break;
         case Ending::kQuiet:
-            LogRequest(rt, s, "e");
+            LogRequest(rt, c, r, "e");
             break;
         default:
-            LogRequest(rt, s, "E");
+            LogRequest(rt, c, r, "E");
             break;
     }
-    Uncount(rt, s);
-    if (s.request_cut && ending == Ending::kNormal) Linger(s.client);
+    Uncount(rt, c);
+    if (r.request_cut && ending == Ending::kNormal) Linger(c.client);
     // An answer cut after its head went out: a reset tells the client it is not whole,
     // where an orderly close would pass a length-less answer off as complete.
-    if (ending == Ending::kError && s.answer_started) {
-        s.client.Abort();
+    if (ending == Ending::kError && r.answer_started) {
+        c.client.Abort();
     } else {
-        s.client.Close();
+        c.client.Close();
     }
-    s.upstream.Close();
-    s.upstream_connected = 0;
+    c.upstream.Close();
 }
 
 }  // namespace korvanel

@@ -63,7 +63,7 @@ Socket OpenListeningSocket(Runtime& rt, const StartRecord& record) {
 void RequestStop(Runtime& rt) {
     {
         Hold hold(rt.locks.server);
-        rt.server.run_flag = kStopRequested;
+        rt.server.run_flag = RunFlag::kStopRequested;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(kStopGraceMs));
     Hold hold(rt.locks.server);

@@ -43,11 +43,6 @@ void PublishListeningSocket(Runtime& rt, int fd) {
     rt.server.listening_fd = fd;
 }
 
-void PublishTunnelLoop(Runtime& rt, TunnelLoop* loop) {
-    Hold hold(rt.locks.server);
-    rt.server.tunnels = loop;
-}
-
 // Failures that last until descriptors or memory are freed; a retry at once would spin.
 bool IsResourceShortage(int error) {
     return error == EMFILE || error == ENFILE || error == ENOBUFS || error == ENOMEM;
@@ -61,7 +56,7 @@ bool TooManyActive(Runtime& rt) {
 // All entries are in use: waits for a handler to end, checking for a stop before each wait.
 int WaitForFreeEntry(Runtime& rt, HandlerTable& table, const ListenerLimits& limits) {
     for (int wait = 0; wait < limits.handler_wait_count; ++wait) {
-        if (IsStopping(rt) == -1) return kStopWhileWaiting;
+        if (IsStopping(rt)) return kStopWhileWaiting;
         int index = table.WaitAny(limits.handler_wait_ms);
         if (index >= 0) return index;
     }
@@ -70,10 +65,11 @@ int WaitForFreeEntry(Runtime& rt, HandlerTable& table, const ListenerLimits& lim
 
 // Accepts until a stop. Clients that cannot be handed on are closed without an answer
 // (their ClientSlot goes out of scope).
-void AcceptLoop(Runtime& rt, Socket& listening, HandlerTable& table, const ListenerLimits& limits) {
+void AcceptLoop(Runtime& rt, Socket& listening, HandlerTable& table, TunnelLoop& tunnels,
+                const ListenerLimits& limits) {
     int last_accept_error = 0;
     for (;;) {
-        if (IsStopping(rt) == -1) return;
+        if (IsStopping(rt)) return;
         PollResult ready = listening.WaitReadable(kAcceptPollMs);
         if (ready == PollResult::kTimeout) continue;
         if (ready == PollResult::kError) return;
@@ -90,10 +86,11 @@ void AcceptLoop(Runtime& rt, Socket& listening, HandlerTable& table, const Liste
             continue;
         }
         if (slot.peer_family == Ipv6Family()) continue;
-        if (IsStopping(rt) == -1) return;
+        if (IsStopping(rt)) return;
         if (TooManyActive(rt)) continue;
 
         slot.last_accept_error = last_accept_error;
+        slot.tunnels = &tunnels;
         // A kept thread that is free serves the client; a new one starts only while no
         // thread is free and the table has room.
         int index = table.WaitAny(0);
@@ -123,7 +120,7 @@ void RunAcceptThread(Runtime& rt, StartRecord record) {
     StartRecord own = std::move(record);
     {
         Hold hold(rt.locks.server);
-        rt.server.run_flag = kRunning;
+        rt.server.run_flag = RunFlag::kRunning;
     }
     own.started->Set();
     own.started.reset();
@@ -132,16 +129,14 @@ void RunAcceptThread(Runtime& rt, StartRecord record) {
     {
         // Declared first: its handlers may hand tunnels to it until they have all ended.
         TunnelLoop tunnels(rt);
-        PublishTunnelLoop(rt, &tunnels);
         HandlerTable table;
         PublishListeningSocket(rt, own.listening.fd());
-        AcceptLoop(rt, own.listening, table, own.limits);
+        AcceptLoop(rt, own.listening, table, tunnels, own.limits);
         PublishListeningSocket(rt, -1);
         own.listening.Close();
         // Wakes every handler blocked on a socket, so that the wait below ends.
         rt.sockets.CleanUp();
         table.JoinAll();
-        PublishTunnelLoop(rt, nullptr);
         tunnels.Stop();
     }
     ReportStop(rt);

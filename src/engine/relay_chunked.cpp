@@ -42,9 +42,9 @@ RelayResult SendAsChunks(Runtime& rt, Socket& client, const char* data, long len
         head += static_cast<int>(line_end.size());
         std::memcpy(chunk + head, data, static_cast<std::size_t>(piece));
         std::memcpy(chunk + head + piece, line_end.data(), line_end.size());
-        int sent = SendAll(rt, client, chunk, head + piece + static_cast<long>(line_end.size()));
-        if (sent == kIoNotSocket) return RelayResult::kRevoked;
-        if (sent != kIoDone) {
+        IoEnd sent = SendAll(rt, client, chunk, head + piece + static_cast<long>(line_end.size()));
+        if (sent == IoEnd::kNotSocket) return RelayResult::kRevoked;
+        if (sent != IoEnd::kDone) {
             SetErrorText(rt, error, "%s\n", text::kClientSendError);
             return RelayResult::kFailed;
         }
@@ -67,7 +67,7 @@ class Decoder {
     RelayResult Run() {
         for (;;) {
             // The server left inside a chunk: what came went on, but the body is cut short.
-            if (IsDisconnect(status_)) return RelayResult::kClosedInPiece;
+            if (end_ != ReceiveEnd::kWhole) return RelayResult::kClosedInPiece;
             long long size = 0;
             RelayResult read = ReadSizeLine(size);
             if (read != RelayResult::kComplete) return read;
@@ -116,10 +116,10 @@ class Decoder {
             if (length_ > static_cast<long>(kMaxChunkSizeLine)) {
                 return Fail("%s\n", text::kChunkedError);
             }
-            long got = ReceiveSome(in_.upstream, in_.buffer + length_, 1, status_, in_.wait);
-            if (got == kIoNotSocket) return RelayResult::kRevoked;
-            if (got == kIoFailed) return FailCutRelay(in_.rt, status_, in_.error);
-            if (got == kIoNothing) return Fail("%s\n", text::kServerReceiveError);
+            long got = ReceiveSome(in_.upstream, in_.buffer + length_, 1, end_, in_.wait);
+            if (end_ == ReceiveEnd::kNotSocket) return RelayResult::kRevoked;
+            if (WasCut(end_)) return FailCutRelay(in_.rt, end_, in_.error);
+            if (got == 0) return Fail("%s\n", text::kServerReceiveError);
             Count(got);
             length_ += got;
         }
@@ -136,15 +136,15 @@ class Decoder {
         }
         while (size > 0) {
             long want = static_cast<long>(std::min<long long>(kRelayPiece, size));
-            long got = ReceiveSome(in_.upstream, in_.buffer, want, status_, in_.wait);
-            if (got == kIoNotSocket) return RelayResult::kRevoked;
-            if (got == kIoFailed) return FailCutRelay(in_.rt, status_, in_.error);
-            if (got == kIoNothing) return Fail("%s\n", text::kServerReceiveError);
+            long got = ReceiveSome(in_.upstream, in_.buffer, want, end_, in_.wait);
+            if (end_ == ReceiveEnd::kNotSocket) return RelayResult::kRevoked;
+            if (WasCut(end_)) return FailCutRelay(in_.rt, end_, in_.error);
+            if (got == 0) return Fail("%s\n", text::kServerReceiveError);
             Count(got);
             RelayResult sent = sink_.Piece(in_.buffer, got);
             if (sent != RelayResult::kComplete) return sent;
             size -= got;
-            if (IsDisconnect(status_)) return RelayResult::kComplete;
+            if (end_ != ReceiveEnd::kWhole) return RelayResult::kComplete;
         }
         return RelayResult::kComplete;
     }
@@ -158,9 +158,9 @@ class Decoder {
         if (finished != RelayResult::kComplete) return finished;
         char last[16];
         int n = std::snprintf(last, sizeof last, "0%s", in_.terminator.c_str());
-        int sent = SendAll(in_.rt, in_.client, last, n);
-        if (sent == kIoNotSocket) return RelayResult::kRevoked;
-        if (sent != kIoDone) return Fail("%s\n", text::kClientSendError);
+        IoEnd sent = SendAll(in_.rt, in_.client, last, n);
+        if (sent == IoEnd::kNotSocket) return RelayResult::kRevoked;
+        if (sent != IoEnd::kDone) return Fail("%s\n", text::kClientSendError);
         return RelayResult::kComplete;
     }
 
@@ -186,10 +186,10 @@ class Decoder {
                 Drop(length_ - keep);
                 inside_line = true;
             }
-            long got = ReceiveSome(in_.upstream, in_.buffer + length_, 1, status_, in_.wait);
-            if (got == kIoNotSocket) return RelayResult::kRevoked;
-            if (got == kIoFailed) return FailCutRelay(in_.rt, status_, in_.error);
-            if (got == kIoNothing) return RelayResult::kComplete;
+            long got = ReceiveSome(in_.upstream, in_.buffer + length_, 1, end_, in_.wait);
+            if (end_ == ReceiveEnd::kNotSocket) return RelayResult::kRevoked;
+            if (WasCut(end_)) return FailCutRelay(in_.rt, end_, in_.error);
+            if (got == 0) return RelayResult::kComplete;
             Count(got);
             length_ += got;
         }
@@ -207,7 +207,7 @@ class Decoder {
     ChunkSink& sink_;
     std::string_view line_end_;
     long length_;
-    StatusText status_;
+    ReceiveEnd end_ = ReceiveEnd::kWhole;
 };
 
 class PlainSink : public ChunkSink {

@@ -12,9 +12,9 @@ namespace korvanel {
 namespace {
 
 RelayResult SendText(Runtime& rt, Socket& client, const FilterOutput& output, ErrorText& error) {
-    int sent = SendAll(rt, client, output.data(), static_cast<long>(output.size()));
-    if (sent == kIoDone) return RelayResult::kComplete;
-    if (sent == kIoNotSocket) return RelayResult::kRevoked;
+    IoEnd sent = SendAll(rt, client, output.data(), static_cast<long>(output.size()));
+    if (sent == IoEnd::kDone) return RelayResult::kComplete;
+    if (sent == IoEnd::kNotSocket) return RelayResult::kRevoked;
     SetErrorText(rt, error, "%s\n", text::kClientSendError);
     return RelayResult::kFailed;
 }
@@ -58,19 +58,19 @@ RelayResult RelayFiltered(Runtime& rt, Socket& client, Socket& upstream, char* b
                           long head_body_count, long long& remaining, FilterBuffers& filter,
                           ErrorText& error) {
     filter.carry.assign(std::string_view(buffer, static_cast<std::size_t>(head_body_count)));
-    StatusText status;
+    ReceiveEnd end = ReceiveEnd::kWhole;
     for (;;) {
         long want =
             remaining >= 0 && remaining < kRelayPiece ? static_cast<long>(remaining) : kRelayPiece;
-        long got = ReceiveSome(upstream, buffer, want, status, AnswerRelayWait(rt, client));
-        if (got == kIoNotSocket) return RelayResult::kRevoked;
-        if (got == kIoFailed) {
+        long got = ReceiveSome(upstream, buffer, want, end, AnswerRelayWait(rt, client));
+        if (end == ReceiveEnd::kNotSocket) return RelayResult::kRevoked;
+        if (WasCut(end)) {
             if (FlushCarry(rt, client, filter, error) == RelayResult::kRevoked) {
                 return RelayResult::kRevoked;
             }
-            return FailCutRelay(rt, status, error);
+            return FailCutRelay(rt, end, error);
         }
-        if (got == kIoNothing) {
+        if (got == 0) {
             RelayResult flushed = FlushCarry(rt, client, filter, error);
             return flushed == RelayResult::kRevoked ? RelayResult::kRevoked : RelayResult::kFailed;
         }
@@ -82,7 +82,7 @@ RelayResult RelayFiltered(Runtime& rt, Socket& client, Socket& upstream, char* b
             remaining -= got;
             if (remaining <= 0) return FlushCarry(rt, client, filter, error);
         }
-        if (IsDisconnect(status)) {
+        if (end != ReceiveEnd::kWhole) {
             RelayResult flushed = FlushCarry(rt, client, filter, error);
             return flushed == RelayResult::kComplete ? RelayResult::kClosedInPiece : flushed;
         }

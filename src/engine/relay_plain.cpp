@@ -12,9 +12,9 @@
 
 namespace korvanel {
 
-RelayResult FailCutRelay(Runtime& rt, const StatusText& status, ErrorText& error) {
+RelayResult FailCutRelay(Runtime& rt, ReceiveEnd end, ErrorText& error) {
     SetErrorText(rt, error, "%s\n",
-                 status.view() == "disconnect5" ? text::kTimeout : text::kClientSendError);
+                 end == ReceiveEnd::kIdle ? text::kTimeout : text::kClientSendError);
     return RelayResult::kFailed;
 }
 
@@ -22,7 +22,8 @@ namespace {
 
 RelayResult SendHeadBody(Runtime& rt, Socket& client, const char* buffer, long count,
                          ErrorText& error) {
-    if (count <= 0 || SendAll(rt, client, buffer, count) == kIoDone) return RelayResult::kComplete;
+    if (count <= 0 || SendAll(rt, client, buffer, count) == IoEnd::kDone)
+        return RelayResult::kComplete;
     SetErrorText(rt, error, "%s\n", text::kClientSendError);
     return RelayResult::kFailed;
 }
@@ -42,17 +43,17 @@ bool ClosedAtPieceBoundary(long long moved, long piece) {
 
 RelayResult RelayRequestBody(Runtime& rt, Socket& client, Socket& upstream, char* buffer,
                              long long& remaining, ErrorText& error, bool* server_failed) {
-    StatusText status;
+    ReceiveEnd end = ReceiveEnd::kWhole;
     while (remaining > 0) {
         long want = static_cast<long>(std::min<long long>(kRelayPiece, remaining));
-        long got = ReceiveSome(client, buffer, want, status, BodyRelayWait(rt));
-        if (got == kIoNotSocket) return RelayResult::kRevoked;
-        if (got == kIoFailed) return FailCutRelay(rt, status, error);
-        if (got == kIoNothing) {
+        long got = ReceiveSome(client, buffer, want, end, BodyRelayWait(rt));
+        if (end == ReceiveEnd::kNotSocket) return RelayResult::kRevoked;
+        if (WasCut(end)) return FailCutRelay(rt, end, error);
+        if (got == 0) {
             SetErrorText(rt, error, "%s\n", text::kClientReceiveError);
             return RelayResult::kFailed;
         }
-        if (SendAll(rt, upstream, buffer, got) != kIoDone) {
+        if (SendAll(rt, upstream, buffer, got) != IoEnd::kDone) {
             SetErrorText(rt, error, "%s\n", text::kSocketError);
             if (server_failed) *server_failed = true;
             return RelayResult::kFailed;
@@ -60,7 +61,7 @@ RelayResult RelayRequestBody(Runtime& rt, Socket& client, Socket& upstream, char
         remaining -= got;
         // A client that leaves before its whole body arrived leaves the server waiting
         // for the rest: that is a failure, not a complete request.
-        if (IsDisconnect(status) && remaining > 0) {
+        if (end != ReceiveEnd::kWhole && remaining > 0) {
             SetErrorText(rt, error, "%s\n", text::kClientReceiveError);
             return RelayResult::kFailed;
         }
@@ -78,7 +79,7 @@ RelayResult RelayLength(Runtime& rt, Socket& client, Socket& upstream, char* buf
         SplicePipe pipe;
         if (pipe.valid()) {
             long long moved = 0;
-            StatusText cut;
+            ReceiveEnd cut = ReceiveEnd::kWhole;
             SpliceEnd end = SpliceRelay(rt, upstream, client, pipe, remaining, moved,
                                         AnswerRelayWait(rt, client), &cut);
             remaining -= moved;
@@ -101,24 +102,24 @@ RelayResult RelayLength(Runtime& rt, Socket& client, Socket& upstream, char* buf
             }
         }
     }
-    StatusText status;
+    ReceiveEnd end = ReceiveEnd::kWhole;
     while (remaining > 0) {
         long want = static_cast<long>(std::min<long long>(kRelayPiece, remaining));
         std::memset(buffer, 0, kRelayPiece + 2);
-        long got = ReceiveSome(upstream, buffer, want, status, AnswerRelayWait(rt, client));
-        if (got == kIoNotSocket) return RelayResult::kRevoked;
-        if (got == kIoFailed) return FailCutRelay(rt, status, error);
-        if (got == kIoNothing) {
+        long got = ReceiveSome(upstream, buffer, want, end, AnswerRelayWait(rt, client));
+        if (end == ReceiveEnd::kNotSocket) return RelayResult::kRevoked;
+        if (WasCut(end)) return FailCutRelay(rt, end, error);
+        if (got == 0) {
             SetErrorText(rt, error, "%s\n", text::kServerReceiveError);
             return RelayResult::kFailed;
         }
         AddBytesReceived(rt, got);
-        if (SendAll(rt, client, buffer, got) != kIoDone) {
+        if (SendAll(rt, client, buffer, got) != IoEnd::kDone) {
             SetErrorText(rt, error, "%s\n", text::kClientSendError);
             return RelayResult::kFailed;
         }
         remaining -= got;
-        if (IsDisconnect(status)) return RelayResult::kClosedInPiece;
+        if (end != ReceiveEnd::kWhole) return RelayResult::kClosedInPiece;
     }
     return RelayResult::kComplete;
 }
@@ -132,7 +133,7 @@ RelayResult RelayUntilClose(Runtime& rt, Socket& client, Socket& upstream, char*
     SplicePipe pipe(upstream.HasLayer() || client.HasLayer() ? kNoPipe : kSplicePipeBytes);
     if (pipe.valid()) {
         long long moved = 0;
-        StatusText cut;
+        ReceiveEnd cut = ReceiveEnd::kWhole;
         switch (
             SpliceRelay(rt, upstream, client, pipe, -1, moved, AnswerRelayWait(rt, client), &cut)) {
             case SpliceEnd::kNotSocket:
@@ -148,19 +149,19 @@ RelayResult RelayUntilClose(Runtime& rt, Socket& client, Socket& upstream, char*
                                                                       : RelayResult::kClosedInPiece;
         }
     }
-    StatusText status;
+    ReceiveEnd end = ReceiveEnd::kWhole;
     for (;;) {
         long got =
-            ReceiveSome(upstream, buffer, kUntilClosePiece, status, AnswerRelayWait(rt, client));
-        if (got == kIoNotSocket) return RelayResult::kRevoked;
-        if (got == kIoFailed) return FailCutRelay(rt, status, error);
-        if (got == kIoNothing) return RelayResult::kComplete;
+            ReceiveSome(upstream, buffer, kUntilClosePiece, end, AnswerRelayWait(rt, client));
+        if (end == ReceiveEnd::kNotSocket) return RelayResult::kRevoked;
+        if (WasCut(end)) return FailCutRelay(rt, end, error);
+        if (got == 0) return RelayResult::kComplete;
         AddBytesReceived(rt, got);
-        if (SendAll(rt, client, buffer, got) != kIoDone) {
+        if (SendAll(rt, client, buffer, got) != IoEnd::kDone) {
             SetErrorText(rt, error, "%s\n", text::kClientSendError);
             return RelayResult::kFailed;
         }
-        if (IsDisconnect(status)) return RelayResult::kClosedInPiece;
+        if (end != ReceiveEnd::kWhole) return RelayResult::kClosedInPiece;
     }
 }
 

@@ -4,26 +4,29 @@
 
 namespace korvanel {
 
-int IsStopping(Runtime& rt) {
-    return rt.server.run_flag.load(std::memory_order_acquire) == kStopRequested ? -1 : 1;
+bool IsStopping(Runtime& rt) {
+    return rt.server.run_flag.load(std::memory_order_acquire) == RunFlag::kStopRequested;
 }
 
-int CountConnection(Runtime& rt, std::string_view code) {
+void CountConnection(Runtime& rt, CounterChange change) {
     Hold hold(rt.locks.counter);
     ConnectionCounters& c = rt.server.counters;
-    std::string_view op = code.substr(0, 3);
-    if (op == "++c") {
-        ++c.active;
-        ++c.served;
-    } else if (op == "--c") {
-        --c.active;
-    } else if (op == "++k") {
-        ++c.keep_alive_active;
-        ++c.served;
-    } else if (op == "--k") {
-        --c.keep_alive_active;
+    switch (change) {
+        case CounterChange::kFirstStarts:
+            ++c.active;
+            ++c.served;
+            break;
+        case CounterChange::kFirstEnds:
+            --c.active;
+            break;
+        case CounterChange::kKeptStarts:
+            ++c.keep_alive_active;
+            ++c.served;
+            break;
+        case CounterChange::kKeptEnds:
+            --c.keep_alive_active;
+            break;
     }
-    return 1;
 }
 
 void AddBytesSent(Runtime& rt, long long count) {

@@ -1,19 +1,18 @@
 // Small operations on the listener's shared state that every engine thread uses.
 #pragma once
 
-#include <string_view>
-
 namespace korvanel {
 
 struct Runtime;
 
-// -1 when a stop was requested (run flag '1'), else 1. Takes no lock.
-int IsStopping(Runtime& rt);
+// True when a stop was requested. Takes no lock.
+bool IsStopping(Runtime& rt);
 
-// "++c", "--c", "++k", "--k" (compared on 3 characters), under the counter lock:
-// ++c: active and served += 1; --c: active -= 1; ++k: keep-alive active and served += 1;
-// --k: keep-alive active -= 1. Returns 1.
-int CountConnection(Runtime& rt, std::string_view code);
+// The connection counters' changes as a request starts and ends: a first request counts as
+// active, a later one on a kept connection as keep-alive active; each start is one more
+// served.
+enum class CounterChange { kFirstStarts, kFirstEnds, kKeptStarts, kKeptEnds };
+void CountConnection(Runtime& rt, CounterChange change);
 
 // Byte totals (atomic, no lock).
 void AddBytesSent(Runtime& rt, long long count);

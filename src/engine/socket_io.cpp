@@ -11,10 +11,6 @@
 
 namespace korvanel {
 
-bool IsDisconnect(const StatusText& status) {
-    return status.starts_with("disconnect");
-}
-
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
@@ -25,96 +21,97 @@ int MillisecondsUntil(SteadyClock::time_point deadline) {
     return left.count() > 0 ? static_cast<int>(left.count()) : 0;
 }
 
-long HeadVerdict(HeadScan scan, long total) {
+IoEnd HeadVerdict(HeadScan scan) {
     switch (scan) {
         case HeadScan::kComplete:
-            return total;
+            return IoEnd::kDone;
         case HeadScan::kNotHttp:
         case HeadScan::kTooLong:
-            return kIoRefused;
+            return IoEnd::kRefused;
         case HeadScan::kNoLineEnd:
-            return kIoFailed;
-        case HeadScan::kMore:
+        case HeadScan::kMore:  // not reached for kMore: the caller receives again
             break;
     }
-    return 0;  // not reached for kMore: the caller receives again
+    return IoEnd::kFailed;
 }
 
 }  // namespace
 
-long ReadHeadBytes(Socket& socket, char* buffer, Terminator& terminator, int timeout_ms,
-                   long already, long* received, bool connect_allowed) {
+IoEnd ReadHeadBytes(Socket& socket, char* buffer, Terminator& terminator, int timeout_ms,
+                    long& received, long already, bool connect_allowed) {
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(timeout_ms);
     HeadScanState state;
     state.connect_allowed = connect_allowed;
     long total = already;
-    long unused = 0;
-    long& arrived = received != nullptr ? *received : unused;
+    long& arrived = received;
     arrived = total;
     buffer[total] = '\0';
     if (total > 0) {
         HeadScan scan = ScanHead({buffer, static_cast<std::size_t>(total)}, state, terminator);
-        if (scan != HeadScan::kMore) return HeadVerdict(scan, total);
+        if (scan != HeadScan::kMore) return HeadVerdict(scan);
     }
     for (;;) {
         IoResult got = socket.Receive(buffer + total, kHeadLimit - total);
         if (got.status == IoStatus::kWouldBlock) {
             int left = MillisecondsUntil(deadline);
-            if (left <= 0) return kIoNothing;
+            if (left <= 0) return IoEnd::kNothing;
             PollResult waited = socket.WaitReadable(left);
-            if (waited == PollResult::kTimeout) return kIoNothing;
-            if (waited == PollResult::kError) return socket.Revoked() ? kIoNotSocket : kIoNothing;
+            if (waited == PollResult::kTimeout) return IoEnd::kNothing;
+            if (waited == PollResult::kError) {
+                return socket.Revoked() ? IoEnd::kNotSocket : IoEnd::kNothing;
+            }
             continue;
         }
-        if (got.status == IoStatus::kRevoked) return kIoNotSocket;
+        if (got.status == IoStatus::kRevoked) return IoEnd::kNotSocket;
         // A close or an error before the head was complete: what arrived is no head.
-        if (got.status != IoStatus::kOk) return kIoFailed;
+        if (got.status != IoStatus::kOk) return IoEnd::kFailed;
         total += got.bytes;
         arrived = total;
         buffer[total] = '\0';
         HeadScan scan = ScanHead({buffer, static_cast<std::size_t>(total)}, state, terminator);
-        if (scan != HeadScan::kMore) return HeadVerdict(scan, total);
+        if (scan != HeadScan::kMore) return HeadVerdict(scan);
     }
 }
 
-int ReadHead(Runtime& rt, Socket& socket, char* buffer, long& count, Terminator& terminator,
-             ErrorText& error, std::string_view side, int timeout_ms, long already,
-             bool connect_allowed) {
+IoEnd ReadHead(Runtime& rt, Socket& socket, char* buffer, long& count, Terminator& terminator,
+               ErrorText& error, std::string_view side, int timeout_ms, long already,
+               bool connect_allowed) {
     long received = 0;
-    long result =
-        ReadHeadBytes(socket, buffer, terminator, timeout_ms, already, &received, connect_allowed);
+    IoEnd result =
+        ReadHeadBytes(socket, buffer, terminator, timeout_ms, received, already, connect_allowed);
     const bool client = StartsWithN(side, "client", 6);
     switch (result) {
-        case kIoNotSocket:
-            return kIoNotSocket;
-        case kIoFailed:
+        case IoEnd::kNotSocket:
+            return IoEnd::kNotSocket;
+        case IoEnd::kFailed:
             SetErrorText(rt, error, "%s\n",
                          client ? text::kClientReceiveError : text::kServerReceiveError);
-            return kIoFailed;
-        case kIoNothing:
+            return IoEnd::kFailed;
+        case IoEnd::kNothing:
             SetErrorText(rt, error, "%s\n", text::kTimeout);
             count = received;
-            return kIoNothing;
-        case kIoRefused:
+            return IoEnd::kNothing;
+        case IoEnd::kRefused:
             SetErrorText(rt, error, "%s",
                          client ? text::kClientHeadUnsupported : text::kServerHeadUnsupported);
-            return kIoFailed;
-        default:
-            count = result;
-            return kIoDone;
+            return IoEnd::kFailed;
+        case IoEnd::kDone:
+            break;
     }
+    count = received;
+    return IoEnd::kDone;
 }
 
 namespace {
 
-// A relay's wait for its source: kReady to receive again, kTimeout / kWatchedGone with the
-// code set in `status` (the source marked broken), or kError.
-RelayPoll WaitForSource(Socket& source, const RelayWait& wait, StatusText& status) {
+// A relay's wait for its source: kReady to receive again, kTimeout / kWatchedGone with
+// `end` set (the source marked broken), or kError.
+RelayPoll WaitForSource(Socket& source, const RelayWait& wait, ReceiveEnd& end) {
     RelayPoll waited = WaitSourceWatching(source, wait.watched, wait.idle_ms);
     if (waited == RelayPoll::kTimeout || waited == RelayPoll::kWatchedGone) {
         // A stop shuts the watched socket down too: that is the stop's to report.
         if (wait.watched != nullptr && wait.watched->Revoked()) return RelayPoll::kError;
-        status = waited == RelayPoll::kTimeout ? "disconnect5" : "disconnect6";
+        end = waited == RelayPoll::kTimeout ? ReceiveEnd::kIdle : ReceiveEnd::kWatchedGone;
         source.MarkBroken();
     }
     return waited;
@@ -130,8 +127,9 @@ RelayWait BodyRelayWait(Runtime& rt) {
     return RelayWait{rt.limits.relay_idle_ms, nullptr};
 }
 
-long ReceiveSome(Socket& socket, char* buffer, long wanted, StatusText& status,
+long ReceiveSome(Socket& socket, char* buffer, long wanted, ReceiveEnd& end,
                  const RelayWait& wait) {
+    end = ReceiveEnd::kWhole;
     long total = 0;
     while (total < wanted) {
         IoResult got = socket.Receive(buffer + total, static_cast<std::size_t>(wanted - total));
@@ -140,26 +138,33 @@ long ReceiveSome(Socket& socket, char* buffer, long wanted, StatusText& status,
             continue;
         }
         if (got.status == IoStatus::kWouldBlock) {
-            RelayPoll waited = WaitForSource(socket, wait, status);
+            RelayPoll waited = WaitForSource(socket, wait, end);
             if (waited == RelayPoll::kReady) continue;
-            if (waited != RelayPoll::kError) return kIoFailed;
-            if (socket.Revoked()) {
-                status = "disconnect0";
-                return kIoNotSocket;
+            if (waited != RelayPoll::kError) {
+                total = 0;
+                break;
             }
-            // What did arrive is handed on; the status ends the relay.
-            status = "disconnect4";
+            if (socket.Revoked()) {
+                end = ReceiveEnd::kNotSocket;
+                total = 0;
+                break;
+            }
+            // What did arrive is handed on; `end` ends the relay.
+            end = ReceiveEnd::kWaitFailed;
             break;
         }
         if (got.status == IoStatus::kRevoked) {
-            status = "disconnect0";
-            return kIoNotSocket;
+            end = ReceiveEnd::kNotSocket;
+            total = 0;
+            break;
         }
-        status = got.status == IoStatus::kPeerClosed ? "disconnect7" : "disconnect1";
+        end = got.status == IoStatus::kPeerClosed ? ReceiveEnd::kPeerClosed : ReceiveEnd::kFailed;
         break;
     }
     buffer[total] = '\0';
-    if (total == 0 && wanted > 0) status = "disconnect8";
+    if (total == 0 && wanted > 0 && end != ReceiveEnd::kNotSocket && !WasCut(end)) {
+        end = ReceiveEnd::kNothing;
+    }
     return total;
 }
 
@@ -179,7 +184,7 @@ SendEnd WaitToSend(Runtime& rt, Socket& socket, int& timed_out) {
         }
         if (timed_out >= rt.limits.send_patient_steps) return SendEnd::kGaveUp;
         ++timed_out;
-        if (IsStopping(rt) == -1) return SendEnd::kGaveUp;
+        if (IsStopping(rt)) return SendEnd::kGaveUp;
     }
 }
 
@@ -236,25 +241,25 @@ bool DrainPipe(Runtime& rt, SplicePipe& pipe, Socket& to) {
 
 }  // namespace
 
-int SendAll(Runtime& rt, Socket& socket, const char* data, long length) {
-    if (length <= 0) return kIoDone;
+IoEnd SendAll(Runtime& rt, Socket& socket, const char* data, long length) {
+    if (length <= 0) return IoEnd::kDone;
     return SendAll(rt, socket, {std::string_view(data, static_cast<std::size_t>(length))});
 }
 
-int SendAll(Runtime& rt, Socket& socket, SendPieces pieces) {
+IoEnd SendAll(Runtime& rt, Socket& socket, SendPieces pieces) {
     long sent = 0;
     switch (SendLoop(rt, socket, pieces, sent)) {
         case SendEnd::kAll:
-            return kIoDone;
+            return IoEnd::kDone;
         case SendEnd::kGaveUp:
         case SendEnd::kMovedNothing:
-            return kIoNothing;
+            return IoEnd::kNothing;
         case SendEnd::kError:
-            return kIoFailed;
+            return IoEnd::kFailed;
         case SendEnd::kNotSocket:
-            return kIoNotSocket;
+            return IoEnd::kNotSocket;
     }
-    return kIoFailed;
+    return IoEnd::kFailed;
 }
 
 long SendCounted(Runtime& rt, Socket& socket, const char* data, long length) {
@@ -264,26 +269,19 @@ long SendCounted(Runtime& rt, Socket& socket, const char* data, long length) {
 
 long SendCounted(Runtime& rt, Socket& socket, SendPieces pieces) {
     long sent = 0;
-    switch (SendLoop(rt, socket, pieces, sent)) {
-        case SendEnd::kAll:
-            return sent;
-        case SendEnd::kNotSocket:
-            return kIoNotSocket;
-        default:
-            return 0;
-    }
+    return SendLoop(rt, socket, pieces, sent) == SendEnd::kAll ? sent : 0;
 }
 
 SpliceEnd SpliceRelay(Runtime& rt, Socket& from, Socket& to, SplicePipe& pipe, long long limit,
-                      long long& moved, const RelayWait& wait, StatusText* cut) {
+                      long long& moved, const RelayWait& wait, ReceiveEnd* cut) {
     moved = 0;
-    StatusText unused;
-    StatusText& status = cut != nullptr ? *cut : unused;
+    ReceiveEnd unused = ReceiveEnd::kWhole;
+    ReceiveEnd& end = cut != nullptr ? *cut : unused;
     while (limit < 0 || moved < limit) {
         const long long want = limit < 0 ? kSpliceStep : std::min(kSpliceStep, limit - moved);
         IoResult got = pipe.Fill(from, static_cast<std::size_t>(want));
         if (got.status == IoStatus::kWouldBlock) {
-            RelayPoll waited = WaitForSource(from, wait, status);
+            RelayPoll waited = WaitForSource(from, wait, end);
             if (waited == RelayPoll::kReady) continue;
             if (waited != RelayPoll::kError) return SpliceEnd::kCut;
             return from.Revoked() ? SpliceEnd::kNotSocket : SpliceEnd::kClosed;

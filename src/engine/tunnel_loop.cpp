@@ -156,7 +156,7 @@ bool TunnelLoop::Add(TunnelHandOff tunnel) {
         started_ = true;
     }
     handed_.push_back(std::move(tunnel));
-    open_.fetch_add(1);
+    rt_.server.open_tunnels.fetch_add(1);
     poll_->Wake();
     return true;
 }
@@ -307,7 +307,7 @@ void TunnelLoop::Finish(uint64_t id, const char* mark) {
     std::string client = mark + t.log.client;
     LogAccess(rt_, client, t.log.host, t.log.numeric_address, t.log.port, t.log.request_line,
               status, "\r\n\r\n");
-    open_.fetch_sub(1);
+    rt_.server.open_tunnels.fetch_sub(1);
 }
 
 }  // namespace korvanel

@@ -60,9 +60,6 @@ class TunnelLoop {
     // Ends every tunnel (each with its access-log line) and the thread. Later Adds fail.
     void Stop();
 
-    // Tunnels handed over and not yet ended.
-    int OpenCount() const { return open_.load(); }
-
   private:
     struct Tunnel;
     void Run();
@@ -82,7 +79,6 @@ class TunnelLoop {
     bool started_ = false;
     bool stopping_ = false;
     std::atomic<bool> stop_requested_{false};
-    std::atomic<int> open_{0};
     // The loop thread's own.
     std::unordered_map<uint64_t, std::unique_ptr<Tunnel>> tunnels_;
     std::vector<uint64_t> unfinished_;  // served up to the round limit, to go on at once

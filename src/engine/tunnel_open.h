@@ -8,7 +8,9 @@
 #pragma once
 
 #include "engine/connect_request.h"
-#include "engine/handler_state.h"
+#include "engine/connection_state.h"
+#include "engine/handler_step.h"
+#include "engine/request_state.h"
 
 namespace korvanel {
 
@@ -16,10 +18,6 @@ struct Runtime;
 
 // The request head is split (request line and header block). Never kKeepAlive: a
 // connection that asked for a tunnel ends with it, unless it is inspected (kInspected).
-Ending OpenTunnel(Runtime& rt, HandlerState& s, const ConnectTarget& target);
-
-// Tells the client that its tunnel stands ("200 Connection established"), with the header
-// logs' entries. False, with the reason in s.error, when the client did not take it.
-bool AnswerEstablished(Runtime& rt, HandlerState& s);
+Ending OpenTunnel(Runtime& rt, ConnectionState& c, RequestState& r, const ConnectTarget& target);
 
 }  // namespace korvanel

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "engine/handler_state.h"
 #include "engine/server_control.h"
 #include "engine/socket_io.h"
 #include "runtime/runtime.h"
@@ -32,9 +31,9 @@ Moved MoveOnce(Runtime& rt, Socket& from, Socket& to, char* buffer, long capacit
         case IoStatus::kError:
             return Moved::kFailed;
     }
-    int sent = SendAll(rt, to, buffer, got.bytes);
-    if (sent == kIoNotSocket) return Moved::kRevoked;
-    if (sent != kIoDone) return Moved::kFailed;
+    IoEnd sent = SendAll(rt, to, buffer, got.bytes);
+    if (sent == IoEnd::kNotSocket) return Moved::kRevoked;
+    if (sent != IoEnd::kDone) return Moved::kFailed;
     if (upward) {
         AddBytesSent(rt, got.bytes);
     } else {
@@ -45,17 +44,17 @@ Moved MoveOnce(Runtime& rt, Socket& from, Socket& to, char* buffer, long capacit
 
 }  // namespace
 
-Ending RelayUpgraded(Runtime& rt, HandlerState& s) {
-    if (!s.head_body.empty()) {
-        int sent = SendAll(rt, s.client, s.head_body.data(), static_cast<long>(s.head_body.size()));
-        if (sent == kIoNotSocket) return Ending::kQuiet;
-        if (sent != kIoDone) return Ending::kError;
+Ending RelayUpgraded(Runtime& rt, Socket& client, Socket& upstream, RequestState& r) {
+    if (!r.head_body.empty()) {
+        IoEnd sent = SendAll(rt, client, r.head_body.data(), static_cast<long>(r.head_body.size()));
+        if (sent == IoEnd::kNotSocket) return Ending::kQuiet;
+        if (sent != IoEnd::kDone) return Ending::kError;
     }
-    Socket* const sides[2] = {&s.client, &s.upstream};
+    Socket* const sides[2] = {&client, &upstream};
     bool open[2] = {true, true};
     int idle_ms = 0;
     while (open[0] || open[1]) {
-        if (IsStopping(rt) == -1) return Ending::kQuiet;
+        if (IsStopping(rt)) return Ending::kQuiet;
         Socket* const watched[2] = {open[0] ? sides[0] : nullptr, open[1] ? sides[1] : nullptr};
         bool ready[2] = {false, false};
         const int limit = rt.limits.relay_idle_ms;
@@ -73,7 +72,7 @@ Ending RelayUpgraded(Runtime& rt, HandlerState& s) {
             if (!ready[i] || !open[i]) continue;
             Socket& from = *sides[i];
             Socket& to = *sides[1 - i];
-            switch (MoveOnce(rt, from, to, s.head, kHeadBufferSize, i == 0)) {
+            switch (MoveOnce(rt, from, to, r.head, kHeadBufferSize, i == 0)) {
                 case Moved::kBytes:
                 case Moved::kNothing:
                     break;

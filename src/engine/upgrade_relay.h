@@ -4,14 +4,16 @@
 // the same over plain sockets and inspected TLS.
 #pragma once
 
+#include "engine/handler_step.h"
+#include "engine/request_state.h"
+#include "platform/socket.h"
+
 namespace korvanel {
 
 struct Runtime;
-struct HandlerState;
-enum class Ending;
 
-// The answer head went to the client already; what came behind it is the first of the new
-// protocol. Never kKeepAlive.
-Ending RelayUpgraded(Runtime& rt, HandlerState& s);
+// The answer head went to the client already; what came behind it (in r.head_body) is the
+// first of the new protocol; r.head serves as the relay's buffer. Never kKeepAlive.
+Ending RelayUpgraded(Runtime& rt, Socket& client, Socket& upstream, RequestState& r);
 
 }  // namespace korvanel

@@ -44,46 +44,47 @@ bool IsSelfConnection(std::string_view numeric_address, std::string_view target_
 namespace {
 
 // Waits for a started connect in steps, testing for a stop before each.
-int AwaitConnect(Runtime& rt, Socket& socket) {
+UpstreamConnect AwaitConnect(Runtime& rt, Socket& socket) {
     for (int step = 0;; ++step) {
-        if (IsStopping(rt) == -1) return kUpstreamFailed;
+        if (IsStopping(rt)) return UpstreamConnect::kFailed;
         PollResult waited = socket.WaitWritable(rt.limits.connect_step_ms);
-        if (waited == PollResult::kError) return kUpstreamFailed;
+        if (waited == PollResult::kError) return UpstreamConnect::kFailed;
         if (waited == PollResult::kReady) break;
-        if (step + 1 >= rt.limits.connect_steps) return kUpstreamFailed;
+        if (step + 1 >= rt.limits.connect_steps) return UpstreamConnect::kFailed;
     }
     int error = socket.ConnectError();
-    if (error == 0) return kUpstreamConnected;
+    if (error == 0) return UpstreamConnect::kConnected;
     // A connection the peer reset before it was ours counts as "closed before connected".
-    return error == ECONNRESET ? kUpstreamPeerClosed : kUpstreamFailed;
+    return error == ECONNRESET ? UpstreamConnect::kPeerClosed : UpstreamConnect::kFailed;
 }
 
 }  // namespace
 
-int ConnectUpstream(Runtime& rt, Socket& socket, const char* host, NumericAddress& numeric,
-                    std::string_view port, std::string_view own_port) {
+UpstreamConnect ConnectUpstream(Runtime& rt, Socket& socket, const char* host,
+                                NumericAddress& numeric, std::string_view port,
+                                std::string_view own_port) {
     socket.Close();
     // An empty name would resolve to this machine: it names no target.
-    if (host == nullptr || *host == '\0') return kUpstreamFailed;
+    if (host == nullptr || *host == '\0') return UpstreamConnect::kFailed;
     long port_value = PortValue(port);
-    if (port_value < 1 || port_value > 65535) return kUpstreamFailed;
+    if (port_value < 1 || port_value > 65535) return UpstreamConnect::kFailed;
     char service[8];
     std::snprintf(service, sizeof service, "%ld", port_value);
     Ipv4Endpoint target;
-    if (!ResolveIpv4(host, service, false, target)) return kUpstreamFailed;
+    if (!ResolveIpv4(host, service, false, target)) return UpstreamConnect::kFailed;
     FormatIpv4(target.address, numeric.data(), NumericAddress::kCapacity);
     numeric.sync_length();
-    if (IsSelfConnection(numeric.view(), port, own_port)) return kUpstreamSelf;
+    if (IsSelfConnection(numeric.view(), port, own_port)) return UpstreamConnect::kSelf;
 
     socket = Socket::OpenTcp(rt.sockets);
-    if (!socket.valid()) return kUpstreamFailed;
+    if (!socket.valid()) return UpstreamConnect::kFailed;
     socket.SetNoDelay();
     socket.UseConnectPortRange();
     socket.SetKeepAlive(kKeepAliveIdleS, kKeepAliveIntervalS, kKeepAliveProbes);
-    int result = kUpstreamFailed;
+    UpstreamConnect result = UpstreamConnect::kFailed;
     switch (socket.StartConnect(target)) {
         case Socket::ConnectStart::kConnected:
-            result = kUpstreamConnected;
+            result = UpstreamConnect::kConnected;
             break;
         case Socket::ConnectStart::kInProgress:
             result = AwaitConnect(rt, socket);
@@ -91,7 +92,7 @@ int ConnectUpstream(Runtime& rt, Socket& socket, const char* host, NumericAddres
         case Socket::ConnectStart::kFailed:
             break;
     }
-    if (result != kUpstreamConnected) socket.Close();
+    if (result != UpstreamConnect::kConnected) socket.Close();
     return result;
 }
 

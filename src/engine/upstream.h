@@ -13,12 +13,9 @@ class Socket;
 
 using NumericAddress = FixedText<132>;
 
-// ConnectUpstream results.
-inline constexpr int kUpstreamConnected = 1;
-inline constexpr int kUpstreamFailed = -1;
-inline constexpr int kUpstreamPeerClosed = -2;
-// The target is this proxy itself: nothing was opened.
-inline constexpr int kUpstreamSelf = -3;
+// What a connect gave. kPeerClosed: the peer reset the connection before it was made.
+// kSelf: the target is this proxy itself, and nothing was opened.
+enum class UpstreamConnect { kConnected, kFailed, kPeerClosed, kSelf };
 
 // A target host longer than this ends the connection without an answer.
 inline constexpr std::size_t kMaxTargetHostLength = 512;
@@ -40,11 +37,11 @@ bool IsSelfConnection(std::string_view numeric_address, std::string_view target_
                       std::string_view own_port);
 
 // Resolves `host` (IPv4), writes the numeric address, refuses a connect to the proxy
-// itself (kUpstreamSelf), and connects a new non-blocking socket with TCP_NODELAY into
-// `socket`. Waits in steps with a stop test; a refused or failed connect fails at once.
-// Returns kUpstreamConnected, kUpstreamFailed, kUpstreamPeerClosed or kUpstreamSelf; `socket` is
+// itself (kSelf), and connects a new non-blocking socket with TCP_NODELAY into `socket`.
+// Waits in steps with a stop test; a refused or failed connect fails at once. `socket` is
 // left closed on every failure.
-int ConnectUpstream(Runtime& rt, Socket& socket, const char* host, NumericAddress& numeric,
-                    std::string_view port, std::string_view own_port);
+UpstreamConnect ConnectUpstream(Runtime& rt, Socket& socket, const char* host,
+                                NumericAddress& numeric, std::string_view port,
+                                std::string_view own_port);
 
 }  // namespace korvanel

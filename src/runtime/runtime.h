@@ -14,7 +14,7 @@
 #include "runtime/config_save_state.h"
 #include "runtime/engine_limits.h"
 #include "runtime/front_end.h"
-#include "runtime/inspector_slot.h"
+#include "runtime/layer_slot.h"
 #include "runtime/log_queue.h"
 #include "runtime/server_state.h"
 #include "runtime/settings.h"
@@ -48,7 +48,7 @@ struct Runtime {
     // Flushes the log buffers every cycle from start-up to shutdown.
     std::thread logger;
     // HTTPS inspection's authority and certificates, made when first needed.
-    InspectorSlot tls;
+    LayerSlot tls;
     // Set when the program's close was asked for: the browser commands' waits end early.
     StopRequest closing;
 

@@ -8,11 +8,7 @@
 
 namespace korvanel {
 
-class TunnelLoop;
-
-// RunFlag values.
-inline constexpr char kRunning = '0';
-inline constexpr char kStopRequested = '1';
+enum class RunFlag : char { kRunning, kStopRequested };
 
 // ServerState values.
 inline constexpr int kServerStopped = 0;
@@ -32,13 +28,11 @@ struct ConnectionCounters {
 struct ServerControl {
     // Written under the server lock; read without it by every handler at each step (a
     // lock taken that often made the handlers queue behind one another).
-    std::atomic<char> run_flag{kRunning};
+    std::atomic<RunFlag> run_flag{RunFlag::kRunning};
 
     // Under the server lock.
     int state = kServerStopped;
-    int listening_fd = -1;  // published by the accept thread; -1 when none
-    // The running server's tunnel relay, published by the accept thread while it runs.
-    TunnelLoop* tunnels = nullptr;
+    int listening_fd = -1;     // published by the accept thread; -1 when none
     int logger_stop_flag = 0;  // set once, never reset
 
     // Under the settings lock: the two ends of the allowed range, host byte order.
@@ -47,6 +41,9 @@ struct ServerControl {
 
     // Under the counter lock.
     ConnectionCounters counters;
+
+    // Tunnels handed to the tunnel relay and not yet ended.
+    std::atomic<int> open_tunnels{0};
 
     // Added to by every relay step; only totals for the labels, so no ordering is needed.
     std::atomic<uint64_t> bytes_sent{0};

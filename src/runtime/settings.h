@@ -68,6 +68,9 @@ struct Settings {
     std::vector<std::string> inspect_except;
     std::string extra_ca_file;
 
+    // Inspection takes connections only where tunnels are on.
+    bool InspectsHttps() const { return https_tunnel && https_inspect; }
+
     RowList<UserAgentEntry> user_agents;
     RowList<ProxyEntry> proxies;
     HeaderRuleList send_headers;

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/socket.h"
-#include "tls/inspector.h"
+#include "tls/handshake_wait.h"
 #include "tls/openssl_handles.h"
 
 namespace korvanel {

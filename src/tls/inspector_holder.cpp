@@ -1,6 +1,8 @@
 #include "tls/inspector_holder.h"
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
 #include "logging/status_log.h"
 #include "runtime/runtime.h"
@@ -11,12 +13,27 @@ namespace korvanel {
 
 namespace {
 
+// What the program keeps of inspection between connections.
+struct InspectorSlot final : LayerState {
+    std::shared_ptr<Inspector> inspector;
+    // The last reason it could not be opened, said once in the command log.
+    std::string problem;
+    // Hosts whose clients refused the minted certificate, said once each.
+    std::vector<std::string> refused_hosts;
+};
+
+// The slot, made on first use; rt.tls.mutex must be held.
+InspectorSlot& SlotOf(Runtime& rt) {
+    if (!rt.tls.state) rt.tls.state = std::make_unique<InspectorSlot>();
+    return static_cast<InspectorSlot&>(*rt.tls.state);
+}
+
 // The inspector for `extra_ca_file`, opened when there is none or it has other anchors.
 // Returns what the command log is to say (empty: nothing).
 std::string OpenIfNeeded(Runtime& rt, std::string_view extra_ca_file,
                          std::shared_ptr<Inspector>& out) {
     std::lock_guard<std::mutex> hold(rt.tls.mutex);
-    InspectorSlot& slot = rt.tls;
+    InspectorSlot& slot = SlotOf(rt);
     if (slot.inspector && slot.inspector->ExtraCaFile() == extra_ca_file) {
         out = slot.inspector;
         return {};
@@ -58,7 +75,7 @@ void PrepareInspection(Runtime& rt) {
     bool on = false;
     {
         Hold hold(rt.locks.settings);
-        on = rt.settings.https_tunnel && rt.settings.https_inspect;
+        on = rt.settings.InspectsHttps();
     }
     if (on) CurrentInspector(rt, ExtraCaFileOf(rt));
 }
@@ -67,9 +84,10 @@ bool RenewAuthority(Runtime& rt, std::string& problem) {
     {
         std::lock_guard<std::mutex> hold(rt.tls.mutex);
         if (!MakeNewAuthority(rt.dir, problem)) return false;
-        rt.tls.inspector.reset();
-        rt.tls.problem.clear();
-        rt.tls.refused_hosts.clear();
+        InspectorSlot& slot = SlotOf(rt);
+        slot.inspector.reset();
+        slot.problem.clear();
+        slot.refused_hosts.clear();
     }
     PostStatus(rt, text::kInspectionStatus,
                text::kAuthorityRenewed + rt.PathOf(kAuthorityCertificateFile));
@@ -79,7 +97,7 @@ bool RenewAuthority(Runtime& rt, std::string& problem) {
 
 bool FirstRefusalFor(Runtime& rt, std::string_view host) {
     std::lock_guard<std::mutex> hold(rt.tls.mutex);
-    std::vector<std::string>& hosts = rt.tls.refused_hosts;
+    std::vector<std::string>& hosts = SlotOf(rt).refused_hosts;
     if (std::find(hosts.begin(), hosts.end(), host) != hosts.end()) return false;
     // A bound on what a hostile page could make the program remember.
     if (hosts.size() >= 1000) hosts.erase(hosts.begin());

@@ -58,13 +58,13 @@ TEST(HeadlessShutdownTest, AThreadThatCannotStartEndsTheShutdownWithItsMessage) 
         const char* name;
         int failing;  // the stop worker, the state worker, the logger stop
         const char* title;
-        char run_flag;
+        RunFlag run_flag;
         int state;
     };
     const Case cases[] = {
-        {"stop worker", 0, "thread error..", kRunning, kServerListening},
-        {"state worker", 1, "thread error..", kStopRequested, kServerListening},
-        {"logger stop", 2, "thread error", kStopRequested, kServerStopped},
+        {"stop worker", 0, "thread error..", RunFlag::kRunning, kServerListening},
+        {"state worker", 1, "thread error..", RunFlag::kStopRequested, kServerListening},
+        {"logger stop", 2, "thread error", RunFlag::kStopRequested, kServerStopped},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -85,7 +85,7 @@ TEST(HeadlessShutdownTest, AThreadThatCannotStartEndsTheShutdownWithItsMessage) 
         EXPECT_EQ(messages[0].first, c.title);
         EXPECT_EQ(messages[0].second, "error");
         Hold hold(run.rt.locks.server);
-        EXPECT_EQ(run.rt.server.run_flag, c.run_flag);
+        EXPECT_EQ(run.rt.server.run_flag.load(), c.run_flag);
         EXPECT_EQ(run.rt.server.state, c.state);
         EXPECT_EQ(run.rt.server.logger_stop_flag, 0);
     }

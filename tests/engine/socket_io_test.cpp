@@ -37,7 +37,8 @@ TEST_F(SocketIo, AssemblesAHeadSentInSmallPieces) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     });
-    ASSERT_EQ(ReadHead(rt, pair.near, head, count, terminator, error, "client", 5000), 1);
+    ASSERT_EQ(ReadHead(rt, pair.near, head, count, terminator, error, "client", 5000),
+              IoEnd::kDone);
     writer.join();
     // The head reader returns as soon as the terminator is in; later bytes stay queued.
     std::string got(head, static_cast<std::size_t>(count));
@@ -71,7 +72,8 @@ TEST_F(SocketIo, HeadFailuresCarryTheSideOfTheirText) {
             WriteAll(pair.far, c.sent);
             pair.far.Close();
         });
-        EXPECT_EQ(ReadHead(rt, pair.near, head, count, terminator, error, c.side, 5000), -1)
+        EXPECT_EQ(ReadHead(rt, pair.near, head, count, terminator, error, c.side, 5000),
+                  IoEnd::kFailed)
             << c.name;
         writer.join();
         EXPECT_EQ(error.view(), c.expected) << c.name;
@@ -87,7 +89,8 @@ TEST_F(SocketIo, HeadThatDoesNotCompleteInTimeIsATimeOut) {
         WriteAll(pair.far, sent);
         count = -1;
         auto start = Steady::now();
-        EXPECT_EQ(ReadHead(rt, pair.near, head, count, terminator, error, "client", 300), 0)
+        EXPECT_EQ(ReadHead(rt, pair.near, head, count, terminator, error, "client", 300),
+                  IoEnd::kNothing)
             << sent;
         EXPECT_GE(MillisecondsSince(start), 290);
         EXPECT_LT(MillisecondsSince(start), 3000);
@@ -103,38 +106,39 @@ TEST_F(SocketIo, CleanUpReleasesABlockedReaderAsNotASocket) {
         rt.sockets.CleanUp();
     });
     error = "untouched";
-    EXPECT_EQ(ReadHead(rt, pair.near, head, count, terminator, error, "client", 10000), -9);
+    EXPECT_EQ(ReadHead(rt, pair.near, head, count, terminator, error, "client", 10000),
+              IoEnd::kNotSocket);
     EXPECT_EQ(error.view(), "untouched");
-    StatusText status;
+    ReceiveEnd end = ReceiveEnd::kWhole;
     char buffer[64];
-    EXPECT_EQ(ReceiveSome(pair.near, buffer, 10, status), -9);
-    EXPECT_EQ(status.view(), "disconnect0");
+    EXPECT_EQ(ReceiveSome(pair.near, buffer, 10, end), 0);
+    EXPECT_EQ(end, ReceiveEnd::kNotSocket);
     stopper.join();
 }
 
 TEST_F(SocketIo, ReceiveSomeReturnsOnlyWholePiecesOrAtTheClose) {
     SocketPair pair = MakePair(rt.sockets);
     char buffer[4096];
-    StatusText status;
+    ReceiveEnd end = ReceiveEnd::kNothing;
     std::thread writer([&] {
         for (int i = 0; i < 10; ++i) {
             WriteAll(pair.far, "0123456789");
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
     });
-    EXPECT_EQ(ReceiveSome(pair.near, buffer, 100, status), 100);
+    EXPECT_EQ(ReceiveSome(pair.near, buffer, 100, end), 100);
     writer.join();
-    EXPECT_TRUE(status.empty());
+    EXPECT_EQ(end, ReceiveEnd::kWhole);
     EXPECT_EQ(std::string(buffer, 10), "0123456789");
     EXPECT_EQ(buffer[100], '\0');
 
     WriteAll(pair.far, "ten bytes!");
     pair.far.Close();
-    EXPECT_EQ(ReceiveSome(pair.near, buffer, 4094, status), 10);
-    EXPECT_EQ(status.view(), "disconnect7");
+    EXPECT_EQ(ReceiveSome(pair.near, buffer, 4094, end), 10);
+    EXPECT_EQ(end, ReceiveEnd::kPeerClosed);
     EXPECT_EQ(std::string(buffer), "ten bytes!");
-    EXPECT_EQ(ReceiveSome(pair.near, buffer, 4094, status), 0);
-    EXPECT_EQ(status.view(), "disconnect8");
+    EXPECT_EQ(ReceiveSome(pair.near, buffer, 4094, end), 0);
+    EXPECT_EQ(end, ReceiveEnd::kNothing);
 }
 
 TEST_F(SocketIo, SendsLargeBuffersWholeAndCounts) {
@@ -142,12 +146,12 @@ TEST_F(SocketIo, SendsLargeBuffersWholeAndCounts) {
     const std::string data = testing::PatternBytes(3 * 1024 * 1024);
     std::string received;
     std::thread reader([&] { received = testing::ReadCount(pair.far, data.size()); });
-    EXPECT_EQ(SendAll(rt, pair.near, data.data(), static_cast<long>(data.size())), 1);
+    EXPECT_EQ(SendAll(rt, pair.near, data.data(), static_cast<long>(data.size())), IoEnd::kDone);
     EXPECT_EQ(SendCounted(rt, pair.near, "abc", 3), 3);
     reader.join();
     EXPECT_TRUE(received == data);
     EXPECT_EQ(testing::ReadCount(pair.far, 3), "abc");
-    EXPECT_EQ(SendAll(rt, pair.near, "x", 0), 1);
+    EXPECT_EQ(SendAll(rt, pair.near, "x", 0), IoEnd::kDone);
     EXPECT_EQ(SendCounted(rt, pair.near, "x", 0), 0);
 }
 
@@ -190,7 +194,8 @@ TEST_F(SocketIo, SendToAPeerThatStopsReadingGivesUpAfterItsSteps) {
     SocketPair pair = MakePair(rt.sockets);
     const std::string flood = Flood();
     auto start = Steady::now();
-    EXPECT_EQ(SendAll(rt, pair.near, flood.data(), static_cast<long>(flood.size())), 0);
+    EXPECT_EQ(SendAll(rt, pair.near, flood.data(), static_cast<long>(flood.size())),
+              IoEnd::kNothing);
     // 11 steps of 20 ms: the 11th timed-out step gives up.
     EXPECT_GE(MillisecondsSince(start), 200);
     EXPECT_LT(MillisecondsSince(start), 3000);
@@ -204,10 +209,11 @@ TEST_F(SocketIo, SendGivesUpOnAStopRequestAndOnARevokedSocket) {
     const std::string flood = Flood();
     {
         Hold hold(rt.locks.server);
-        rt.server.run_flag = kStopRequested;
+        rt.server.run_flag = RunFlag::kStopRequested;
     }
     auto start = Steady::now();
-    EXPECT_EQ(SendAll(rt, pair.near, flood.data(), static_cast<long>(flood.size())), 0);
+    EXPECT_EQ(SendAll(rt, pair.near, flood.data(), static_cast<long>(flood.size())),
+              IoEnd::kNothing);
     EXPECT_LT(MillisecondsSince(start), 1000);
 
     std::thread stopper([&] {
@@ -216,9 +222,10 @@ TEST_F(SocketIo, SendGivesUpOnAStopRequestAndOnARevokedSocket) {
     });
     {
         Hold hold(rt.locks.server);
-        rt.server.run_flag = kRunning;
+        rt.server.run_flag = RunFlag::kRunning;
     }
-    EXPECT_EQ(SendAll(rt, pair.near, flood.data(), static_cast<long>(flood.size())), -9);
+    EXPECT_EQ(SendAll(rt, pair.near, flood.data(), static_cast<long>(flood.size())),
+              IoEnd::kNotSocket);
     stopper.join();
 }
 
@@ -227,11 +234,11 @@ TEST_F(SocketIo, SendToAClosedPeerIsAnError) {
     pair.far.Close();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     const std::string data(1 << 20, 'd');
-    int result = 1;
-    for (int i = 0; i < 5 && result == 1; ++i) {
+    IoEnd result = IoEnd::kDone;
+    for (int i = 0; i < 5 && result == IoEnd::kDone; ++i) {
         result = SendAll(rt, pair.near, data.data(), static_cast<long>(data.size()));
     }
-    EXPECT_EQ(result, -1);
+    EXPECT_EQ(result, IoEnd::kFailed);
 }
 
 TEST(EngineLimits, ARuntimeUsesTheRealTimeOuts) {

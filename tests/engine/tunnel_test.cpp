@@ -74,10 +74,7 @@ class Tunnels : public ::testing::Test, public testing::ProxyFixture {
         EXPECT_EQ(ReadHeadOf(client), kEstablished);
         return client;
     }
-    int OpenTunnels() {
-        Hold hold(rt.locks.server);
-        return rt.server.tunnels ? rt.server.tunnels->OpenCount() : -1;
-    }
+    int OpenTunnels() { return rt.server.open_tunnels.load(); }
     std::string LogOf(LogBuffer& buffer) {
         Hold hold(buffer.lock);
         return std::string(buffer.view());

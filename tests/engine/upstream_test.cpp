@@ -55,7 +55,8 @@ TEST_F(Connect, ConnectsWithTheNumericAddressOfTheTarget) {
     Socket upstream;
     NumericAddress numeric;
     std::string port_text = std::to_string(port);
-    EXPECT_EQ(ConnectUpstream(rt, upstream, "localhost", numeric, port_text, "8080"), 1);
+    EXPECT_EQ(ConnectUpstream(rt, upstream, "localhost", numeric, port_text, "8080"),
+              UpstreamConnect::kConnected);
     EXPECT_TRUE(upstream.valid());
     EXPECT_EQ(numeric.view(), "127.0.0.1");
     Socket accepted = testing::AcceptOne(listener);
@@ -63,7 +64,8 @@ TEST_F(Connect, ConnectsWithTheNumericAddressOfTheTarget) {
     EXPECT_EQ(testing::ReadCount(accepted, 4), "ping");
 
     // A second connect replaces the first connection.
-    EXPECT_EQ(ConnectUpstream(rt, upstream, "127.0.0.1", numeric, port_text, "8080"), 1);
+    EXPECT_EQ(ConnectUpstream(rt, upstream, "127.0.0.1", numeric, port_text, "8080"),
+              UpstreamConnect::kConnected);
     bool closed = false;
     testing::ReadToClose(accepted, &closed, 2000);
     EXPECT_TRUE(closed);
@@ -79,18 +81,21 @@ TEST_F(Connect, ARefusedConnectFailsAtOnce) {
     rt.limits.connect_step_ms = 200;
     rt.limits.connect_steps = 200;
     auto start = Steady::now();
-    EXPECT_EQ(ConnectUpstream(rt, upstream, "127.0.0.1", numeric, std::to_string(port), "1"), -1);
+    EXPECT_EQ(ConnectUpstream(rt, upstream, "127.0.0.1", numeric, std::to_string(port), "1"),
+              UpstreamConnect::kFailed);
     EXPECT_LT(MillisecondsSince(start), 1000);
     EXPECT_FALSE(upstream.valid());
-    EXPECT_EQ(ConnectUpstream(rt, upstream, "", numeric, "80", "1"), -1);
+    EXPECT_EQ(ConnectUpstream(rt, upstream, "", numeric, "80", "1"), UpstreamConnect::kFailed);
 }
 
 TEST_F(Connect, RefusesToConnectToItselfWithoutOpeningASocket) {
     Socket upstream;
     NumericAddress numeric;
     std::size_t before = rt.sockets.Count();
-    EXPECT_EQ(ConnectUpstream(rt, upstream, "127.0.0.1", numeric, "8080", "8080"), kUpstreamSelf);
-    EXPECT_EQ(ConnectUpstream(rt, upstream, "localhost", numeric, "08080", "8080"), kUpstreamSelf);
+    EXPECT_EQ(ConnectUpstream(rt, upstream, "127.0.0.1", numeric, "8080", "8080"),
+              UpstreamConnect::kSelf);
+    EXPECT_EQ(ConnectUpstream(rt, upstream, "localhost", numeric, "08080", "8080"),
+              UpstreamConnect::kSelf);
     EXPECT_EQ(rt.sockets.Count(), before);
     EXPECT_FALSE(upstream.valid());
 }
@@ -122,7 +127,7 @@ TEST_F(Connect, GivesUpOnATargetThatNeverAnswersAndOnAStop) {
     NumericAddress numeric;
     auto start = Steady::now();
     EXPECT_EQ(ConnectUpstream(rt, upstream, "127.0.0.1", numeric, std::to_string(target.port), "1"),
-              -1);
+              UpstreamConnect::kFailed);
     // 25 steps of 20 ms.
     EXPECT_GE(MillisecondsSince(start), 450);
     EXPECT_LT(MillisecondsSince(start), 3000);
@@ -132,11 +137,11 @@ TEST_F(Connect, GivesUpOnATargetThatNeverAnswersAndOnAStop) {
     std::thread stopper([&] {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         Hold hold(rt.locks.server);
-        rt.server.run_flag = kStopRequested;
+        rt.server.run_flag = RunFlag::kStopRequested;
     });
     start = Steady::now();
     EXPECT_EQ(ConnectUpstream(rt, upstream, "127.0.0.1", numeric, std::to_string(target.port), "1"),
-              -1);
+              UpstreamConnect::kFailed);
     EXPECT_LT(MillisecondsSince(start), 1000);
     stopper.join();
 }

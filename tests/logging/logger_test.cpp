@@ -19,8 +19,8 @@ TEST_F(LogTest, LoggerShowsCountersAndByteTotalsAsTheyChange) {
     EXPECT_EQ(front.label(Label::kBytesSent), "0 Byte");
     EXPECT_EQ(front.label(Label::kActiveConnections), "0");
 
-    CountConnection(rt, "++c");
-    CountConnection(rt, "++k");
+    CountConnection(rt, CounterChange::kFirstStarts);
+    CountConnection(rt, CounterChange::kKeptStarts);
     {
         Hold hold(rt.locks.counter);
         rt.server.counters.blocked = 3;

@@ -1,19 +1,14 @@
-// What one connection handler keeps: its sockets, the buffers of one request and its
-// answer (allocated once when the thread starts, cleared between requests), the settings
-// copied at the start of each request, and the facts the later steps decide by.
+// What a connection handler keeps for one request: its head and its answer's, the settings
+// it works with, and the facts of its answer.
 #pragma once
 
-#include <array>
 #include <string_view>
 
-#include "engine/access_control.h"
 #include "engine/body_relay.h"
 #include "engine/error_text.h"
 #include "engine/head_scan.h"
-#include "engine/inspection.h"
 #include "engine/message_buffers.h"
 #include "engine/upstream.h"
-#include "platform/socket.h"
 #include "runtime/settings.h"
 
 namespace korvanel {
@@ -26,37 +21,28 @@ struct RequestSettings {
     FixedText<255> proxy;
     FixedText<10> port;
     FixedText<5> http_version;
-    int tag_filter_active = 0;
+    bool tag_filter_active = false;
     bool https_tunnel = false;
     TunnelPorts tunnel_ports;
     bool https_inspect = false;
 };
 
-// How one request ends (the keep-alive case goes on with the next request). kHandedOff:
-// both sockets went to the tunnel relay, which closes them and logs the tunnel. kInspected:
-// the client's TLS was taken, and its requests follow on the connection, inside it.
-enum class Ending { kKeepAlive, kNormal, kError, kQuiet, kRefused, kHandedOff, kInspected };
-
 struct AnswerFacts {
-    int keep_alive = 0;  // Connection: Keep-Alive
-    int no_length = 0;
-    int close = 0;  // Connection: close
-    int html = 0;
-    int chunked = 0;
-    int filtered = 0;         // the body went through the tag filter
+    bool keep_alive = false;  // Connection: Keep-Alive
+    bool no_length = false;
+    bool close = false;  // Connection: close
+    bool html = false;
+    bool chunked = false;
+    bool filtered = false;    // the body went through the tag filter
     long sent_with_head = 0;  // body bytes that went out together with the head
     long long content_length = -1;
     long long remaining = -1;
 };
 
-struct HandlerState {
-    HandlerState(Socket client_socket) : client(std::move(client_socket)) {}
-
-    Socket client;
-    Socket upstream;
-    int upstream_connected = 0;
-
-    ClientAddressText client_address;
+// One request and its answer on a handler's connection: the buffers (allocated once with
+// the connection, cleared by Clear() before each request), the settings copied at the start
+// of the request, and the facts the later steps decide by.
+struct RequestState {
     char head[kHeadBufferSize];
     StartLine request_line;
     StartLine status_line;
@@ -67,6 +53,7 @@ struct HandlerState {
     long head_count = 0;
     Terminator request_terminator;
     Terminator answer_terminator;
+    // Where the connection goes: the origin, or the upstream proxy.
     TargetHost host;
     NumericAddress numeric_address;
     TargetPort port;
@@ -77,20 +64,12 @@ struct HandlerState {
     FilterBuffers filter;
 
     RequestSettings settings;
-    // Set once the client's TLS was taken: every later request is inside it.
-    InspectedSite site;
-    // 1 when the last inspected request left its verified origin connection open and in
-    // step (a complete answer the server kept the connection for): the next one reuses it.
-    int origin_reusable = 0;
-    int completed_requests = 0;
-    int keep_alive = 0;      // 1 from the second request on
-    int answer_started = 0;  // 1 once the answer head went to the client
-    int counted = 0;         // 1 while this request is counted as active
+    bool answer_started = false;  // once the answer head went to the client
 
     long body_in_request_head = 0;  // of those, the bytes that belong to this request
     long long request_length = -1;
-    int request_chunked = 0;  // the request body comes in chunks
-    int request_cut = 0;      // the server answered before the whole body was relayed
+    bool request_chunked = false;  // the request body comes in chunks
+    bool request_cut = false;      // the server answered before the whole body was relayed
     AnswerFacts answer;
     // A tunnel's bytes passed on by the handler itself, before the hand-over.
     long long tunnel_up_bytes = 0;
@@ -101,7 +80,7 @@ struct HandlerState {
         return answer_terminator.empty() ? request_terminator : answer_terminator;
     }
 
-    void ClearRequest() {
+    void Clear() {
         head[0] = '\0';
         head_count = 0;
         request_line.clear();
@@ -119,14 +98,14 @@ struct HandlerState {
         error_head = {};
         body_in_request_head = 0;
         request_length = -1;
-        request_chunked = 0;
-        request_cut = 0;
+        request_chunked = false;
+        request_cut = false;
         answer = AnswerFacts();
         tunnel_up_bytes = 0;
         tunnel_down_bytes = 0;
         filter.carry.clear();
         filter.output.clear();
-        answer_started = 0;
+        answer_started = false;
     }
 };
 
