@@ -70,26 +70,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         body += piece;
 
         CheckCut(*buffers, piece);
-        int step = FilterStep(piece, buffers->output, buffers->carry, tags, buffers->error);
+        FilterStepEnd step =
+            FilterStep(piece, buffers->output, buffers->carry, tags, buffers->error);
         fuzz::Use(buffers->output.view());
-        if (step == -1) {
+        if (step == FilterStepEnd::kFailed) {
             fuzz::Require(piece.size() > FilterCarry::kMaxLength,
                           "FilterStep fails only on a piece "
                           "longer than the carry");
             fuzz::Require(buffers->error.view().ends_with("\n"), "a failure has its error text");
             return 0;
         }
-        fuzz::Require(step == 0 || step == 1, "FilterStep gives 1, 0 or -1");
-        fuzz::Require(step == 0 || !buffers->output.empty(), "1 comes with text to send");
-        if (step == 1) sent += buffers->output.view();
+        const bool send = step == FilterStepEnd::kSend;
+        fuzz::Require(!send || !buffers->output.empty(), "kSend comes with text to send");
+        if (send) sent += buffers->output.view();
         if (CarryWantsFlush(buffers->carry) &&
-            FilterFlushCarry(buffers->carry, buffers->output, tags) == 1) {
+            FilterFlushCarry(buffers->carry, buffers->output, tags)) {
             fuzz::Use(buffers->output.view());
             sent += buffers->output.view();
         }
     }
-    if (FilterFlushCarry(buffers->carry, buffers->output, tags) == 1)
-        sent += buffers->output.view();
+    if (FilterFlushCarry(buffers->carry, buffers->output, tags)) sent += buffers->output.view();
     fuzz::Use(sent);
     fuzz::Require(buffers->carry.empty(), "the last flush empties the carry");
     fuzz::Require(fuzz::KeepsEverything(body, sent), "the filtered body loses nothing");

@@ -24,16 +24,16 @@ int ParseCheckStatusLine(std::string_view line) {
 
 int SplitCheckAnswer(const CheckHead& head, CheckAnswerStorage& storage, CheckAnswer& answer) {
     std::string_view data(head.data, static_cast<std::size_t>(head.length));
-    if (SplitHead(data, head.terminator, storage.status_line, storage.header_block) != 1) {
+    if (!SplitHead(data, head.terminator, storage.status_line, storage.header_block)) {
         return -1;
     }
-    if (SplitBody(head.terminator, storage.header_block, storage.head_body) != 1) return -1;
+    if (!SplitBody(head.terminator, storage.header_block, storage.head_body)) return -1;
     answer.status_line = storage.status_line.view();
     answer.header_block = storage.header_block.view();
     answer.head_body = storage.head_body.view();
     answer.content_length = static_cast<long>(ContentLength(answer.header_block, head.terminator));
-    answer.is_html = IsHtml(answer.header_block, head.terminator) == 1;
-    answer.is_chunked = IsChunked(answer.header_block, head.terminator) == 1;
+    answer.is_html = IsHtml(answer.header_block, head.terminator);
+    answer.is_chunked = IsChunked(answer.header_block, head.terminator);
     return 1;
 }
 

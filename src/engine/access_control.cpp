@@ -39,20 +39,20 @@ uint32_t ToAddressOrZero(std::string_view text) {
 
 }  // namespace
 
-int CheckClient(Runtime& rt, Socket& socket, int peer_family, ClientAddressText& address) {
+ClientCheck CheckClient(Runtime& rt, Socket& socket, int peer_family, ClientAddressText& address) {
     if (peer_family == Ipv6Family()) {
         LogVerdict(rt, address, text::kIpDisconnecting);
-        return kClientRefused;
+        return ClientCheck::kRefused;
     }
-    if (peer_family != Ipv4Family()) return kClientRefused;
+    if (peer_family != Ipv4Family()) return ClientCheck::kRefused;
 
     Ipv4Endpoint peer;
-    if (!socket.PeerEndpoint(peer)) return kClientPeerUnknown;
+    if (!socket.PeerEndpoint(peer)) return ClientCheck::kPeerUnknown;
     FormatIpv4(peer.address, address.data(), address.kCapacity);
     address.sync_length();
     if (address.size() < kShortestAddressText) {
         LogVerdict(rt, address, text::kIpDisconnecting);
-        return kClientRefused;
+        return ClientCheck::kRefused;
     }
 
     bool admitted = StartsWithN(address, "127.0.0.1", 9) || StartsWithN(address, "0.0.0.0", 7);
@@ -60,19 +60,19 @@ int CheckClient(Runtime& rt, Socket& socket, int peer_family, ClientAddressText&
 
     if (admitted) {
         LogVerdict(rt, address, text::kIpPermitted);
-        return kClientAdmitted;
+        return ClientCheck::kAdmitted;
     }
     LogVerdict(rt, address, text::kIpBlocked);
     {
         Hold hold(rt.locks.counter);
         ++rt.server.counters.blocked;
     }
-    return kClientRefused;
+    return ClientCheck::kRefused;
 }
 
-int AnyTagFilterOn(Runtime& rt) {
+bool AnyTagFilterOn(Runtime& rt) {
     Hold hold(rt.locks.settings);
-    return ComputeTagFilterActive(rt.settings);
+    return ComputeTagFilterActive(rt.settings) != 0;
 }
 
 AllowedRange ParseAllowedRange(std::string_view text) {

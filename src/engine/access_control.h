@@ -16,19 +16,17 @@ namespace korvanel {
 struct Runtime;
 class Socket;
 
-// Results of CheckClient.
-inline constexpr int kClientAdmitted = 1;
-inline constexpr int kClientPeerUnknown = -1;  // reading the peer's address failed
-inline constexpr int kClientRefused = -2;
+// What CheckClient decided. kPeerUnknown: reading the peer's address failed.
+enum class ClientCheck { kAdmitted, kPeerUnknown, kRefused };
 
 using ClientAddressText = FixedText<132>;
 
 // Checks the client on `socket`; `peer_family` is the family the accept call reported.
 // `address` receives the dotted client address. Refusals count as blocked clients.
-int CheckClient(Runtime& rt, Socket& socket, int peer_family, ClientAddressText& address);
+ClientCheck CheckClient(Runtime& rt, Socket& socket, int peer_family, ClientAddressText& address);
 
-// 1 when a tag switch is on whose tag is not a "dummy" row, else 0. Takes the settings lock.
-int AnyTagFilterOn(Runtime& rt);
+// True when a tag switch is on whose tag is not a "dummy" row. Takes the settings lock.
+bool AnyTagFilterOn(Runtime& rt);
 
 struct AllowedRange {
     uint32_t low = 0;  // host byte order; 0 when the text did not convert

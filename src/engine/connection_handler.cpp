@@ -136,12 +136,12 @@ StepResult Handler::ReadRequest() {
 StepResult Handler::ParseRequest() {
     const Terminator& terminator = r_.request_terminator;
     std::string_view head(r_.head, static_cast<std::size_t>(r_.head_count));
-    if (SplitHead(head, terminator, r_.request_line, r_.request_headers) != 1) {
+    if (!SplitHead(head, terminator, r_.request_line, r_.request_headers)) {
         return Fail(text::kUnsupportedHeader);
     }
     ConnectTarget tunnel;
     if (c_.site.active()) {
-        if (FromInspectedForm(c_.site.host, c_.site.port, terminator, r_.request_line) != 1) {
+        if (!FromInspectedForm(c_.site.host, c_.site.port, terminator, r_.request_line)) {
             return Fail(text::kUnsupportedHeader);
         }
     } else if (r_.settings.https_tunnel &&
@@ -149,19 +149,19 @@ StepResult Handler::ParseRequest() {
                    ConnectLine::kConnect) {
         return OpenTunnel(rt_, c_, r_, tunnel);
     }
-    if (NormaliseRequestLine(terminator, r_.request_line) != 1) {
+    if (!NormaliseRequestLine(terminator, r_.request_line)) {
         return Fail(text::kUnsupportedHeader);
     }
     r_.version = EffectiveVersion(r_.request_line, terminator, r_.settings.http_version);
     if (r_.version == "1.0") ForceHttp10(terminator, r_.request_line);
-    if (SplitBody(terminator, r_.request_headers, r_.head_body) != 1) {
+    if (!SplitBody(terminator, r_.request_headers, r_.head_body)) {
         return Fail(text::kUnsupportedHeader);
     }
     r_.request_length = ContentLength(r_.request_headers, terminator);
     if (r_.request_length == -2) return Fail(text::kUnsupportedHeader);
     // Body bytes beyond the announced length are not part of this request. A chunked
     // body goes through the chunked relay, the bytes that came with the head included.
-    r_.request_chunked = IsChunked(r_.request_headers, terminator) == 1;
+    r_.request_chunked = IsChunked(r_.request_headers, terminator);
     r_.body_in_request_head = r_.request_chunked ? 0 : static_cast<long>(r_.head_body.size());
     if (r_.request_length >= 0 && r_.body_in_request_head > r_.request_length) {
         r_.body_in_request_head = static_cast<long>(r_.request_length);
@@ -296,9 +296,9 @@ StepResult Handler::Resend() {
 bool Handler::SplitAnswer() {
     const Terminator& terminator = r_.answer_terminator;
     std::string_view head(r_.head, static_cast<std::size_t>(r_.head_count));
-    if (SplitHead(head, terminator, r_.status_line, r_.answer_headers) != 1 ||
-        NormaliseStatusLine(terminator, r_.status_line) != 1 ||
-        SplitBody(terminator, r_.answer_headers, r_.head_body) != 1) {
+    if (!SplitHead(head, terminator, r_.status_line, r_.answer_headers) ||
+        !NormaliseStatusLine(terminator, r_.status_line) ||
+        !SplitBody(terminator, r_.answer_headers, r_.head_body)) {
         return false;
     }
     return true;
@@ -310,7 +310,7 @@ bool Handler::SplitAnswer() {
 // came after an interim head is the beginning of the next one.
 StepResult Handler::PassInterimAnswers() {
     const bool wanted =
-        r_.version == "1.1" && ExpectsContinue(r_.request_headers, r_.request_terminator) == 1;
+        r_.version == "1.1" && ExpectsContinue(r_.request_headers, r_.request_terminator);
     for (int passed = 0; IsInterimAnswer(r_.status_line) && passed < kMaxInterimAnswers; ++passed) {
         if (wanted && !SendInterimAnswer()) {
             SetErrorText(rt_, r_.error, "%s\n", text::kClientSendError);
@@ -346,14 +346,14 @@ StepResult Handler::ParseAnswer() {
         ApplyHeaderRules(r_.answer_headers, rt_.settings.recv_headers, terminator);
     }
     AnswerFacts& a = r_.answer;
-    a.keep_alive = HasConnectionKeepAlive(r_.answer_headers, terminator) == 1;
+    a.keep_alive = HasConnectionKeepAlive(r_.answer_headers, terminator);
     if (r_.settings.setcookie.view() == "1") RemoveSetCookies(r_.answer_headers, terminator);
     a.content_length = ContentLength(r_.answer_headers, terminator);
     if (a.content_length == -2) return Fail(text::kUnsupportedHeader);
     a.no_length = a.content_length == -1;
     a.close = HasConnectionClose(r_.answer_headers, terminator);
     a.html = IsHtml(r_.answer_headers, terminator);
-    a.chunked = IsChunked(r_.answer_headers, terminator) == 1;
+    a.chunked = IsChunked(r_.answer_headers, terminator);
     a.remaining = a.no_length ? -1 : a.content_length - static_cast<long long>(r_.head_body.size());
     r_.head[0] = '\0';
     if (a.html && !a.chunked && r_.settings.tag_filter_active) {
@@ -389,7 +389,7 @@ void RunConnectionHandler(Runtime& rt, ClientSlot slot) {
     ConnectionState& c = *connection;
     RequestState& r = *request;
     // No delay and keep-alive probes came with the socket from the listening one.
-    if (CheckClient(rt, c.client, slot.peer_family, c.client_address) != kClientAdmitted) {
+    if (CheckClient(rt, c.client, slot.peer_family, c.client_address) != ClientCheck::kAdmitted) {
         SetErrorText(rt, r.error, "%s", text::kRefusedClient);
         EndConnection(rt, c, r, Ending::kRefused);
         return;

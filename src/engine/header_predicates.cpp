@@ -55,16 +55,16 @@ bool AnyAtLineStart(std::string_view block, std::span<const std::string_view> te
     return FindValue(block, texts, terminator) != kNotFound;
 }
 
-// 1 when the value found for `names` begins with one of `values` (all of one length).
-int FirstValueIs(std::string_view block, std::span<const std::string_view> names,
-                 std::span<const std::string_view> values, std::string_view terminator) {
+// True when the value found for `names` begins with one of `values` (all of one length).
+bool FirstValueIs(std::string_view block, std::span<const std::string_view> names,
+                  std::span<const std::string_view> values, std::string_view terminator) {
     std::size_t at = FindValue(block, names, terminator);
-    if (at == kNotFound) return -1;
+    if (at == kNotFound) return false;
     std::string_view value = block.substr(at);
     for (std::string_view wanted : values) {
-        if (value.starts_with(wanted)) return 1;
+        if (value.starts_with(wanted)) return true;
     }
-    return -1;
+    return false;
 }
 
 // Leading blanks, an optional "+", then decimal digits; -2 without digits or on overflow.
@@ -94,32 +94,32 @@ std::int64_t ContentLength(std::string_view block, std::string_view terminator) 
     return ReadLength(block.substr(at, end - at));
 }
 
-int IsHtml(std::string_view block, std::string_view terminator) {
-    if (block.size() < kHtmlMinBlock) return 0;
-    return AnyAtLineStart(block, kHtmlTexts, terminator) ? 1 : 0;
+bool IsHtml(std::string_view block, std::string_view terminator) {
+    if (block.size() < kHtmlMinBlock) return false;
+    return AnyAtLineStart(block, kHtmlTexts, terminator);
 }
 
-int IsChunked(std::string_view block, std::string_view terminator) {
-    if (block.size() < kChunkedMinBlock) return -1;
+bool IsChunked(std::string_view block, std::string_view terminator) {
+    if (block.size() < kChunkedMinBlock) return false;
     return FirstValueIs(block, kTransferEncodingTexts, kChunkedValues, terminator);
 }
 
-int HasConnectionClose(std::string_view block, std::string_view terminator) {
-    if (block.size() < kCloseMinBlock) return 0;
-    return AnyAtLineStart(block, kCloseTexts, terminator) ? 1 : 0;
+bool HasConnectionClose(std::string_view block, std::string_view terminator) {
+    if (block.size() < kCloseMinBlock) return false;
+    return AnyAtLineStart(block, kCloseTexts, terminator);
 }
 
-int HasConnectionKeepAlive(std::string_view block, std::string_view terminator) {
-    if (block.size() < kKeepAliveMinBlock) return -1;
+bool HasConnectionKeepAlive(std::string_view block, std::string_view terminator) {
+    if (block.size() < kKeepAliveMinBlock) return false;
     return FirstValueIs(block, kConnectionTexts, kKeepAliveValues, terminator);
 }
 
-int HasProxyKeepAlive(std::string_view block, std::string_view terminator) {
-    if (block.size() < kProxyKeepAliveMinBlock) return -1;
+bool HasProxyKeepAlive(std::string_view block, std::string_view terminator) {
+    if (block.size() < kProxyKeepAliveMinBlock) return false;
     return FirstValueIs(block, kProxyConnectionTexts, kKeepAliveValues, terminator);
 }
 
-int ExpectsContinue(std::string_view block, std::string_view terminator) {
+bool ExpectsContinue(std::string_view block, std::string_view terminator) {
     return FirstValueIs(block, kExpectTexts, kContinueValues, terminator);
 }
 

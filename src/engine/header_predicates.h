@@ -12,24 +12,24 @@ namespace korvanel {
 // end, or the value does not begin with a decimal number that fits 63 bits.
 std::int64_t ContentLength(std::string_view block, std::string_view terminator);
 
-// 1 when "Content-Type: text/html" begins a line (parameters may follow), else 0.
-int IsHtml(std::string_view block, std::string_view terminator);
+// True when "Content-Type: text/html" begins a line (parameters may follow).
+bool IsHtml(std::string_view block, std::string_view terminator);
 
-// 1 when the first Transfer-Encoding line found has the value "chunked" (as its first 7
-// characters, in three spellings), else -1. "gzip, chunked" is not chunked.
-int IsChunked(std::string_view block, std::string_view terminator);
+// True when the first Transfer-Encoding line found has the value "chunked" (as its first 7
+// characters, in three spellings). "gzip, chunked" is not chunked.
+bool IsChunked(std::string_view block, std::string_view terminator);
 
-// 1 when the answer announces "Connection: close", also under the misspelled names some
-// servers use, else 0.
-int HasConnectionClose(std::string_view block, std::string_view terminator);
+// True when the answer announces "Connection: close", also under the misspelled names some
+// servers use.
+bool HasConnectionClose(std::string_view block, std::string_view terminator);
 
-// 1 when the first Connection line found has the value Keep-Alive, else -1.
-int HasConnectionKeepAlive(std::string_view block, std::string_view terminator);
+// True when the first Connection line found has the value Keep-Alive.
+bool HasConnectionKeepAlive(std::string_view block, std::string_view terminator);
 
-// 1 when the first Proxy-Connection line found has the value Keep-Alive, else -1.
-int HasProxyKeepAlive(std::string_view block, std::string_view terminator);
+// True when the first Proxy-Connection line found has the value Keep-Alive.
+bool HasProxyKeepAlive(std::string_view block, std::string_view terminator);
 
-// 1 when the first Expect line found has the value 100-continue, else -1.
-int ExpectsContinue(std::string_view block, std::string_view terminator);
+// True when the first Expect line found has the value 100-continue.
+bool ExpectsContinue(std::string_view block, std::string_view terminator);
 
 }  // namespace korvanel

@@ -53,7 +53,7 @@ void ApplyRequestEdits(HeaderBlock& block, const RequestEdits& edits, std::strin
         DeleteAllHeaders(block, kProxyConnection, terminator);
         DeleteAllHeaders(block, kKeepAlive, terminator);
         ReplaceHeader(block, kConnection, kClose, terminator);
-    } else if (HasProxyKeepAlive(block.view(), terminator) == 1) {
+    } else if (HasProxyKeepAlive(block.view(), terminator)) {
         ReplaceHeader(block, kKeepAlive, kKeepAliveSeconds, terminator);
     }
     if (edits.remove_cookies) DeleteAllHeaders(block, kCookie, terminator);

@@ -51,8 +51,8 @@ RouteOpen OpenProxyTunnel(Runtime& rt, Socket& upstream, const InspectedSite& si
     StartLine status;
     HeaderBlock headers;
     HeadBody behind;
-    if (SplitHead(answer, terminator, status, headers) != 1 ||
-        SplitBody(terminator, headers, behind) != 1 || !status.starts_with("HTTP/1.") ||
+    if (!SplitHead(answer, terminator, status, headers) ||
+        !SplitBody(terminator, headers, behind) || !status.starts_with("HTTP/1.") ||
         !StatusCodeOf(status.view()).starts_with("2") || !behind.empty()) {
         // The proxy's own words go on to the user.
         std::string said(WithoutLineEnd(status.view(), LineEndOf(terminator.view())));
@@ -90,7 +90,7 @@ RouteOpen OpenOrigin(Runtime& rt, ConnectionState& c, RequestState& r) {
     TargetHost host;
     TargetPort port;
     if (through_proxy) {
-        if (SplitProxyAddress(r.settings.proxy, host, port) != 1 || !IsUsablePort(port)) {
+        if (!SplitProxyAddress(r.settings.proxy, host, port) || !IsUsablePort(port)) {
             SetErrorText(rt, r.error, text::kProxyUnusable, r.settings.proxy.c_str());
             return RouteOpen::kFailed;
         }

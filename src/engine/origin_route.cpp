@@ -42,10 +42,10 @@ OriginRoute OriginRoute::ForTunnel(const RequestSettings& settings) {
 }
 
 StepResult OriginRoute::ChooseTarget(Runtime& rt, RequestState& r) const {
-    int split = kind_ == Kind::kUpstream
-                    ? SplitProxyAddress(r.settings.proxy, r.host, r.port)
-                    : ToOriginForm(r.request_line, r.host, r.port, r.request_terminator);
-    if (split != 1) {
+    const bool split = kind_ == Kind::kUpstream
+                           ? SplitProxyAddress(r.settings.proxy, r.host, r.port)
+                           : ToOriginForm(r.request_line, r.host, r.port, r.request_terminator);
+    if (!split) {
         SetErrorText(rt, r.error, text::kProxyUnusable, r.settings.proxy.c_str());
         return Ending::kError;
     }
@@ -63,7 +63,7 @@ bool OriginRoute::ChooseTunnelTarget(Runtime& rt, RequestState& r,
         r.port = target.port;
         return true;
     }
-    if (SplitProxyAddress(r.settings.proxy, r.host, r.port) != 1 || !IsUsablePort(r.port)) {
+    if (!SplitProxyAddress(r.settings.proxy, r.host, r.port) || !IsUsablePort(r.port)) {
         SetErrorText(rt, r.error, text::kProxyUnusable, r.settings.proxy.c_str());
         return false;
     }

@@ -23,20 +23,20 @@ RelayResult SendText(Runtime& rt, Socket& client, const FilterOutput& output, Er
 // it can no longer be waiting for a tag end.
 RelayResult FilterAndSend(Runtime& rt, Socket& client, std::string_view piece,
                           FilterBuffers& filter, ErrorText& error) {
-    int step = FilterStep(rt, piece, filter.output, filter.carry, error);
-    if (step == -1) return RelayResult::kFailed;
-    if (step == 1) {
+    FilterStepEnd step = FilterStep(rt, piece, filter.output, filter.carry, error);
+    if (step == FilterStepEnd::kFailed) return RelayResult::kFailed;
+    if (step == FilterStepEnd::kSend) {
         RelayResult sent = SendText(rt, client, filter.output, error);
         if (sent != RelayResult::kComplete) return sent;
     }
-    if (CarryWantsFlush(filter.carry) && FilterFlushCarry(rt, filter.carry, filter.output) == 1) {
+    if (CarryWantsFlush(filter.carry) && FilterFlushCarry(rt, filter.carry, filter.output)) {
         return SendText(rt, client, filter.output, error);
     }
     return RelayResult::kComplete;
 }
 
 RelayResult FlushCarry(Runtime& rt, Socket& client, FilterBuffers& filter, ErrorText& error) {
-    if (FilterFlushCarry(rt, filter.carry, filter.output) != 1) return RelayResult::kComplete;
+    if (!FilterFlushCarry(rt, filter.carry, filter.output)) return RelayResult::kComplete;
     return SendText(rt, client, filter.output, error);
 }
 
@@ -98,9 +98,9 @@ class FilterSink : public ChunkSink {
 
     RelayResult Piece(char* data, long length) override {
         std::string_view piece(data, static_cast<std::size_t>(length));
-        int step = FilterStep(in_.rt, piece, filter_.output, filter_.carry, in_.error);
-        if (step == -1) return RelayResult::kFailed;
-        if (step == 1) {
+        FilterStepEnd step = FilterStep(in_.rt, piece, filter_.output, filter_.carry, in_.error);
+        if (step == FilterStepEnd::kFailed) return RelayResult::kFailed;
+        if (step == FilterStepEnd::kSend) {
             RelayResult sent = SendOutput();
             if (sent != RelayResult::kComplete) return sent;
         }
@@ -110,7 +110,7 @@ class FilterSink : public ChunkSink {
 
     // Sends what the carry still holds.
     RelayResult Finish() override {
-        if (FilterFlushCarry(in_.rt, filter_.carry, filter_.output) != 1) {
+        if (!FilterFlushCarry(in_.rt, filter_.carry, filter_.output)) {
             return RelayResult::kComplete;
         }
         return SendOutput();

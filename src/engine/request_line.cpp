@@ -57,21 +57,21 @@ void WriteLine(StartLine& line, std::string_view a, std::string_view b, std::str
 
 }  // namespace
 
-int NormaliseRequestLine(std::string_view terminator, StartLine& request_line) {
-    if (request_line.size() > kMaxHeadLength) return -1;
+bool NormaliseRequestLine(std::string_view terminator, StartLine& request_line) {
+    if (request_line.size() > kMaxHeadLength) return false;
     RequestFields fields;
-    if (!ReadFields(request_line.view(), fields)) return -1;
+    if (!ReadFields(request_line.view(), fields)) return false;
     if (fields.method.size() > kMaxMethodLength || fields.url.size() > kMaxUrlLength ||
         fields.version.size() > kMaxVersionLength) {
-        return -1;
+        return false;
     }
-    if (!fields.url.starts_with(kHttpScheme)) return -1;
+    if (!fields.url.starts_with(kHttpScheme)) return false;
     bool has_path = fields.url.find('/', kHttpScheme.size()) != std::string_view::npos;
     std::string_view added_slash = has_path ? "" : "/";
     std::string_view authority;
     std::string_view path;
     if (has_path) {
-        if (!SplitUrl(fields.url, authority, path)) return -1;
+        if (!SplitUrl(fields.url, authority, path)) return false;
     } else {
         authority = fields.url.substr(kHttpScheme.size());
         path = added_slash;
@@ -79,13 +79,13 @@ int NormaliseRequestLine(std::string_view terminator, StartLine& request_line) {
     // Longer parts would have to be cut, which would ask for another resource: refused.
     if (authority.empty() || authority.size() > kMaxAuthorityLength ||
         path.size() > kMaxPathLength) {
-        return -1;
+        return false;
     }
-    if (!fields.version.starts_with(kVersionPrefix)) return -1;
-    if (!IsAllowedMethod(fields.method)) return -1;
+    if (!fields.version.starts_with(kVersionPrefix)) return false;
+    if (!IsAllowedMethod(fields.method)) return false;
     WriteLine(request_line, fields.method, fields.url, added_slash, fields.version,
               LineEndOf(terminator));
-    return 1;
+    return true;
 }
 
 std::string_view EffectiveVersion(const StartLine& request_line, std::string_view terminator,
@@ -96,28 +96,28 @@ std::string_view EffectiveVersion(const StartLine& request_line, std::string_vie
     return "1.1";
 }
 
-int ForceHttp10(std::string_view terminator, StartLine& request_line) {
+bool ForceHttp10(std::string_view terminator, StartLine& request_line) {
     std::string_view line_end = LineEndOf(terminator);
     std::string_view line = WithoutLineEnd(request_line.view(), line_end);
-    if (line.empty()) return 1;
+    if (line.empty()) return true;
     request_line.set_length(line.size());
     request_line.data()[line.size() - 1] = '0';
     request_line.append(line_end);
-    return 1;
+    return true;
 }
 
-int ToOriginForm(StartLine& request_line, TargetHost& host, TargetPort& port,
-                 std::string_view terminator) {
+bool ToOriginForm(StartLine& request_line, TargetHost& host, TargetPort& port,
+                  std::string_view terminator) {
     std::string_view line_end = LineEndOf(terminator);
     RequestFields fields;
-    if (!ReadFields(WithoutLineEnd(request_line.view(), line_end), fields)) return -1;
+    if (!ReadFields(WithoutLineEnd(request_line.view(), line_end), fields)) return false;
     std::string_view authority;
     std::string_view path;
-    if (!SplitUrl(fields.url, authority, path)) return -1;
+    if (!SplitUrl(fields.url, authority, path)) return false;
     std::size_t colon = authority.find(':');
     if (colon != std::string_view::npos && colon + 1 < authority.size()) {
         std::string_view port_text = authority.substr(colon + 1);
-        if (port_text.size() > kMaxPortLength) return -1;
+        if (port_text.size() > kMaxPortLength) return false;
         host.assign(authority.substr(0, colon));
         port.assign(port_text);
     } else {
@@ -125,17 +125,17 @@ int ToOriginForm(StartLine& request_line, TargetHost& host, TargetPort& port,
         host.assign(authority.substr(0, colon));
         port.assign("80");
     }
-    if (host.empty()) return -1;
+    if (host.empty()) return false;
     WriteLine(request_line, fields.method, path, "", fields.version, line_end);
-    return 1;
+    return true;
 }
 
-int FromInspectedForm(std::string_view host, std::string_view port, std::string_view terminator,
-                      StartLine& request_line) {
+bool FromInspectedForm(std::string_view host, std::string_view port, std::string_view terminator,
+                       StartLine& request_line) {
     constexpr std::string_view kHttpsScheme = "https://";
     RequestFields fields;
     if (request_line.size() > kMaxHeadLength || !ReadFields(request_line.view(), fields)) {
-        return -1;
+        return false;
     }
     std::string_view path = fields.url;
     if (path.starts_with(kHttpsScheme)) {
@@ -143,9 +143,10 @@ int FromInspectedForm(std::string_view host, std::string_view port, std::string_
         std::size_t slash = path.find('/', kHttpsScheme.size());
         path = slash == std::string_view::npos ? std::string_view("/") : path.substr(slash);
     } else if (!path.starts_with('/')) {
-        return -1;
+        return false;
     }
-    if (kHttpScheme.size() + host.size() + 1 + port.size() + path.size() > kMaxUrlLength) return -1;
+    if (kHttpScheme.size() + host.size() + 1 + port.size() + path.size() > kMaxUrlLength)
+        return false;
     FixedText<StartLine::kCapacity> url;
     url.assign(kHttpScheme);
     url.append(host);
@@ -153,7 +154,7 @@ int FromInspectedForm(std::string_view host, std::string_view port, std::string_
     url.append(port);
     url.append(path);
     WriteLine(request_line, fields.method, url.view(), "", fields.version, LineEndOf(terminator));
-    return 1;
+    return true;
 }
 
 }  // namespace korvanel

@@ -27,16 +27,16 @@ std::string_view ReadReason(std::string_view line, std::size_t at) {
 
 }  // namespace
 
-int NormaliseStatusLine(std::string_view terminator, StartLine& status_line) {
-    if (status_line.size() > kMaxHeadLength) return -1;
+bool NormaliseStatusLine(std::string_view terminator, StartLine& status_line) {
+    if (status_line.size() > kMaxHeadLength) return false;
     std::string_view line = status_line.view();
     std::size_t at = 0;
     std::string_view version = NextField(line, at);
     std::string_view code = NextField(line, at);
-    if (code.empty() || version.size() > kMaxStatusVersionLength) return -1;
+    if (code.empty() || version.size() > kMaxStatusVersionLength) return false;
     std::string_view reason = ReadReason(line, at);
     if (reason.size() < 2) reason = kPlaceholderReason;
-    if (!version.starts_with("HTTP/1.") || !IsStatusCode(code)) return -1;
+    if (!version.starts_with("HTTP/1.") || !IsStatusCode(code)) return false;
 
     FixedText<StartLine::kCapacity> built;
     built.assign(version);
@@ -46,7 +46,7 @@ int NormaliseStatusLine(std::string_view terminator, StartLine& status_line) {
     built.append(reason);
     built.append(LineEndOf(terminator));
     status_line.assign(built.view());
-    return 1;
+    return true;
 }
 
 }  // namespace korvanel

@@ -15,7 +15,7 @@ inline constexpr std::string_view kPlaceholderReason = "dummy";
 // Checks the status line and writes it back as "VERSION CODE REASON" plus the line end.
 // The version must begin with "HTTP/1." (it is never rewritten) and the code must be three
 // decimal digits; a reason shorter than 2 characters becomes "dummy", a longer one is cut
-// at 128 characters. 1, or -1 when the line is refused.
-int NormaliseStatusLine(std::string_view terminator, StartLine& status_line);
+// at 128 characters. False when the line is refused.
+bool NormaliseStatusLine(std::string_view terminator, StartLine& status_line);
 
 }  // namespace korvanel

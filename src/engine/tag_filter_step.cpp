@@ -6,10 +6,10 @@
 namespace korvanel {
 namespace {
 
-int FilterFailure(ErrorText& error_text) {
+FilterStepEnd FilterFailure(ErrorText& error_text) {
     error_text.assign(text::kTagFilterError);
     error_text.append("\n");
-    return -1;
+    return FilterStepEnd::kFailed;
 }
 
 // Marks and expands `output` in place; false when it would not fit (it cannot, for
@@ -40,20 +40,20 @@ int TakeCompleteTags(std::string_view piece, FilterOutput& output, FilterCarry& 
     return 1;
 }
 
-int FilterStep(std::string_view piece, FilterOutput& output, FilterCarry& carry,
-               const TagSwitches& tags, ErrorText& error_text) {
+FilterStepEnd FilterStep(std::string_view piece, FilterOutput& output, FilterCarry& carry,
+                         const TagSwitches& tags, ErrorText& error_text) {
     if (TakeCompleteTags(piece, output, carry) == 0) {
         if (piece.size() > FilterCarry::kMaxLength) return FilterFailure(error_text);
         output.assign(carry.view());
         carry.assign(piece);
     }
-    if (output.empty()) return 0;
+    if (output.empty()) return FilterStepEnd::kNothingYet;
     if (!FilterOutputText(output, tags)) return FilterFailure(error_text);
-    return 1;
+    return FilterStepEnd::kSend;
 }
 
-int FilterStep(Runtime& rt, std::string_view piece, FilterOutput& output, FilterCarry& carry,
-               ErrorText& error_text) {
+FilterStepEnd FilterStep(Runtime& rt, std::string_view piece, FilterOutput& output,
+                         FilterCarry& carry, ErrorText& error_text) {
     Hold hold(rt.locks.settings);
     return FilterStep(piece, output, carry, rt.settings.tag_switches, error_text);
 }
@@ -62,15 +62,15 @@ bool CarryWantsFlush(const FilterCarry& carry) {
     return carry.view().find('<') == std::string_view::npos || carry.size() > kCarryFlushLength;
 }
 
-int FilterFlushCarry(FilterCarry& carry, FilterOutput& output, const TagSwitches& tags) {
+bool FilterFlushCarry(FilterCarry& carry, FilterOutput& output, const TagSwitches& tags) {
     output.assign(carry.view());
     carry.clear();
-    if (output.empty()) return 0;
+    if (output.empty()) return false;
     FilterOutputText(output, tags);
-    return 1;
+    return true;
 }
 
-int FilterFlushCarry(Runtime& rt, FilterCarry& carry, FilterOutput& output) {
+bool FilterFlushCarry(Runtime& rt, FilterCarry& carry, FilterOutput& output) {
     Hold hold(rt.locks.settings);
     return FilterFlushCarry(carry, output, rt.settings.tag_switches);
 }

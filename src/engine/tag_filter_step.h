@@ -3,8 +3,8 @@
 // pieces is still found whole; each output ends at a ">".
 //
 // A filtering relay, for each piece received:
-//   FilterStep(...)            1: send `output`; 0: nothing yet; -1: fail (error text set)
-//   if CarryWantsFlush(carry): FilterFlushCarry(...), and when it gives 1 send `output`
+//   FilterStep(...)            kSend: send `output`; kNothingYet; kFailed (error text set)
+//   if CarryWantsFlush(carry): FilterFlushCarry(...), and when it gives true send `output`
 // and at the end of the body FilterFlushCarry(...) once more and send what it gives.
 // The overloads taking a Runtime read the tag rows under the settings lock.
 #pragma once
@@ -34,23 +34,24 @@ static_assert(FilterCarry::kMaxLength <= kFilterInputLimit);
 // (carry and output are then unchanged). The piece is consumed either way.
 int TakeCompleteTags(std::string_view piece, FilterOutput& output, FilterCarry& carry);
 
-// One step of the streaming filter over `piece` (any byte may occur in it). 1 = `output`
-// holds filtered text to send, 0 = nothing to send yet, -1 = failure, with "KORVANEL Error"
-// and a line feed in `error_text`. When carry and piece would not fit together, the carry
-// is filtered and given out as it is and the piece becomes the carry, so nothing is lost.
-int FilterStep(std::string_view piece, FilterOutput& output, FilterCarry& carry,
-               const TagSwitches& tags, ErrorText& error_text);
-int FilterStep(Runtime& rt, std::string_view piece, FilterOutput& output, FilterCarry& carry,
-               ErrorText& error_text);
+// One step of the streaming filter over `piece` (any byte may occur in it): kSend when
+// `output` holds filtered text to send, kNothingYet, or kFailed with "KORVANEL Error" and a
+// line feed in `error_text`. When carry and piece would not fit together, the carry is
+// filtered and given out as it is and the piece becomes the carry, so nothing is lost.
+enum class FilterStepEnd { kSend, kNothingYet, kFailed };
+FilterStepEnd FilterStep(std::string_view piece, FilterOutput& output, FilterCarry& carry,
+                         const TagSwitches& tags, ErrorText& error_text);
+FilterStepEnd FilterStep(Runtime& rt, std::string_view piece, FilterOutput& output,
+                         FilterCarry& carry, ErrorText& error_text);
 
 // True when the carry holds no "<" (no tag can be waiting in it) or is longer than
 // kCarryFlushLength.
 bool CarryWantsFlush(const FilterCarry& carry);
 
-// Moves the carry, filtered, into `output` and empties it. 1 when `output` holds text to
-// send, 0 when the carry was empty.
-int FilterFlushCarry(FilterCarry& carry, FilterOutput& output, const TagSwitches& tags);
-int FilterFlushCarry(Runtime& rt, FilterCarry& carry, FilterOutput& output);
+// Moves the carry, filtered, into `output` and empties it. True when `output` holds text
+// to send, false when the carry was empty.
+bool FilterFlushCarry(FilterCarry& carry, FilterOutput& output, const TagSwitches& tags);
+bool FilterFlushCarry(Runtime& rt, FilterCarry& carry, FilterOutput& output);
 
 // The whole-body case under the settings lock: FilterText.
 int FilterText(Runtime& rt, std::string_view text, FilterOutput& output);

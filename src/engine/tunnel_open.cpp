@@ -72,7 +72,7 @@ Ending PassRefusal(Runtime& rt, ConnectionState& c, RequestState& r) {
     a.content_length = ContentLength(r.answer_headers, r.answer_terminator);
     if (a.content_length == -2) return Ending::kError;
     a.no_length = a.content_length == -1;
-    a.chunked = IsChunked(r.answer_headers, r.answer_terminator) == 1;
+    a.chunked = IsChunked(r.answer_headers, r.answer_terminator);
     a.remaining = a.no_length ? -1 : a.content_length - static_cast<long long>(r.head_body.size());
     a.close = true;
     r.settings.tag_filter_active = false;
@@ -96,9 +96,9 @@ StepResult PassProxyAnswer(Runtime& rt, ConnectionState& c, RequestState& r) {
     if (read != IoEnd::kDone) return Ending::kError;
     AddBytesReceived(rt, r.head_count);
     std::string_view head(r.head, static_cast<std::size_t>(r.head_count));
-    if (SplitHead(head, r.answer_terminator, r.status_line, r.answer_headers) != 1 ||
+    if (!SplitHead(head, r.answer_terminator, r.status_line, r.answer_headers) ||
         !r.status_line.starts_with("HTTP/1.") ||
-        SplitBody(r.answer_terminator, r.answer_headers, r.head_body) != 1) {
+        !SplitBody(r.answer_terminator, r.answer_headers, r.head_body)) {
         SetErrorText(rt, r.error, "%s", text::kServerHeadUnsupported);
         return Ending::kError;
     }
@@ -151,7 +151,7 @@ Ending HandOver(Runtime& rt, ConnectionState& c, RequestState& r) {
 }  // namespace
 
 Ending OpenTunnel(Runtime& rt, ConnectionState& c, RequestState& r, const ConnectTarget& target) {
-    if (SplitBody(r.request_terminator, r.request_headers, r.head_body) != 1) {
+    if (!SplitBody(r.request_terminator, r.request_headers, r.head_body)) {
         SetErrorText(rt, r.error, "%s", text::kUnsupportedHeader);
         return Ending::kError;
     }

@@ -10,12 +10,12 @@
 
 namespace korvanel {
 
-int SplitProxyAddress(std::string_view proxy, TargetHost& host, TargetPort& port) {
+bool SplitProxyAddress(std::string_view proxy, TargetHost& host, TargetPort& port) {
     std::size_t colon = proxy.find(':');
-    if (colon == std::string_view::npos) return -1;
+    if (colon == std::string_view::npos) return false;
     host = proxy.substr(0, colon);
     port = proxy.substr(colon + 1);
-    return 1;
+    return true;
 }
 
 long PortValue(std::string_view text) {

@@ -21,8 +21,8 @@ enum class UpstreamConnect { kConnected, kFailed, kPeerClosed, kSelf };
 inline constexpr std::size_t kMaxTargetHostLength = 512;
 
 // "host:port": the host before the first ':', the port after it (9 characters kept).
-// 1, or -1 when there is no ':'.
-int SplitProxyAddress(std::string_view proxy, TargetHost& host, TargetPort& port);
+// False when there is no ':'.
+bool SplitProxyAddress(std::string_view proxy, TargetHost& host, TargetPort& port);
 
 // The decimal value of the leading digits of `text` (after blanks and a sign), as the C
 // library's conversion reads it; 0 when there are none. Large values saturate.

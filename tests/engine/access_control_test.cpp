@@ -75,7 +75,7 @@ class AccessControl : public ::testing::Test {
     }
 
     // Connects from `source` and returns CheckClient's result on the accepted socket.
-    int Check(uint32_t source) {
+    ClientCheck Check(uint32_t source) {
         Socket client = testing::ConnectFrom(clients, source, port);
         EXPECT_TRUE(client.valid());
         EXPECT_EQ(listening.WaitReadable(1000), PollResult::kReady);
@@ -97,44 +97,44 @@ class AccessControl : public ::testing::Test {
 
 TEST_F(AccessControl, DefaultRangeAdmitsOnlyLoopbackPrefixes) {
     SetRange("127.0.0.1to127.0.0.1");
-    EXPECT_EQ(Check(kLoopback), kClientAdmitted);
+    EXPECT_EQ(Check(kLoopback), ClientCheck::kAdmitted);
     EXPECT_EQ(address.view(), "127.0.0.1");
     EXPECT_EQ(testing::IpLogOf(rt), "127.0.0.1を許可\r\n");
 
-    EXPECT_EQ(Check(kLoopback2), kClientRefused);
+    EXPECT_EQ(Check(kLoopback2), ClientCheck::kRefused);
     EXPECT_EQ(address.view(), "127.0.0.2");
     EXPECT_NE(testing::IpLogOf(rt).find("127.0.0.2をブロックし切断\r\n"), std::string::npos);
     EXPECT_EQ(testing::CountersOf(rt).blocked, 1);
 }
 
 TEST_F(AccessControl, PrefixAdmitsWithoutRangeTest) {
-    SetRange("bogustonothing");                     // both ends 0
-    EXPECT_EQ(Check(0x7F00000F), kClientAdmitted);  // 127.0.0.15 begins with "127.0.0.1"
-    EXPECT_EQ(Check(kLoopback2), kClientRefused);
+    SetRange("bogustonothing");                            // both ends 0
+    EXPECT_EQ(Check(0x7F00000F), ClientCheck::kAdmitted);  // 127.0.0.15 begins with "127.0.0.1"
+    EXPECT_EQ(Check(kLoopback2), ClientCheck::kRefused);
 }
 
 TEST_F(AccessControl, RangeIsInclusiveInEitherOrder) {
     SetRange("127.0.0.2to127.0.0.4");
-    EXPECT_EQ(Check(kLoopback2), kClientAdmitted);
-    EXPECT_EQ(Check(0x7F000004), kClientAdmitted);
-    EXPECT_EQ(Check(0x7F000005), kClientRefused);
+    EXPECT_EQ(Check(kLoopback2), ClientCheck::kAdmitted);
+    EXPECT_EQ(Check(0x7F000004), ClientCheck::kAdmitted);
+    EXPECT_EQ(Check(0x7F000005), ClientCheck::kRefused);
 
     SetRange("127.0.0.4to127.0.0.2");
-    EXPECT_EQ(Check(kLoopback2), kClientAdmitted);
-    EXPECT_EQ(Check(0x7F000004), kClientAdmitted);
-    EXPECT_EQ(Check(0x7F000003), kClientAdmitted);
-    EXPECT_EQ(Check(0x7F000005), kClientRefused);
+    EXPECT_EQ(Check(kLoopback2), ClientCheck::kAdmitted);
+    EXPECT_EQ(Check(0x7F000004), ClientCheck::kAdmitted);
+    EXPECT_EQ(Check(0x7F000003), ClientCheck::kAdmitted);
+    EXPECT_EQ(Check(0x7F000005), ClientCheck::kRefused);
     EXPECT_EQ(testing::CountersOf(rt).blocked, 2);
 }
 
 TEST_F(AccessControl, OtherFamiliesAndUnknownPeers) {
     Socket unconnected = Socket::OpenTcp(clients);
-    EXPECT_EQ(CheckClient(rt, unconnected, Ipv4Family(), address), kClientPeerUnknown);
+    EXPECT_EQ(CheckClient(rt, unconnected, Ipv4Family(), address), ClientCheck::kPeerUnknown);
 
-    EXPECT_EQ(CheckClient(rt, unconnected, Ipv6Family(), address), kClientRefused);
+    EXPECT_EQ(CheckClient(rt, unconnected, Ipv6Family(), address), ClientCheck::kRefused);
     EXPECT_EQ(testing::IpLogOf(rt), "切断します\r\n");
 
-    EXPECT_EQ(CheckClient(rt, unconnected, 1, address), kClientRefused);  // no log line
+    EXPECT_EQ(CheckClient(rt, unconnected, 1, address), ClientCheck::kRefused);  // no log line
     EXPECT_EQ(testing::IpLogOf(rt), "切断します\r\n");
     EXPECT_EQ(testing::CountersOf(rt).blocked, 0);
 }
@@ -142,11 +142,11 @@ TEST_F(AccessControl, OtherFamiliesAndUnknownPeers) {
 TEST(AnyTagFilterOn, IgnoresDummyRows) {
     testing::RecordingFrontEnd front;
     Runtime rt(front);
-    EXPECT_EQ(AnyTagFilterOn(rt), 0);
+    EXPECT_FALSE(AnyTagFilterOn(rt));
     rt.settings.tag_switches[2].value = "1";  // a "dummy" row
-    EXPECT_EQ(AnyTagFilterOn(rt), 0);
+    EXPECT_FALSE(AnyTagFilterOn(rt));
     rt.settings.tag_switches[16].value = "1";  // "<a"
-    EXPECT_EQ(AnyTagFilterOn(rt), 1);
+    EXPECT_TRUE(AnyTagFilterOn(rt));
 }
 
 }  // namespace

@@ -32,8 +32,8 @@ TEST_P(SplitTest, SplitsIntoStartLineBlockAndExactBody) {
     StartLine start;
     HeaderBlock block;
     HeadBody body;
-    ASSERT_EQ(SplitHead(head.view(), c.terminator, start, block), 1);
-    ASSERT_EQ(SplitBody(c.terminator, block, body), 1);
+    ASSERT_TRUE(SplitHead(head.view(), c.terminator, start, block));
+    ASSERT_TRUE(SplitBody(c.terminator, block, body));
     EXPECT_EQ(start.view(), c.start_line);
     EXPECT_EQ(block.view(), c.block);
     EXPECT_EQ(body.view(), c.body);
@@ -60,16 +60,16 @@ TEST(SplitHead, RefusesHeadWithoutLineEnd) {
     test::TailBuffer head("GET http://a/ HTTP/1.1");
     StartLine start;
     HeaderBlock block;
-    EXPECT_EQ(SplitHead(head.view(), "\r\n\r\n", start, block), -1);
-    EXPECT_EQ(SplitHead("HTTP/1.0 200 OK\nA: b\n\n", "\r\r", start, block), -1);
+    EXPECT_FALSE(SplitHead(head.view(), "\r\n\r\n", start, block));
+    EXPECT_FALSE(SplitHead("HTTP/1.0 200 OK\nA: b\n\n", "\r\r", start, block));
 }
 
 TEST(SplitBody, RefusesBlockWithoutTerminatorAndAcceptsLoneLineEnd) {
     HeaderBlock block = "A: b\r\n";
     HeadBody body = "stale";
-    EXPECT_EQ(SplitBody("\r\n\r\n", block, body), -1);
+    EXPECT_FALSE(SplitBody("\r\n\r\n", block, body));
     block = "\n";
-    EXPECT_EQ(SplitBody("\n\n", block, body), 1);
+    EXPECT_TRUE(SplitBody("\n\n", block, body));
     EXPECT_TRUE(body.empty());
     EXPECT_EQ(block.view(), "\n");
 }
@@ -81,9 +81,9 @@ TEST(SplitBody, BodyStaysExactWhenStartLineIsRewritten) {
     StartLine line;
     HeaderBlock block;
     HeadBody body;
-    ASSERT_EQ(SplitHead(head, "\r\n\r\n", line, block), 1);
-    ASSERT_EQ(NormaliseRequestLine("\r\n\r\n", line), 1);
-    ASSERT_EQ(SplitBody("\r\n\r\n", block, body), 1);
+    ASSERT_TRUE(SplitHead(head, "\r\n\r\n", line, block));
+    ASSERT_TRUE(NormaliseRequestLine("\r\n\r\n", line));
+    ASSERT_TRUE(SplitBody("\r\n\r\n", block, body));
     EXPECT_EQ(line.view(), "POST http://a/ HTTP/1.1\r\n");
     EXPECT_EQ(body.view(), "abcd");
 }

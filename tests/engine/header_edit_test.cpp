@@ -164,9 +164,9 @@ TEST(AnswerEdits, AddedHeaderStaysInsideHeadOfAnswerWithoutHeaders) {
     StartLine status;
     HeaderBlock block;
     HeadBody body;
-    ASSERT_EQ(SplitHead(head, "\r\n\r\n", status, block), 1);
-    ASSERT_EQ(NormaliseStatusLine("\r\n\r\n", status), 1);
-    ASSERT_EQ(SplitBody("\r\n\r\n", block, body), 1);
+    ASSERT_TRUE(SplitHead(head, "\r\n\r\n", status, block));
+    ASSERT_TRUE(NormaliseStatusLine("\r\n\r\n", status));
+    ASSERT_TRUE(SplitBody("\r\n\r\n", block, body));
     HeaderRuleList rules;
     rules.rows.push_back(Rule(0, "X-Test", "1"));
     ApplyHeaderRules(block, rules, "\r\n\r\n");

@@ -43,9 +43,9 @@ struct FlagCase {
     const char* name;
     // Named by its name in test lists, not by its bytes.
     friend void PrintTo(const FlagCase& c, std::ostream* os) { *os << c.name; }
-    int (*predicate)(std::string_view, std::string_view);
+    bool (*predicate)(std::string_view, std::string_view);
     std::string block;
-    int expected;
+    bool expected;
 };
 
 class FlagTest : public ::testing::TestWithParam<FlagCase> {};
@@ -59,24 +59,25 @@ TEST_P(FlagTest, Answers) {
 INSTANTIATE_TEST_SUITE_P(
     Blocks, FlagTest,
     ::testing::Values(
-        FlagCase{"HtmlWithCharset", IsHtml, "Content-Type: text/html; charset=UTF-8\n\n", 1},
-        FlagCase{"NotHtml", IsHtml, "Content-Type: text/plain\n\n", 0},
-        FlagCase{"HtmlShortBlock", IsHtml, "Content-Type: text/htm", 0},
-        FlagCase{"Chunked", IsChunked, "Transfer-Encoding: chunked\n\n", 1},
-        FlagCase{"GzipChunkedIsNot", IsChunked, "Transfer-Encoding: gzip, chunked\n\n", -1},
-        FlagCase{"ChunkedCutShort", IsChunked, "A: bbbbbbb\nTransfer-Encoding: chunk", -1},
+        FlagCase{"HtmlWithCharset", IsHtml, "Content-Type: text/html; charset=UTF-8\n\n", true},
+        FlagCase{"NotHtml", IsHtml, "Content-Type: text/plain\n\n", false},
+        FlagCase{"HtmlShortBlock", IsHtml, "Content-Type: text/htm", false},
+        FlagCase{"Chunked", IsChunked, "Transfer-Encoding: chunked\n\n", true},
+        FlagCase{"GzipChunkedIsNot", IsChunked, "Transfer-Encoding: gzip, chunked\n\n", false},
+        FlagCase{"ChunkedCutShort", IsChunked, "A: bbbbbbb\nTransfer-Encoding: chunk", false},
         FlagCase{"FirstSpellingDecides", IsChunked,
-                 "Transfer-Encoding: chunked\nTransfer-encoding: gzip\n\n", -1},
-        FlagCase{"Close", HasConnectionClose, "Connection: close\n\n", 1},
-        FlagCase{"CloseMisspelled", HasConnectionClose, "A: b\nCneonction: close\n\n", 1},
-        FlagCase{"KeepAliveIsNotClose", HasConnectionClose, "Connection: keep-alive\n\n", 0},
-        FlagCase{"KeepAlive", HasConnectionKeepAlive, "Connection: Keep-Alive\n\n", 1},
-        FlagCase{"KeepAliveCutShort", HasConnectionKeepAlive, "AAAAAAAA\nConnection: Keep", -1},
-        FlagCase{"ProxyKeepAlive", HasProxyKeepAlive, "Proxy-Connection: keep-alive\n\n", 1},
-        FlagCase{"ProxyKeepAliveAbsent", HasProxyKeepAlive, "Connection: keep-alive\nA: b\n\n", -1},
-        FlagCase{"ExpectContinue", ExpectsContinue, "Host: a\nExpect: 100-continue\n\n", 1},
-        FlagCase{"ExpectSomethingElse", ExpectsContinue, "Expect: 200-ok\n\n", -1},
-        FlagCase{"ExpectCutShort", ExpectsContinue, "Expect: 100-cont", -1}),
+                 "Transfer-Encoding: chunked\nTransfer-encoding: gzip\n\n", false},
+        FlagCase{"Close", HasConnectionClose, "Connection: close\n\n", true},
+        FlagCase{"CloseMisspelled", HasConnectionClose, "A: b\nCneonction: close\n\n", true},
+        FlagCase{"KeepAliveIsNotClose", HasConnectionClose, "Connection: keep-alive\n\n", false},
+        FlagCase{"KeepAlive", HasConnectionKeepAlive, "Connection: Keep-Alive\n\n", true},
+        FlagCase{"KeepAliveCutShort", HasConnectionKeepAlive, "AAAAAAAA\nConnection: Keep", false},
+        FlagCase{"ProxyKeepAlive", HasProxyKeepAlive, "Proxy-Connection: keep-alive\n\n", true},
+        FlagCase{"ProxyKeepAliveAbsent", HasProxyKeepAlive, "Connection: keep-alive\nA: b\n\n",
+                 false},
+        FlagCase{"ExpectContinue", ExpectsContinue, "Host: a\nExpect: 100-continue\n\n", true},
+        FlagCase{"ExpectSomethingElse", ExpectsContinue, "Expect: 200-ok\n\n", false},
+        FlagCase{"ExpectCutShort", ExpectsContinue, "Expect: 100-cont", false}),
     [](const auto& row) { return row.param.name; });
 
 }  // namespace

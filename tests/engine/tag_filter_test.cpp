@@ -99,15 +99,14 @@ std::string Streamed(std::string_view page, std::size_t piece_size, const TagSwi
     std::string sent;
     for (std::size_t at = 0; at < page.size(); at += piece_size) {
         test::TailBuffer piece(page.substr(at, piece_size));
-        int result = FilterStep(piece.view(), *output, *carry, tags, error);
-        EXPECT_GE(result, 0) << error.view();
-        if (result == 1) sent += output->view();
-        if (relay_flushes && CarryWantsFlush(*carry) &&
-            FilterFlushCarry(*carry, *output, tags) == 1) {
+        FilterStepEnd result = FilterStep(piece.view(), *output, *carry, tags, error);
+        EXPECT_NE(result, FilterStepEnd::kFailed) << error.view();
+        if (result == FilterStepEnd::kSend) sent += output->view();
+        if (relay_flushes && CarryWantsFlush(*carry) && FilterFlushCarry(*carry, *output, tags)) {
             sent += output->view();
         }
     }
-    if (FilterFlushCarry(*carry, *output, tags) == 1) sent += output->view();
+    if (FilterFlushCarry(*carry, *output, tags)) sent += output->view();
     return sent;
 }
 

@@ -19,15 +19,15 @@ using Steady = std::chrono::steady_clock;
 TEST(Upstream, SplitsTheProxyTextAtTheFirstColon) {
     TargetHost host;
     TargetPort port;
-    EXPECT_EQ(SplitProxyAddress("192.0.2.10:8080", host, port), 1);
+    EXPECT_TRUE(SplitProxyAddress("192.0.2.10:8080", host, port));
     EXPECT_EQ(host.view(), "192.0.2.10");
     EXPECT_EQ(port.view(), "8080");
-    EXPECT_EQ(SplitProxyAddress("proxy.example:1:2", host, port), 1);
+    EXPECT_TRUE(SplitProxyAddress("proxy.example:1:2", host, port));
     EXPECT_EQ(host.view(), "proxy.example");
     EXPECT_EQ(port.view(), "1:2");
-    EXPECT_EQ(SplitProxyAddress("h:12345678901234", host, port), 1);
+    EXPECT_TRUE(SplitProxyAddress("h:12345678901234", host, port));
     EXPECT_EQ(port.view(), "123456789");
-    EXPECT_EQ(SplitProxyAddress("192.0.2.10", host, port), -1);
+    EXPECT_FALSE(SplitProxyAddress("192.0.2.10", host, port));
 }
 
 TEST(Upstream, AcceptsPortsThatConvertToOneTo65535) {
