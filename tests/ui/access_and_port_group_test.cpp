@@ -1,6 +1,6 @@
 // "設定２": access control and port, clicked and typed as a user would; refusals show their
 // messages and store nothing.
-#include "ui/pages/settings_group_two.h"
+#include "ui/pages/access_and_port_group.h"
 
 #include <QtTest/QTest>
 #include <QtWidgets/QLineEdit>
@@ -24,15 +24,15 @@ const std::string kRestart =
 
 }  // namespace
 
-class SettingsGroupTwoTest : public QObject {
+class AccessAndPortGroupTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<UiRuntime> ui_;
-    std::unique_ptr<SettingsGroupTwo> group_;
+    std::unique_ptr<AccessAndPortGroup> group_;
 
     Runtime& rt() { return ui_->rt; }
     void open() {
-        group_ = std::make_unique<SettingsGroupTwo>(rt());
+        group_ = std::make_unique<AccessAndPortGroup>(rt());
         group_->show();
     }
     bool rangeShown() {
@@ -186,5 +186,5 @@ class SettingsGroupTwoTest : public QObject {
     }
 };
 
-QTEST_MAIN(SettingsGroupTwoTest)
-#include "settings_group_two_test.moc"
+QTEST_MAIN(AccessAndPortGroupTest)
+#include "access_and_port_group_test.moc"
