@@ -18,6 +18,8 @@ using korvanel::testing::UiRuntime;
 namespace {
 
 const std::string kPortFailed = std::string(text::kPortFailedTitle) + "|";
+// Written out: the message is formed from the port rules, and must read exactly so.
+constexpr const char kPortOutOfRange[] = "1025から65535の間の整数を入力してください";
 const std::string kRangeRefused = std::string(text::kRangeInvalidTitle) + "|" + text::kRangeInvalid;
 const std::string kRestart =
     std::string(text::kAccessControlTitle) + "|" + text::kAppliedAfterRestart;
@@ -53,14 +55,14 @@ class AccessAndPortGroupTest : public QObject {
             const char* message;
         };
         const Case cases[] = {
-            {"1024", nullptr, text::kPortOutOfRange},
+            {"1024", nullptr, kPortOutOfRange},
             {"1025", "1025", nullptr},
             {"65535", "65535", nullptr},
-            {"65536", nullptr, text::kPortOutOfRange},
+            {"65536", nullptr, kPortOutOfRange},
             {"80a1", nullptr, text::kPortNotInteger},
             {"-8080", nullptr, text::kPortNotInteger},
-            {"", nullptr, text::kPortOutOfRange},
-            {"999999999", nullptr, text::kPortOutOfRange},
+            {"", nullptr, kPortOutOfRange},
+            {"999999999", nullptr, kPortOutOfRange},
             // Leading zeros would not fit the port field and read back as another port.
             {"000008081", "8081", nullptr},
         };

@@ -4,6 +4,8 @@
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
+#include <cstdio>
+#include <string>
 
 #include "logging/status_log.h"
 #include "runtime/message_dialog.h"
@@ -15,6 +17,16 @@
 #include "ui/widgets/skin_button.h"
 
 namespace korvanel::ui {
+
+namespace {
+
+std::string PortOutOfRangeText() {
+    char message[128];
+    std::snprintf(message, sizeof message, text::kPortOutOfRange, kLowestPort, kHighestPort);
+    return message;
+}
+
+}  // namespace
 
 AccessAndPortGroup::AccessAndPortGroup(Runtime& rt, QWidget* parent)
     : QGroupBox(Qs(text::kGroupTwoCaption), parent), rt_(rt) {
@@ -134,8 +146,9 @@ void AccessAndPortGroup::portRegistered() {
     PortCheck check = CheckPortText(EditText(*port_, kPortEditMaxLength));
     if (!check.port) {
         ShowMessageDialog(rt_, text::kPortFailedTitle,
-                          check.refusal == PortRefusal::kNotInteger ? text::kPortNotInteger
-                                                                    : text::kPortOutOfRange);
+                          check.refusal == PortRefusal::kNotInteger
+                              ? std::string(text::kPortNotInteger)
+                              : PortOutOfRangeText());
         return;
     }
     if (!ChangeSetting(rt_, "port", *check.port)) return;
