@@ -38,7 +38,8 @@ bool LoadConfigurationAtStart(Runtime& rt);
 int WriteConfiguration(Runtime& rt);
 
 // The save command: runs WriteConfiguration on a worker thread and waits for it through the
-// front end. -1 after the "thread error" dialog when the thread cannot be started.
+// front end. What WriteConfiguration gave, or kThreadNotStarted after the "thread error"
+// dialog when the thread cannot be started.
 int SaveConfiguration(Runtime& rt);
 
 // The text WriteConfiguration writes for `settings`.
