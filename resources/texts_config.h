@@ -68,7 +68,8 @@ inline constexpr const char kAccessControlSet[] = "アクセス制御を設定�
 inline constexpr const char kPortRow[] = "KORVANELを起動するポートの設定(1024-65535)";
 inline constexpr const char kPortFailedTitle[] = "ポートの変更に失敗しました";
 inline constexpr const char kPortNotInteger[] = "整数を入力してください。";
-inline constexpr const char kPortOutOfRange[] = "1025から65535の間の整数を入力してください";
+// The lowest and the highest port (%ld each).
+inline constexpr const char kPortOutOfRange[] = "%ldから%ldの間の整数を入力してください";
 inline constexpr const char kPortChangedTitle[] = "ポートを変更しました";
 
 // ---- "HTTPS": tunnels, inspection and the user's own CA ----

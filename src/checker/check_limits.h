@@ -33,7 +33,6 @@ inline constexpr int kMaxCheckWorkers = 8;
 
 // Local identity texts: 63 slots, filled in groups of five, stopping past 58.
 inline constexpr int kIdentitySlots = 63;
-inline constexpr int kIdentityTextsPerAddress = 5;
 inline constexpr int kIdentityStopAfter = 58;
 inline constexpr std::size_t kIdentityNameCapacity = 256;
 inline constexpr std::size_t kHostNameCapacity = 128;

@@ -482,13 +482,6 @@ bool ResolveIpv4(const char* host, const char* service, bool passive, Ipv4Endpoi
     return found;
 }
 
-bool ParseIpv4(const char* text, uint32_t& host_order) {
-    in_addr address{};
-    if (::inet_pton(AF_INET, text, &address) != 1) return false;
-    host_order = ntohl(address.s_addr);
-    return true;
-}
-
 void FormatIpv4(uint32_t host_order, char* out, std::size_t capacity) {
     std::snprintf(out, capacity, "%u.%u.%u.%u", (host_order >> 24) & 255u,
                   (host_order >> 16) & 255u, (host_order >> 8) & 255u, host_order & 255u);

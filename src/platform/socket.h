@@ -188,8 +188,6 @@ PollResult WaitEitherReadable(Socket* const (&sockets)[2], bool (&ready)[2], int
 // getaddrinfo for IPv4 stream sockets. `host` null or empty resolves the local address:
 // loopback, or with `passive` the wildcard address. Returns false when nothing resolves.
 bool ResolveIpv4(const char* host, const char* service, bool passive, Ipv4Endpoint& out);
-// Dotted-quad text to a host-order address; false when it does not convert.
-bool ParseIpv4(const char* text, uint32_t& host_order);
 // "a.b.c.d" into `out` (at least 16 bytes).
 void FormatIpv4(uint32_t host_order, char* out, std::size_t capacity);
 

@@ -18,7 +18,6 @@ namespace korvanel {
 struct Runtime;
 
 enum class LogId { kIp, kAccess, kSendHeaders, kRecvHeaders, kHeaderPairs };
-inline constexpr int kLogCount = 5;
 
 struct LogBuffer {
     LogBuffer(LogId log_id, std::size_t capacity_bytes, std::size_t threshold,

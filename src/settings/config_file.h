@@ -11,9 +11,9 @@ struct Runtime;
 struct Settings;
 
 inline constexpr const char kConfigFileName[] = "data";
-// Written beside `data` and renamed over it, so `data` is never seen half written.
-inline constexpr const char kConfigTempFileName[] = "data.tmp";
-// The same name for the file a link `data` leads to: its own name and this.
+// The new text is written to a file beside the one `data` names (or a link `data` leads
+// to), named as that file followed by this, and renamed over it, so `data` is never seen
+// half written.
 inline constexpr const char kConfigTempSuffix[] = ".tmp";
 
 // Reads `data` into a fresh record and puts it in place of rt.settings only when the whole
@@ -38,7 +38,8 @@ bool LoadConfigurationAtStart(Runtime& rt);
 int WriteConfiguration(Runtime& rt);
 
 // The save command: runs WriteConfiguration on a worker thread and waits for it through the
-// front end. -1 after the "thread error" dialog when the thread cannot be started.
+// front end. What WriteConfiguration gave, or kThreadNotStarted after the "thread error"
+// dialog when the thread cannot be started.
 int SaveConfiguration(Runtime& rt);
 
 // The text WriteConfiguration writes for `settings`.

@@ -1,5 +1,7 @@
 #include "settings/config_values.h"
 
+#include <string>
+
 #include "runtime/host_pattern.h"
 #include "settings/config_lines.h"
 #include "settings/row_makers.h"
@@ -74,7 +76,9 @@ Refusal StorePairLog(Settings& s, std::string_view v) {
 
 Refusal StorePort(Settings& s, std::string_view value) {
     if (!IsStoredPort(value, decltype(s.port)::kMaxLength)) {
-        return "is not a port from 1025 to 65535";
+        static const std::string refusal = "is not a port from " + std::to_string(kLowestPort) +
+                                           " to " + std::to_string(kHighestPort);
+        return refusal.c_str();
     }
     s.port = value;
     return kStored;

@@ -13,7 +13,11 @@ namespace korvanel {
 
 struct Runtime;
 
-inline constexpr int kThreadNotStarted = -1;
+// The outcomes of a command that did not run to its end. Neither is a result a command
+// gives (1 done, -1 failed: a save that failed, a row that is gone), so that a command that
+// ran and failed is never taken for one that never ran.
+// The worker thread could not be started.
+inline constexpr int kThreadNotStarted = -2;
 // A limited wait ended before the worker did.
 inline constexpr int kWorkerTimedOut = -3;
 

@@ -53,10 +53,6 @@ class Inspector {
     // the next connection to it resumes.
     virtual HandshakeEnd ConnectOrigin(Socket& origin, std::string_view host, std::string_view port,
                                        const HandshakeWait& wait, std::string& reason) = 0;
-    HandshakeEnd ConnectOrigin(Socket& origin, std::string_view host, const HandshakeWait& wait,
-                               std::string& reason) {
-        return ConnectOrigin(origin, host, {}, wait, reason);
-    }
 
     // The authority's certificate file (PEM), for the user and the browsers.
     virtual const std::string& CertificatePath() const = 0;

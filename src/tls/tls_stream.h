@@ -25,8 +25,6 @@ class TlsStream : public StreamLayer {
     bool WantsWritable() const override { return wants_writable_; }
     void EndSending(int fd) override;
 
-    SSL* ssl() const { return ssl_.get(); }
-
   private:
     // What one SSL_read/SSL_write that moved nothing comes to; `sending` tells the two apart.
     IoResult Failure(int code, bool sending);

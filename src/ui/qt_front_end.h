@@ -49,7 +49,6 @@ class QtFrontEnd : public QObject, public FrontEnd {
     // From now on no call from another thread blocks: their messages go to standard error,
     // and a dialog open for one of them is closed, so the thread waiting on it goes on.
     void beginShutdown();
-    bool shuttingDown() const { return shutting_down_.load(); }
 
     void SetLabel(Label label, std::string_view text) override;
     void AppendToPane(Pane pane, std::string_view text, std::size_t limit) override;

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <future>
+#include <optional>
 #include <string>
 
 #include "app/headless_app.h"
@@ -9,9 +11,12 @@
 #include "lifecycle/program_life.h"
 #include "logging/logger.h"
 #include "runtime/runtime.h"
+#include "settings/config_file.h"
+#include "support/child_run.h"
 #include "support/loopback.h"
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"
+#include "texts.h"
 
 namespace korvanel {
 namespace {
@@ -89,6 +94,28 @@ TEST(HeadlessShutdownTest, AThreadThatCannotStartEndsTheShutdownWithItsMessage) 
         EXPECT_EQ(run.rt.server.state, c.state);
         EXPECT_EQ(run.rt.server.logger_stop_flag, 0);
     }
+}
+
+// A save that fails is no thread that failed to start: the shutdown goes on, and the stop's
+// status line follows the save's failure in the command log. A read-only `data` binds an
+// ordinary user only, so the program runs as one, in a child process.
+TEST(HeadlessShutdownTest, ASaveThatFailsStillStopsTheServerWithItsStatusLine) {
+    std::optional<std::string> got = testing::RunInChild(testing::BecomeOrdinaryUser, [] {
+        Running run;
+        const std::string data = run.rt.PathOf(kConfigFileName);
+        testing::WriteFile(data, FormatConfiguration(run.rt.settings));
+        ::chmod(data.c_str(), 0444);
+        if (!StartHeadless(run.rt)) return std::string("not started");
+        bool stopped = ShutDownProgram(run.rt);
+        return std::string(stopped ? "stopped|" : "cut short|") + run.front.pane(Pane::kStatus);
+    });
+    ASSERT_TRUE(got.has_value()) << "could not run as an ordinary user";
+    EXPECT_TRUE(got->starts_with("stopped|")) << *got;
+    std::size_t failed = got->find(text::kSaveFailedStatus);
+    std::size_t stop = got->find(std::string(text::kServerStopped) + ":.\r\n");
+    ASSERT_NE(failed, std::string::npos) << *got;
+    ASSERT_NE(stop, std::string::npos) << *got;
+    EXPECT_LT(failed, stop) << *got;
 }
 
 }  // namespace

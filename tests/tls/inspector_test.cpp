@@ -230,7 +230,7 @@ TEST_F(InspectorTest, AClientThatNeverSpeaksTimesOutAndAStopOrRevocationEndsTheW
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         registry_.Revoke(silent.near.fd());
     });
-    EXPECT_EQ(inspector_->ConnectOrigin(silent.near, "a.test", Wait(), reason),
+    EXPECT_EQ(inspector_->ConnectOrigin(silent.near, "a.test", "443", Wait(), reason),
               HandshakeEnd::kStopped);
     revoke.join();
 }
@@ -427,7 +427,8 @@ TEST_P(ConnectOriginTest, VerifiesTheOriginBeforeAnyRequestReachesIt) {
     });
     Socket socket = testing::ConnectLoopback(registry_, port);
     std::string reason;
-    HandshakeEnd end = inspector_->ConnectOrigin(socket, row.host, Wait(), reason);
+    HandshakeEnd end =
+        inspector_->ConnectOrigin(socket, row.host, std::to_string(port), Wait(), reason);
     EXPECT_EQ(end, row.end) << reason;
     if (end == HandshakeEnd::kDone) {
         EXPECT_TRUE(socket.HasLayer());

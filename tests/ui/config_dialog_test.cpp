@@ -11,10 +11,10 @@
 
 #include "settings/config_file.h"
 #include "texts.h"
+#include "ui/pages/access_and_port_group.h"
 #include "ui/pages/cookie_page.h"
 #include "ui/pages/https_group.h"
-#include "ui/pages/settings_group_one.h"
-#include "ui/pages/settings_group_two.h"
+#include "ui/pages/startup_and_logs_group.h"
 #include "ui/pages/tag_switch_group.h"
 #include "ui/support/ui_runtime.h"
 
@@ -34,22 +34,22 @@ class ConfigDialogTest : public QObject {
         Click(tags.removeRadio(0));
         Click(tags.removeRadio(2));
         Click(tags.removeRadio(13));
-        SettingsGroupOne& one = *dialog.groupOne();
-        Click(one.startupBox());
-        Click(one.httpRadio(kHttp10Radio));
-        Click(one.logRadio(LogRow::kAccess, 3));
-        Click(one.logRadio(LogRow::kSendHeaders, 1));
-        Click(one.logRadio(LogRow::kRecvHeaders, 2));
-        Click(one.logRadio(LogRow::kHeaderPairs, 1));
-        Type(one.checkAddressEdit(), "http://127.0.0.1:8000/dizu8d.cgi");
-        Click(one.checkAddressButton());
-        SettingsGroupTwo& two = *dialog.groupTwo();
+        StartupAndLogsGroup& startup = *dialog.startupAndLogsGroup();
+        Click(startup.startupBox());
+        Click(startup.httpRadio(kHttp10Radio));
+        Click(startup.logRadio(LogRow::kAccess, 3));
+        Click(startup.logRadio(LogRow::kSendHeaders, 1));
+        Click(startup.logRadio(LogRow::kRecvHeaders, 2));
+        Click(startup.logRadio(LogRow::kHeaderPairs, 1));
+        Type(startup.checkAddressEdit(), "http://127.0.0.1:8000/dizu8d.cgi");
+        Click(startup.checkAddressButton());
+        AccessAndPortGroup& access = *dialog.accessAndPortGroup();
         // Accepted by the register button: a blank after "to", letters after the address.
-        Type(two.rangeStartEdit(), "192.168.0.1");
-        Type(two.rangeEndEdit(), " 192.168.0.50x");
-        Click(two.rangeButton());
-        Type(two.portEdit(), "65535");
-        Click(two.portButton());
+        Type(access.rangeStartEdit(), "192.168.0.1");
+        Type(access.rangeEndEdit(), " 192.168.0.50x");
+        Click(access.rangeButton());
+        Type(access.portEdit(), "65535");
+        Click(access.portButton());
         HttpsGroup& https = *dialog.httpsGroup();
         Click(https.tunnelBox());
         Type(https.portsEdit(), "443,8443");
@@ -107,9 +107,9 @@ class ConfigDialogTest : public QObject {
         // A dialog opened on the next start shows what was saved.
         ConfigDialog reopened(next);
         QVERIFY(reopened.tagSwitches()->removeRadio(13)->isChecked());
-        QVERIFY(reopened.groupOne()->logRadio(LogRow::kAccess, 3)->isChecked());
-        QVERIFY(reopened.groupTwo()->rangeRadio()->isChecked());
-        QCOMPARE(reopened.groupTwo()->rangeEndEdit()->text(), QString(" 192.168.0.50x"));
+        QVERIFY(reopened.startupAndLogsGroup()->logRadio(LogRow::kAccess, 3)->isChecked());
+        QVERIFY(reopened.accessAndPortGroup()->rangeRadio()->isChecked());
+        QCOMPARE(reopened.accessAndPortGroup()->rangeEndEdit()->text(), QString(" 192.168.0.50x"));
         QVERIFY(reopened.httpsGroup()->inspectBox()->isChecked());
         QCOMPARE(reopened.httpsGroup()->portsEdit()->text(), QString("443,8443"));
     }

@@ -14,8 +14,8 @@
 #include "ui/dialogs/message_box.h"
 #include "ui/dialogs/proxy_check_dialog.h"
 #include "ui/main/theme.h"
+#include "ui/pages/access_and_port_group.h"
 #include "ui/pages/https_group.h"
-#include "ui/pages/settings_group_two.h"
 #include "ui/widgets/skin_button.h"
 
 using namespace korvanel;
@@ -127,8 +127,9 @@ class DialogsTest : public QObject {
         // Every group can be scrolled into view.
         auto* scroll = dialog.findChild<QScrollArea*>();
         QVERIFY(scroll != nullptr);
-        scroll->ensureWidgetVisible(dialog.groupTwo()->portEdit());
-        QPoint at = dialog.groupTwo()->portEdit()->mapTo(scroll->viewport(), QPoint(0, 0));
+        scroll->ensureWidgetVisible(dialog.accessAndPortGroup()->portEdit());
+        QPoint at =
+            dialog.accessAndPortGroup()->portEdit()->mapTo(scroll->viewport(), QPoint(0, 0));
         QVERIFY(scroll->viewport()->rect().contains(at));
         QAbstractButton* last = dialog.httpsGroup()->renewButton();
         scroll->ensureWidgetVisible(last);

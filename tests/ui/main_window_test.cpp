@@ -26,7 +26,7 @@
 #include "ui/dialogs/message_box.h"
 #include "ui/main/log_pane.h"
 #include "ui/main/status_strip.h"
-#include "ui/pages/settings_group_two.h"
+#include "ui/pages/access_and_port_group.h"
 #include "ui/widgets/skin_button.h"
 #include "ui/widgets/themed_tabs.h"
 
@@ -292,7 +292,8 @@ class MainWindowTest : public QObject {
         }
         QVERIFY(dialog != nullptr);
         QApplication::setActiveWindow(dialog);
-        dialog->groupTwo()->portEdit()->setText("80");  // out of range: refused with a message
+        // Out of range: refused with a message.
+        dialog->accessAndPortGroup()->portEdit()->setText("80");
         QWidget* owner = nullptr;
         QTimer::singleShot(0, [&owner] {
             auto* box = qobject_cast<ui::MessageBox*>(QApplication::activeModalWidget());
@@ -300,7 +301,7 @@ class MainWindowTest : public QObject {
             owner = box->parentWidget();
             box->okButton()->click();
         });
-        QTest::mouseClick(dialog->groupTwo()->portButton(), Qt::LeftButton);
+        QTest::mouseClick(dialog->accessAndPortGroup()->portButton(), Qt::LeftButton);
         QCOMPARE(owner, static_cast<QWidget*>(dialog));
         dialog->close();
     }

@@ -11,10 +11,10 @@
 
 #include "texts.h"
 #include "tls/inspector_holder.h"
+#include "ui/pages/access_and_port_group.h"
 #include "ui/pages/https_group.h"
 #include "ui/pages/setting_change.h"
-#include "ui/pages/settings_group_one.h"
-#include "ui/pages/settings_group_two.h"
+#include "ui/pages/startup_and_logs_group.h"
 #include "ui/pages/tag_switch_group.h"
 
 namespace korvanel::ui {
@@ -35,8 +35,8 @@ ConfigDialog::ConfigDialog(Runtime& rt, QWidget* parent) : QDialog(parent) {
     setModal(false);
 
     tags_ = new TagSwitchGroup(rt, this);
-    one_ = new SettingsGroupOne(rt, this);
-    two_ = new SettingsGroupTwo(rt, this);
+    startup_and_logs_ = new StartupAndLogsGroup(rt, this);
+    access_and_port_ = new AccessAndPortGroup(rt, this);
     https_ = new HttpsGroup(rt, WindowAuthorityActions(), this);
     close_ = new QPushButton(Qs(text::kClose), this);
     close_->setAutoDefault(false);
@@ -47,8 +47,8 @@ ConfigDialog::ConfigDialog(Runtime& rt, QWidget* parent) : QDialog(parent) {
     auto* group_layout = new QVBoxLayout(groups);
     group_layout->setContentsMargins(0, 0, 0, 0);
     group_layout->addWidget(tags_);
-    group_layout->addWidget(one_);
-    group_layout->addWidget(two_);
+    group_layout->addWidget(startup_and_logs_);
+    group_layout->addWidget(access_and_port_);
     group_layout->addWidget(https_);
     auto* scroll = new QScrollArea(this);
     scroll->setFrameShape(QFrame::NoFrame);

@@ -14,9 +14,9 @@ struct Runtime;
 
 namespace korvanel::ui {
 
+class AccessAndPortGroup;
 class HttpsGroup;
-class SettingsGroupOne;
-class SettingsGroupTwo;
+class StartupAndLogsGroup;
 class TagSwitchGroup;
 
 class ConfigDialog : public QDialog {
@@ -24,8 +24,8 @@ class ConfigDialog : public QDialog {
     ConfigDialog(Runtime& rt, QWidget* parent = nullptr);
 
     TagSwitchGroup* tagSwitches() const { return tags_; }
-    SettingsGroupOne* groupOne() const { return one_; }
-    SettingsGroupTwo* groupTwo() const { return two_; }
+    StartupAndLogsGroup* startupAndLogsGroup() const { return startup_and_logs_; }
+    AccessAndPortGroup* accessAndPortGroup() const { return access_and_port_; }
     HttpsGroup* httpsGroup() const { return https_; }
     QPushButton* closeButton() const { return close_; }
 
@@ -34,8 +34,8 @@ class ConfigDialog : public QDialog {
     void fitScreen(int groups_height);
 
     TagSwitchGroup* tags_ = nullptr;
-    SettingsGroupOne* one_ = nullptr;
-    SettingsGroupTwo* two_ = nullptr;
+    StartupAndLogsGroup* startup_and_logs_ = nullptr;
+    AccessAndPortGroup* access_and_port_ = nullptr;
     HttpsGroup* https_ = nullptr;
     QPushButton* close_ = nullptr;
 };

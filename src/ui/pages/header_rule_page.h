@@ -24,7 +24,6 @@ class HeaderRulePage : public ListPage {
 
     QLineEdit* nameEdit() const { return name_; }
     QLineEdit* contentEdit() const { return content_; }
-    QComboBox* actionBox() const { return action_; }
     HeaderRuleListModel* model() const;
 
   public slots:

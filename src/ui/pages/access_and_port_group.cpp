@@ -1,9 +1,11 @@
-#include "ui/pages/settings_group_two.h"
+#include "ui/pages/access_and_port_group.h"
 
 #include <QtWidgets/QGridLayout>
 #include <QtWidgets/QHBoxLayout>
 #include <QtWidgets/QLabel>
 #include <QtWidgets/QLineEdit>
+#include <cstdio>
+#include <string>
 
 #include "logging/status_log.h"
 #include "runtime/message_dialog.h"
@@ -16,13 +18,23 @@
 
 namespace korvanel::ui {
 
-SettingsGroupTwo::SettingsGroupTwo(Runtime& rt, QWidget* parent)
+namespace {
+
+std::string PortOutOfRangeText() {
+    char message[128];
+    std::snprintf(message, sizeof message, text::kPortOutOfRange, kLowestPort, kHighestPort);
+    return message;
+}
+
+}  // namespace
+
+AccessAndPortGroup::AccessAndPortGroup(Runtime& rt, QWidget* parent)
     : QGroupBox(Qs(text::kGroupTwoCaption), parent), rt_(rt) {
     build();
     fill();
 }
 
-void SettingsGroupTwo::build() {
+void AccessAndPortGroup::build() {
     auto* grid = new QGridLayout(this);
     local_ = new ActionRadio(Qs(text::kLocalOnly), this);
     range_ = new ActionRadio(Qs(text::kAllowRange), this);
@@ -64,7 +76,7 @@ void SettingsGroupTwo::build() {
     connect(port_button_, &QAbstractButton::clicked, this, [this] { portRegistered(); });
 }
 
-void SettingsGroupTwo::fill() {
+void AccessAndPortGroup::fill() {
     std::string mode, range, port;
     {
         Hold hold(rt_.locks.settings);
@@ -81,24 +93,24 @@ void SettingsGroupTwo::fill() {
     port_->setText(Qs(port));
 }
 
-QAbstractButton* SettingsGroupTwo::localRadio() const {
+QAbstractButton* AccessAndPortGroup::localRadio() const {
     return local_;
 }
-QAbstractButton* SettingsGroupTwo::rangeRadio() const {
+QAbstractButton* AccessAndPortGroup::rangeRadio() const {
     return range_;
 }
-QAbstractButton* SettingsGroupTwo::rangeButton() const {
+QAbstractButton* AccessAndPortGroup::rangeButton() const {
     return range_button_;
 }
-QAbstractButton* SettingsGroupTwo::portButton() const {
+QAbstractButton* AccessAndPortGroup::portButton() const {
     return port_button_;
 }
 
-void SettingsGroupTwo::selectRange(bool range) {
+void AccessAndPortGroup::selectRange(bool range) {
     SelectOnly({local_, range_}, range ? range_ : local_);
 }
 
-void SettingsGroupTwo::localClicked() {
+void AccessAndPortGroup::localClicked() {
     if (!ChangeSetting(rt_, "local", "")) return;
     selectRange(false);
     PostStatus(rt_, text::kLocalOnlySet, " ");
@@ -106,7 +118,7 @@ void SettingsGroupTwo::localClicked() {
 }
 
 // Only shows the choice: the range is stored by the register button.
-void SettingsGroupTwo::rangeClicked() {
+void AccessAndPortGroup::rangeClicked() {
     selectRange(true);
     auto filled = [](const QLineEdit* edit) {
         std::size_t length = EditText(*edit, kRangeEditMaxLength).size();
@@ -117,7 +129,7 @@ void SettingsGroupTwo::rangeClicked() {
                       both ? text::kRangeRegisterPrompt : text::kRangeEnterPrompt);
 }
 
-void SettingsGroupTwo::rangeRegistered() {
+void AccessAndPortGroup::rangeRegistered() {
     selectRange(true);
     std::optional<std::string> range = CheckRange(EditText(*range_start_, kRangeEditMaxLength),
                                                   EditText(*range_end_, kRangeEditMaxLength));
@@ -130,12 +142,13 @@ void SettingsGroupTwo::rangeRegistered() {
     ShowMessageDialog(rt_, text::kAccessControlTitle, text::kAppliedAfterRestart);
 }
 
-void SettingsGroupTwo::portRegistered() {
+void AccessAndPortGroup::portRegistered() {
     PortCheck check = CheckPortText(EditText(*port_, kPortEditMaxLength));
     if (!check.port) {
         ShowMessageDialog(rt_, text::kPortFailedTitle,
-                          check.refusal == PortRefusal::kNotInteger ? text::kPortNotInteger
-                                                                    : text::kPortOutOfRange);
+                          check.refusal == PortRefusal::kNotInteger
+                              ? std::string(text::kPortNotInteger)
+                              : PortOutOfRangeText());
         return;
     }
     if (!ChangeSetting(rt_, "port", *check.port)) return;

@@ -31,9 +31,9 @@ inline constexpr int kHttp10Radio = 1;
 // The check address edit takes this many characters and stores at most as many bytes.
 inline constexpr int kCheckAddressMaxLength = 249;
 
-class SettingsGroupOne : public QGroupBox {
+class StartupAndLogsGroup : public QGroupBox {
   public:
-    SettingsGroupOne(Runtime& rt, QWidget* parent = nullptr);
+    StartupAndLogsGroup(Runtime& rt, QWidget* parent = nullptr);
 
     QCheckBox* startupBox() const;
     QAbstractButton* httpRadio(int index) const;

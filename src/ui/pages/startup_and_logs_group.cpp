@@ -1,4 +1,4 @@
-#include "ui/pages/settings_group_one.h"
+#include "ui/pages/startup_and_logs_group.h"
 
 #include <QtWidgets/QGridLayout>
 #include <QtWidgets/QHBoxLayout>
@@ -59,13 +59,13 @@ constexpr std::size_t kShortestShownAddress = 2;
 
 }  // namespace
 
-SettingsGroupOne::SettingsGroupOne(Runtime& rt, QWidget* parent)
+StartupAndLogsGroup::StartupAndLogsGroup(Runtime& rt, QWidget* parent)
     : QGroupBox(Qs(text::kGroupOneCaption), parent), rt_(rt) {
     build();
     fill();
 }
 
-void SettingsGroupOne::build() {
+void StartupAndLogsGroup::build() {
     auto* grid = new QGridLayout(this);
     int line = 0;
     auto add_row = [&](const char* label) {
@@ -110,7 +110,7 @@ void SettingsGroupOne::build() {
             [this] { checkAddressRegistered(); });
 }
 
-void SettingsGroupOne::fill() {
+void StartupAndLogsGroup::fill() {
     std::string auto_start, http_version, address;
     std::array<std::string, kLogRowCount> modes;
     {
@@ -128,44 +128,44 @@ void SettingsGroupOne::fill() {
                                                                    : Qs(address));
 }
 
-QCheckBox* SettingsGroupOne::startupBox() const {
+QCheckBox* StartupAndLogsGroup::startupBox() const {
     return startup_;
 }
-QAbstractButton* SettingsGroupOne::httpRadio(int index) const {
+QAbstractButton* StartupAndLogsGroup::httpRadio(int index) const {
     return http_.at(index);
 }
-QAbstractButton* SettingsGroupOne::logRadio(LogRow row, int mode) const {
+QAbstractButton* StartupAndLogsGroup::logRadio(LogRow row, int mode) const {
     return logs_.at(static_cast<int>(row)).at(mode);
 }
-QAbstractButton* SettingsGroupOne::checkAddressButton() const {
+QAbstractButton* StartupAndLogsGroup::checkAddressButton() const {
     return check_address_button_;
 }
 
-void SettingsGroupOne::selectLogMode(int row, int mode) {
+void StartupAndLogsGroup::selectLogMode(int row, int mode) {
     const auto& radios = logs_[row];
     SelectOnly({radios[0], radios[1], radios[2], radios[3]}, radios[mode]);
 }
 
-void SettingsGroupOne::startupClicked() {
+void StartupAndLogsGroup::startupClicked() {
     bool was_ticked = startup_->isChecked();
     if (!ChangeSetting(rt_, "auto_start", was_ticked ? "0" : "2")) return;
     startup_->setChecked(!was_ticked);
     PostStatus(rt_, text::kStartupDone, "");
 }
 
-void SettingsGroupOne::httpClicked(int index) {
+void StartupAndLogsGroup::httpClicked(int index) {
     if (!ChangeSetting(rt_, "http_version", kHttpChoices[index].value)) return;
     SelectOnly({http_[0], http_[1]}, http_[index]);
     PostStatus(rt_, kHttpChoices[index].set_line, " ");
 }
 
-void SettingsGroupOne::logClicked(int row, int mode) {
+void StartupAndLogsGroup::logClicked(int row, int mode) {
     if (!ChangeSetting(rt_, kLogRows[row].keyword, kModeValues[mode])) return;
     selectLogMode(row, mode);
     PostStatus(rt_, kLogRows[row].set_lines[mode], " ");
 }
 
-void SettingsGroupOne::checkAddressRegistered() {
+void StartupAndLogsGroup::checkAddressRegistered() {
     std::string address = EditText(*check_address_, kCheckAddressMaxLength);
     if (!ChangeSetting(rt_, "checkproxyaddress", address)) return;
     PostStatus(rt_, text::kCheckAddressChanged, address);

@@ -1,6 +1,6 @@
 // "設定２": access control and port, clicked and typed as a user would; refusals show their
 // messages and store nothing.
-#include "ui/pages/settings_group_two.h"
+#include "ui/pages/access_and_port_group.h"
 
 #include <QtTest/QTest>
 #include <QtWidgets/QLineEdit>
@@ -18,21 +18,23 @@ using korvanel::testing::UiRuntime;
 namespace {
 
 const std::string kPortFailed = std::string(text::kPortFailedTitle) + "|";
+// Written out: the message is formed from the port rules, and must read exactly so.
+constexpr const char kPortOutOfRange[] = "1025から65535の間の整数を入力してください";
 const std::string kRangeRefused = std::string(text::kRangeInvalidTitle) + "|" + text::kRangeInvalid;
 const std::string kRestart =
     std::string(text::kAccessControlTitle) + "|" + text::kAppliedAfterRestart;
 
 }  // namespace
 
-class SettingsGroupTwoTest : public QObject {
+class AccessAndPortGroupTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<UiRuntime> ui_;
-    std::unique_ptr<SettingsGroupTwo> group_;
+    std::unique_ptr<AccessAndPortGroup> group_;
 
     Runtime& rt() { return ui_->rt; }
     void open() {
-        group_ = std::make_unique<SettingsGroupTwo>(rt());
+        group_ = std::make_unique<AccessAndPortGroup>(rt());
         group_->show();
     }
     bool rangeShown() {
@@ -53,14 +55,14 @@ class SettingsGroupTwoTest : public QObject {
             const char* message;
         };
         const Case cases[] = {
-            {"1024", nullptr, text::kPortOutOfRange},
+            {"1024", nullptr, kPortOutOfRange},
             {"1025", "1025", nullptr},
             {"65535", "65535", nullptr},
-            {"65536", nullptr, text::kPortOutOfRange},
+            {"65536", nullptr, kPortOutOfRange},
             {"80a1", nullptr, text::kPortNotInteger},
             {"-8080", nullptr, text::kPortNotInteger},
-            {"", nullptr, text::kPortOutOfRange},
-            {"999999999", nullptr, text::kPortOutOfRange},
+            {"", nullptr, kPortOutOfRange},
+            {"999999999", nullptr, kPortOutOfRange},
             // Leading zeros would not fit the port field and read back as another port.
             {"000008081", "8081", nullptr},
         };
@@ -186,5 +188,5 @@ class SettingsGroupTwoTest : public QObject {
     }
 };
 
-QTEST_MAIN(SettingsGroupTwoTest)
-#include "settings_group_two_test.moc"
+QTEST_MAIN(AccessAndPortGroupTest)
+#include "access_and_port_group_test.moc"

@@ -1,6 +1,6 @@
 // "設定１": each control clicked as a user would, checked in Settings, the status log,
 // the messages and `data`.
-#include "ui/pages/settings_group_one.h"
+#include "ui/pages/startup_and_logs_group.h"
 
 #include <QtTest/QTest>
 #include <QtWidgets/QLineEdit>
@@ -15,15 +15,15 @@ using korvanel::testing::Click;
 using korvanel::testing::PressAndReleaseElsewhere;
 using korvanel::testing::UiRuntime;
 
-class SettingsGroupOneTest : public QObject {
+class StartupAndLogsGroupTest : public QObject {
     Q_OBJECT
 
     std::unique_ptr<UiRuntime> ui_;
-    std::unique_ptr<SettingsGroupOne> group_;
+    std::unique_ptr<StartupAndLogsGroup> group_;
 
     Runtime& rt() { return ui_->rt; }
     void open() {
-        group_ = std::make_unique<SettingsGroupOne>(rt());
+        group_ = std::make_unique<StartupAndLogsGroup>(rt());
         group_->show();
     }
     // Which radio of a log row is shown selected; -1 for none, -2 for more than one.
@@ -172,5 +172,5 @@ class SettingsGroupOneTest : public QObject {
     }
 };
 
-QTEST_MAIN(SettingsGroupOneTest)
-#include "settings_group_one_test.moc"
+QTEST_MAIN(StartupAndLogsGroupTest)
+#include "startup_and_logs_group_test.moc"

@@ -22,9 +22,9 @@ class SkinButton;
 inline constexpr int kRangeEditMaxLength = 31;
 inline constexpr int kPortEditMaxLength = 9;
 
-class SettingsGroupTwo : public QGroupBox {
+class AccessAndPortGroup : public QGroupBox {
   public:
-    SettingsGroupTwo(Runtime& rt, QWidget* parent = nullptr);
+    AccessAndPortGroup(Runtime& rt, QWidget* parent = nullptr);
 
     QAbstractButton* localRadio() const;
     QAbstractButton* rangeRadio() const;
