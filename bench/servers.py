@@ -18,11 +18,20 @@ TAG_ROWS_SCRIPT = range(24, 28)
 DEFAULT_CHECK_ADDRESS = "http://checker.example.net/dizu8d.cgi"
 
 
+_handed_out = set()
+
+
 def free_port():
-    """A port the kernel just handed out for loopback; free again when this returns."""
-    with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
-        s.bind((LOOPBACK, 0))
-        return s.getsockname()[1]
+    """A port the kernel just handed out for loopback; free again when this returns. Never
+    one this run handed out before: the kernel may give a port back twice in a row, and
+    nginx refuses two listens on one port."""
+    while True:
+        with socket.socket(socket.AF_INET, socket.SOCK_STREAM) as s:
+            s.bind((LOOPBACK, 0))
+            port = s.getsockname()[1]
+        if port not in _handed_out:
+            _handed_out.add(port)
+            return port
 
 
 def wait_for_port(port, proc, name):

@@ -383,9 +383,10 @@ StepResult Handler::SendAnswerHead() {
 }  // namespace
 
 void RunConnectionHandler(Runtime& rt, ClientSlot slot) {
-    // The handler's buffers: allocated once for the whole connection.
+    // The handler's buffers: allocated once for the whole connection, and left as they come
+    // (not zero-filled), so that a connection touches only the pages its messages reach.
     auto connection = std::make_unique<ConnectionState>(std::move(slot.socket), slot.tunnels);
-    auto request = std::make_unique<RequestState>();
+    auto request = std::make_unique_for_overwrite<RequestState>();
     ConnectionState& c = *connection;
     RequestState& r = *request;
     // No delay and keep-alive probes came with the socket from the listening one.
