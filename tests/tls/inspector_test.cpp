@@ -78,6 +78,8 @@ struct ClientCase {
     bool trusts_authority;
     HandshakeEnd end;
     const char* name_or_reason;  // the certificate's name when done, else the reason
+    // The only suites the client offers, over TLS 1.2 at most; null: OpenSSL's defaults.
+    const char* tls12_suites = nullptr;
 };
 
 struct ClientOutcome {
@@ -107,6 +109,10 @@ class AcceptClientTest : public InspectorTest, public ::testing::WithParamInterf
         if (!row.alpn.empty()) {
             SSL_set_alpn_protos(ssl.get(), reinterpret_cast<const unsigned char*>(row.alpn.data()),
                                 static_cast<unsigned>(row.alpn.size()));
+        }
+        if (row.tls12_suites != nullptr) {
+            SSL_set_max_proto_version(ssl.get(), TLS1_2_VERSION);
+            SSL_set_cipher_list(ssl.get(), row.tls12_suites);
         }
         SSL_set_connect_state(ssl.get());
         out.handshake = testing::RunTestHandshake(ssl.get(), socket);
@@ -165,20 +171,33 @@ const std::string kH2("\x02h2", 3);
 
 INSTANTIATE_TEST_SUITE_P(
     Clients, AcceptClientTest,
-    ::testing::Values(ClientCase{"SniName", "WWW.Example.Test", "connect.test", kH2AndHttp11, true,
-                                 HandshakeEnd::kDone, "www.example.test"},
-                      ClientCase{"NoSniTakesTheConnectHost", "", "connect.test", kHttp11, true,
-                                 HandshakeEnd::kDone, "connect.test"},
-                      ClientCase{"AddressGetsAnAddressName", "", "127.0.0.1", kHttp11, true,
-                                 HandshakeEnd::kDone, "127.0.0.1"},
-                      ClientCase{"InvalidSniTakesTheConnectHost", "bad_name-.test", "connect.test",
-                                 "", true, HandshakeEnd::kDone, "connect.test"},
-                      ClientCase{"AlpnWithoutHttp11", "a.test", "a.test", kH2, true,
-                                 HandshakeEnd::kFailed, "no application protocol"},
-                      ClientCase{"NoUsableName", "", "a..test", kHttp11, true,
-                                 HandshakeEnd::kFailed, "no name"},
-                      ClientCase{"ClientDoesNotTrustTheAuthority", "a.test", "a.test", kHttp11,
-                                 false, HandshakeEnd::kFailed, "unknown CA"}),
+    ::testing::Values(
+        ClientCase{"SniName", "WWW.Example.Test", "connect.test", kH2AndHttp11, true,
+                   HandshakeEnd::kDone, "www.example.test"},
+        ClientCase{"NoSniTakesTheConnectHost", "", "connect.test", kHttp11, true,
+                   HandshakeEnd::kDone, "connect.test"},
+        ClientCase{"AddressGetsAnAddressName", "", "127.0.0.1", kHttp11, true, HandshakeEnd::kDone,
+                   "127.0.0.1"},
+        ClientCase{"InvalidSniTakesTheConnectHost", "bad_name-.test", "connect.test", "", true,
+                   HandshakeEnd::kDone, "connect.test"},
+        ClientCase{"AlpnWithoutHttp11", "a.test", "a.test", kH2, true, HandshakeEnd::kFailed,
+                   "no application protocol"},
+        ClientCase{"NoUsableName", "", "a..test", kHttp11, true, HandshakeEnd::kFailed, "no name"},
+        ClientCase{"ClientDoesNotTrustTheAuthority", "a.test", "a.test", kHttp11, false,
+                   HandshakeEnd::kFailed, "unknown CA"},
+        // Over TLS 1.2, forward-secret AEAD suites only.
+        ClientCase{"Tls12GcmSuite", "a.test", "a.test", kHttp11, true, HandshakeEnd::kDone,
+                   "a.test", "ECDHE-ECDSA-AES128-GCM-SHA256:ECDHE-RSA-AES128-GCM-SHA256"},
+        ClientCase{"Tls12ChaChaSuite", "a.test", "a.test", kHttp11, true, HandshakeEnd::kDone,
+                   "a.test", "ECDHE-ECDSA-CHACHA20-POLY1305:ECDHE-RSA-CHACHA20-POLY1305"},
+        ClientCase{"Tls12CbcSuitesAreNotOffered", "a.test", "a.test", kHttp11, true,
+                   HandshakeEnd::kFailed, "shared cipher",
+                   "ECDHE-ECDSA-AES128-SHA:ECDHE-RSA-AES128-SHA:"
+                   "ECDHE-ECDSA-AES256-SHA384:ECDHE-RSA-AES256-SHA384"},
+        ClientCase{"Tls12CamelliaAndCcmAreNotOffered", "a.test", "a.test", kHttp11, true,
+                   HandshakeEnd::kFailed, "shared cipher",
+                   "ECDHE-ECDSA-CAMELLIA128-SHA256:ECDHE-RSA-CAMELLIA128-SHA256:"
+                   "ECDHE-ECDSA-AES128-CCM8:ECDHE-ECDSA-AES128-CCM"}),
     testing::RowLabel());
 
 // One inspector serves many connections at once: the minting and the cache are shared.
