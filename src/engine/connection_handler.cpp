@@ -341,6 +341,11 @@ StepResult Handler::ParseAnswer() {
     const Terminator& terminator = r_.answer_terminator;
     if (!SplitAnswer()) return Fail(text::kServerHeadUnsupported);
     if (StepResult passed = PassInterimAnswers()) return passed;
+    // A change of protocols nobody asked for would turn the connection into a blind relay.
+    if (StatusCodeOf(r_.status_line) == "101" &&
+        !AsksForUpgrade(r_.request_headers, r_.request_terminator)) {
+        return Fail(text::kServerHeadUnsupported);
+    }
     {
         Hold hold(rt_.locks.settings);
         ApplyHeaderRules(r_.answer_headers, rt_.settings.recv_headers, terminator);

@@ -55,6 +55,33 @@ bool AnyAtLineStart(std::string_view block, std::span<const std::string_view> te
     return FindValue(block, texts, terminator) != kNotFound;
 }
 
+bool SameLetters(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
+        char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] + 32) : b[i];
+        if (x != y) return false;
+    }
+    return true;
+}
+
+std::string_view Trimmed(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+// True when the comma-separated list `value` holds `token` (letters in either case).
+bool HasToken(std::string_view value, std::string_view token) {
+    for (std::size_t start = 0; start <= value.size();) {
+        std::size_t comma = value.find(',', start);
+        if (comma == kNotFound) comma = value.size();
+        if (SameLetters(Trimmed(value.substr(start, comma - start)), token)) return true;
+        start = comma + 1;
+    }
+    return false;
+}
+
 // True when the value found for `names` begins with one of `values` (all of one length).
 bool FirstValueIs(std::string_view block, std::span<const std::string_view> names,
                   std::span<const std::string_view> values, std::string_view terminator) {
@@ -121,6 +148,28 @@ bool HasProxyKeepAlive(std::string_view block, std::string_view terminator) {
 
 bool ExpectsContinue(std::string_view block, std::string_view terminator) {
     return FirstValueIs(block, kExpectTexts, kContinueValues, terminator);
+}
+
+bool AsksForUpgrade(std::string_view block, std::string_view terminator) {
+    const std::string_view line_end = LineEndOf(terminator);
+    if (line_end.empty()) return false;
+    bool upgrade = false;
+    bool connection_says_so = false;
+    for (std::size_t start = 0; start < block.size();) {
+        std::size_t end = block.find(line_end, start);
+        if (end == kNotFound) end = block.size();
+        std::string_view line = block.substr(start, end - start);
+        start = end + line_end.size();
+        std::size_t colon = line.find(':');
+        if (colon == kNotFound) continue;
+        std::string_view name = line.substr(0, colon);
+        std::string_view value = Trimmed(line.substr(colon + 1));
+        if (SameLetters(name, "Upgrade") && !value.empty()) upgrade = true;
+        if (SameLetters(name, "Connection") && HasToken(value, "upgrade")) {
+            connection_says_so = true;
+        }
+    }
+    return upgrade && connection_says_so;
 }
 
 }  // namespace korvanel

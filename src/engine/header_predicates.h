@@ -32,4 +32,8 @@ bool HasProxyKeepAlive(std::string_view block, std::string_view terminator);
 // True when the first Expect line found has the value 100-continue.
 bool ExpectsContinue(std::string_view block, std::string_view terminator);
 
+// True when a request asks to change protocols: an Upgrade line with a value, and a
+// Connection line whose list holds "upgrade" (names and the token in either case).
+bool AsksForUpgrade(std::string_view block, std::string_view terminator);
+
 }  // namespace korvanel

@@ -226,6 +226,36 @@ TEST_F(Handler, FailuresBeforeTheAnswerGetTheErrorPage) {
     EXPECT_EQ(origin->accepted(), 0);
 }
 
+// A 101 answer starts a relay both ways only for a request that asked to change protocols;
+// any other gets the error page instead of a connection no longer read as HTTP.
+TEST_F(Handler, SwitchesProtocolsOnlyWhenTheRequestAsked) {
+    const std::string switching =
+        "HTTP/1.1 101 Switching Protocols\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n\r\n";
+    AnswerWith(switching);
+    struct Case {
+        std::string extra;
+        bool relayed;
+    };
+    const Case cases[] = {
+        {"Upgrade: websocket\r\nConnection: keep-alive, Upgrade\r\n", true},
+        {"upgrade: websocket\r\nconnection: UPGRADE\r\n", true},
+        {"", false},
+        {"Upgrade: websocket\r\n", false},
+        {"Connection: Upgrade\r\n", false},
+    };
+    for (const Case& c : cases) {
+        Socket client = Client();
+        WriteAll(client, Get("/ws", c.extra));
+        std::string got = ReadToClose(client);
+        if (c.relayed) {
+            EXPECT_EQ(got, switching) << c.extra;
+        } else {
+            EXPECT_TRUE(got.starts_with("HTTP/1.0 500 InternalServerError\r\n")) << got;
+            EXPECT_NE(got.find(text::kServerHeadUnsupported), std::string::npos) << got;
+        }
+    }
+}
+
 TEST_F(Handler, GoesThroughTheUpstreamProxyWithTheAbsoluteUrl) {
     AnswerWith("HTTP/1.1 200 OK\r\nContent-Length: 3\r\n\r\nvia");
     auto set_proxy = [this](const std::string& proxy) {
