@@ -89,8 +89,9 @@ Ending Handler::ServeRequest() {
         if (StepResult ending = (this->*step)()) return *ending;
     }
     // The connection changed protocols (WebSocket): from here on a relay both ways.
-    if (StatusCodeOf(r_.status_line) == "101")
+    if (StatusCodeOf(r_.status_line) == "101") {
         return RelayUpgraded(rt_, c_.client, c_.upstream, r_);
+    }
     return RelayAnswerBody(rt_, c_.client, c_.upstream, r_);
 }
 
@@ -196,8 +197,8 @@ StepResult Handler::RewriteRequest() {
         if (r_.host.size() > kMaxTargetHostLength) return Ending::kError;
         ApplyHeaderRules(r_.request_headers, rt_.settings.send_headers, terminator);
     }
-    RequestEdits edits{r_.settings.agent.view(), r_.settings.tag_filter_active != 0,
-                       r_.version == "1.0", r_.settings.cookie.view() == "1"};
+    RequestEdits edits{r_.settings.agent.view(), r_.settings.tag_filter_active, r_.version == "1.0",
+                       r_.settings.cookie.view() == "1"};
     ApplyRequestEdits(r_.request_headers, edits, terminator);
     if (Stopping()) return Ending::kRefused;
     return kGoOn;

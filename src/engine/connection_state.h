@@ -2,6 +2,8 @@
 // the client's address, the counts of its requests and, once its TLS was taken, the site.
 #pragma once
 
+#include <utility>
+
 #include "engine/access_control.h"
 #include "engine/inspected_site.h"
 #include "platform/socket.h"
