@@ -4,6 +4,7 @@
 
 #include "engine/answer_body.h"
 #include "engine/head_split.h"
+#include "engine/proxy_connect.h"
 #include "engine/server_control.h"
 #include "engine/socket_io.h"
 #include "engine/text_fields.h"
@@ -25,17 +26,11 @@ bool Stopping(void* context) {
 // into the request's head buffer (free between the request's split and the answer).
 RouteOpen OpenProxyTunnel(Runtime& rt, Socket& upstream, const InspectedSite& site,
                           RequestState& r) {
-    FixedText<600> head;
-    head.assign("CONNECT ");
-    head.append(site.host.view());
-    head.append(":");
-    head.append(site.port.view());
-    head.append(" HTTP/1.1\r\nHost: ");
-    head.append(site.host.view());
-    head.append(":");
-    head.append(site.port.view());
-    head.append("\r\n\r\n");
-    long sent = SendCounted(rt, upstream, head.data(), static_cast<long>(head.size()));
+    StartLine line;
+    HeaderBlock headers;
+    const bool formed = FormatProxyConnect(site.host.view(), site.port.view(),
+                                           r.settings.agent.view(), line, headers);
+    long sent = formed ? SendCounted(rt, upstream, {line.view(), headers.view()}) : 0;
     if (sent <= 0) {
         SetErrorText(rt, r.error, text::kCannotSend, r.host.c_str(), r.port.c_str());
         return RouteOpen::kFailed;
@@ -48,8 +43,8 @@ RouteOpen OpenProxyTunnel(Runtime& rt, Socket& upstream, const InspectedSite& si
     if (read != IoEnd::kDone) return RouteOpen::kFailed;
     AddBytesReceived(rt, count);
     std::string_view answer(r.head, static_cast<std::size_t>(count));
-    StartLine status;
-    HeaderBlock headers;
+    // The answer's status line and header lines take the buffers the head went out from.
+    StartLine& status = line;
     HeadBody behind;
     if (!SplitHead(answer, terminator, status, headers) ||
         !SplitBody(terminator, headers, behind) || !status.starts_with("HTTP/1.") ||

@@ -7,6 +7,7 @@
 #include "engine/header_predicates.h"
 #include "engine/inspection.h"
 #include "engine/origin_route.h"
+#include "engine/proxy_connect.h"
 #include "engine/server_control.h"
 #include "engine/socket_io.h"
 #include "engine/text_fields.h"
@@ -79,15 +80,21 @@ Ending PassRefusal(Runtime& rt, ConnectionState& c, RequestState& r) {
     return RelayAnswerBody(rt, c.client, c.upstream, r);
 }
 
-// Through the upstream proxy in use: the client's CONNECT head goes to it as it came,
-// and its answer head back to the client.
-StepResult PassProxyAnswer(Runtime& rt, ConnectionState& c, RequestState& r) {
-    long sent = SendCounted(rt, c.upstream,
-                            {r.request_line.view(), r.request_headers.view(), r.head_body.view()});
+// Through the upstream proxy in use: a CONNECT head of this program's own goes to it (the
+// header logs show that head; the access log the client's request line), then what the
+// client sent behind its head; the proxy's answer head goes back to the client.
+StepResult PassProxyAnswer(Runtime& rt, ConnectionState& c, RequestState& r,
+                           const ConnectTarget& target) {
+    StartLine line;
+    HeaderBlock headers;
+    if (!FormatProxyConnect(target.host, target.port, r.settings.agent.view(), line, headers)) {
+        return FailWith(rt, r, text::kTunnelUnreachableHead, text::kCannotSend);
+    }
+    long sent = SendCounted(rt, c.upstream, {line.view(), headers.view(), r.head_body.view()});
     if (sent <= 0) return FailWith(rt, r, text::kTunnelUnreachableHead, text::kCannotSend);
     AddBytesSent(rt, sent);
     r.tunnel_up_bytes = static_cast<long long>(r.head_body.size());
-    LogSendHeaders(rt, r.request_line, r.request_headers);
+    LogSendHeaders(rt, line, headers);
     r.head_body.clear();
     r.error_head = text::kTunnelUnreachableHead;
     IoEnd read = ReadHead(rt, c.upstream, r.head, r.head_count, r.answer_terminator, r.error,
@@ -112,7 +119,7 @@ StepResult PassProxyAnswer(Runtime& rt, ConnectionState& c, RequestState& r) {
         return Ending::kError;
     }
     LogRecvHeaders(rt, r.status_line, r.answer_headers);
-    LogHeaderPair(rt, r.request_line, r.request_headers, r.status_line, r.answer_headers);
+    LogHeaderPair(rt, line, headers, r.status_line, r.answer_headers);
     if (!StatusCodeOf(r.status_line).starts_with("2")) return PassRefusal(rt, c, r);
     // What the target sent right behind the proxy's answer belongs to the tunnel.
     if (!r.head_body.empty() && SendAll(rt, c.client, r.head_body.data(),
@@ -165,8 +172,9 @@ Ending OpenTunnel(Runtime& rt, ConnectionState& c, RequestState& r, const Connec
     if (StepResult connected = ConnectTo(rt, route, c, r, target)) return *connected;
     // Straight, the client learns that the tunnel stands once the bytes it sent behind its
     // head went on; through the proxy, its own answer goes to the client.
-    StepResult opened = route.kind() == OriginRoute::Kind::kStraight ? PassHeadBody(rt, c, r)
-                                                                     : PassProxyAnswer(rt, c, r);
+    StepResult opened = route.kind() == OriginRoute::Kind::kStraight
+                            ? PassHeadBody(rt, c, r)
+                            : PassProxyAnswer(rt, c, r, target);
     if (opened) return *opened;
     return HandOver(rt, c, r);
 }

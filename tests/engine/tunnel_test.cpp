@@ -207,21 +207,23 @@ TEST_F(Tunnels, RefusalsComeAsPagesAClientCanRead) {
     EXPECT_EQ(OpenTunnels(), 0);
 }
 
-// An upstream proxy in use gets the client's CONNECT head; its answer, a refusal with its
-// body included, reaches the client as it came.
+// An upstream proxy in use gets a CONNECT head of the proxy's own (the browser's headers
+// stay behind; the User-Agent is the one the user chose, or none); its answer, a refusal
+// with its body included, reaches the client as it came.
 TEST_F(Tunnels, GoesThroughTheUpstreamProxy) {
     struct Case {
         const char* name;
         std::string answer;
         bool opens;
+        const char* agent;
     };
     const Case cases[] = {
-        {"opened", "HTTP/1.1 200 Tunnel ready\r\nVia: up\r\n\r\n", true},
-        {"opened, no header lines", "HTTP/1.0 200 Connection established\r\n\r\n", true},
+        {"opened", "HTTP/1.1 200 Tunnel ready\r\nVia: up\r\n\r\n", true, "Chosen/2"},
+        {"opened, no header lines", "HTTP/1.0 200 Connection established\r\n\r\n", true, ""},
         {"refused",
          "HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 7\r\n\r\n"
          "no way!",
-         false},
+         false, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -233,10 +235,13 @@ TEST_F(Tunnels, GoesThroughTheUpstreamProxy) {
             if (answer.find(" 200 ") != std::string::npos) Echo(s, index);
         });
         rt.settings.proxy = Target();
+        rt.settings.agent = c.agent;
         rt.settings.tunnel_ports = TunnelPorts();  // 443 only: the target's port
         Socket client = Client();
-        const std::string head = ConnectHead("secure.example.test:443");
-        ASSERT_TRUE(WriteAll(client, head));
+        ASSERT_TRUE(WriteAll(client,
+                             "CONNECT secure.example.test:443 HTTP/1.1\r\nHost: "
+                             "secure.example.test:443\r\nUser-Agent: Browser/1\r\n"
+                             "Proxy-Connection: keep-alive\r\nX-Private: yes\r\n\r\n"));
         if (c.opens) {
             EXPECT_EQ(ReadHeadOf(client), c.answer);
             ASSERT_TRUE(WriteAll(client, "through"));
@@ -249,9 +254,15 @@ TEST_F(Tunnels, GoesThroughTheUpstreamProxy) {
         ASSERT_TRUE(testing::PollUntil([&] { return OpenTunnels() == 0; }));
         StopServer(rt);
         origin.reset();
-        EXPECT_EQ(seen, head);
+        const std::string agent_line =
+            *c.agent == '\0' ? "" : std::string("User-Agent: ") + c.agent + "\r\n";
+        EXPECT_EQ(seen,
+                  "CONNECT secure.example.test:443 HTTP/1.1\r\nHost: "
+                  "secure.example.test:443\r\n" +
+                      agent_line + "\r\n");
         rt.settings.proxy.clear();
     }
+    rt.settings.agent.clear();
 }
 
 TEST_F(Tunnels, IdleLimitEndsASilentTunnel) {
