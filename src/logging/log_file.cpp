@@ -1,5 +1,8 @@
 #include "logging/log_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -33,8 +36,15 @@ int RotateLogFile(const std::string& path, const LocalTime& now) {
 }
 
 int AppendToLogFile(const std::string& path, std::string_view text, const Clock& clock) {
-    std::FILE* file = std::fopen(path.c_str(), "ab");
-    if (file == nullptr) return -1;
+    // For the user alone (with inspection on, the header logs hold decrypted cookies and
+    // Authorization lines), and never through a link someone put in the file's place.
+    int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return -1;
+    std::FILE* file = ::fdopen(fd, "ab");
+    if (file == nullptr) {
+        ::close(fd);
+        return -1;
+    }
     std::fseek(file, 0, SEEK_END);
     long before = std::ftell(file);
     bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();

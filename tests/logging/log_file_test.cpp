@@ -1,5 +1,7 @@
 #include "logging/log_file.h"
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <string>
 
@@ -25,6 +27,25 @@ TEST_F(LogTest, AFileIsRotatedOnlyWhenAWriteTakesItPastOneMebibyte) {
 
     ASSERT_EQ(AppendToLogFile(path, "next", rt.clock), 1);
     EXPECT_EQ(ReadFile(path), "next");
+}
+
+// The header logs may hold decrypted cookies: a new log file is the user's alone, and a
+// link in a log file's place is not written through.
+TEST_F(LogTest, ANewFileIsTheUsersAloneAndALinkIsNotFollowed) {
+    const mode_t old_mask = ::umask(022);
+    std::string path = dir.file("send_log");
+    ASSERT_EQ(AppendToLogFile(path, "line\r\n", rt.clock), 1);
+    ::umask(old_mask);
+    struct stat status {};
+    ASSERT_EQ(::stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+
+    std::string target = dir.file("elsewhere");
+    WriteFile(target, "kept");
+    std::string linked = dir.file("recv_log");
+    std::filesystem::create_symlink(target, linked);
+    EXPECT_EQ(AppendToLogFile(linked, "secret\r\n", rt.clock), -1);
+    EXPECT_EQ(ReadFile(target), "kept");
 }
 
 TEST_F(LogTest, TwoRotationsInTheSameSecondKeepBothFiles) {
