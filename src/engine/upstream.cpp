@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "engine/server_control.h"
+#include "platform/local_addresses.h"
 #include "platform/socket.h"
 #include "runtime/engine_limits.h"
 #include "runtime/runtime.h"
@@ -35,10 +36,13 @@ bool IsUsablePort(std::string_view port) {
     return value >= 1 && value <= 65535;
 }
 
-bool IsSelfConnection(std::string_view numeric_address, std::string_view target_port,
-                      std::string_view own_port) {
-    return StartsWithN(numeric_address, "127.0.0.1", 9) &&
-           PortValue(target_port) == PortValue(own_port);
+bool IsSelfConnection(uint32_t address, std::string_view target_port, std::string_view own_port) {
+    if (PortValue(target_port) != PortValue(own_port)) return false;
+    if (address == 0 || (address >> 24) == 127) return true;
+    for (uint32_t own : ListLocalIpv4()) {
+        if (own == address) return true;
+    }
+    return false;
 }
 
 namespace {
@@ -74,7 +78,7 @@ UpstreamConnect ConnectUpstream(Runtime& rt, Socket& socket, const char* host,
     if (!ResolveIpv4(host, service, false, target)) return UpstreamConnect::kFailed;
     FormatIpv4(target.address, numeric.data(), NumericAddress::kCapacity);
     numeric.sync_length();
-    if (IsSelfConnection(numeric.view(), port, own_port)) return UpstreamConnect::kSelf;
+    if (IsSelfConnection(target.address, port, own_port)) return UpstreamConnect::kSelf;
 
     socket = Socket::OpenTcp(rt.sockets);
     if (!socket.valid()) return UpstreamConnect::kFailed;

@@ -2,6 +2,7 @@
 // the port check, the guard against the proxy connecting to itself, and the connect.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "engine/message_buffers.h"
@@ -31,10 +32,10 @@ long PortValue(std::string_view text);
 // True when `port` converts to 1..65535.
 bool IsUsablePort(std::string_view port);
 
-// True when a connect to `numeric_address`:`target_port` would reach this proxy, which
-// listens on `own_port`.
-bool IsSelfConnection(std::string_view numeric_address, std::string_view target_port,
-                      std::string_view own_port);
+// True when a connect to `address` (host byte order):`target_port` could reach this proxy,
+// which listens on `own_port`: any loopback address, 0.0.0.0, or an address of one of this
+// machine's interfaces, at that port.
+bool IsSelfConnection(uint32_t address, std::string_view target_port, std::string_view own_port);
 
 // Resolves `host` (IPv4), writes the numeric address, refuses a connect to the proxy
 // itself (kSelf), and connects a new non-blocking socket with TCP_NODELAY into `socket`.

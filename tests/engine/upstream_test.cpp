@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "engine/engine_test_support.h"
+#include "platform/local_addresses.h"
 #include "platform/socket.h"
 #include "support/loopback.h"
 
@@ -40,11 +41,25 @@ TEST(Upstream, AcceptsPortsThatConvertToOneTo65535) {
     EXPECT_EQ(PortValue("080"), 80);
 }
 
+// Every address that may reach the proxy counts, by address, not by its text.
 TEST(Upstream, RecognisesTheProxyItself) {
-    EXPECT_TRUE(IsSelfConnection("127.0.0.1", "8080", "8080"));
-    EXPECT_TRUE(IsSelfConnection("127.0.0.1", "08080", "8080"));
-    EXPECT_FALSE(IsSelfConnection("127.0.0.1", "8081", "8080"));
-    EXPECT_FALSE(IsSelfConnection("127.0.0.2", "8080", "8080"));
+    struct Case {
+        uint32_t address;
+        const char* port;
+        bool self;
+    };
+    const Case cases[] = {
+        {0x7F000001, "8080", true},  {0x7F000001, "08080", true}, {0x7F000002, "8080", true},
+        {0x7F00000A, "8080", true},  {0x7F000101, "8080", true},  {0x00000000, "8080", true},
+        {0x7F000001, "8081", false}, {0x7F00000A, "8081", false}, {0xC0000201, "8080", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsSelfConnection(c.address, c.port, "8080"), c.self) << std::hex << c.address;
+    }
+    for (uint32_t own : ListLocalIpv4()) {
+        EXPECT_TRUE(IsSelfConnection(own, "8080", "8080")) << std::hex << own;
+        EXPECT_FALSE(IsSelfConnection(own, "8081", "8080")) << std::hex << own;
+    }
 }
 
 class Connect : public ::testing::Test, public EngineFixture {};
