@@ -150,6 +150,23 @@ bool ExpectsContinue(std::string_view block, std::string_view terminator) {
     return FirstValueIs(block, kExpectTexts, kContinueValues, terminator);
 }
 
+std::string_view FieldValue(std::string_view block, std::string_view terminator,
+                            std::string_view name) {
+    const std::string_view line_end = LineEndOf(terminator);
+    if (line_end.empty()) return {};
+    for (std::size_t start = 0; start < block.size();) {
+        std::size_t end = block.find(line_end, start);
+        if (end == kNotFound) end = block.size();
+        std::string_view line = block.substr(start, end - start);
+        start = end + line_end.size();
+        std::size_t colon = line.find(':');
+        if (colon != kNotFound && SameLetters(line.substr(0, colon), name)) {
+            return Trimmed(line.substr(colon + 1));
+        }
+    }
+    return {};
+}
+
 bool AsksForUpgrade(std::string_view block, std::string_view terminator) {
     const std::string_view line_end = LineEndOf(terminator);
     if (line_end.empty()) return false;

@@ -32,6 +32,11 @@ bool HasProxyKeepAlive(std::string_view block, std::string_view terminator);
 // True when the first Expect line found has the value 100-continue.
 bool ExpectsContinue(std::string_view block, std::string_view terminator);
 
+// The value of the first line named `name` (in any case), without the blanks around it;
+// empty when there is none.
+std::string_view FieldValue(std::string_view block, std::string_view terminator,
+                            std::string_view name);
+
 // True when a request asks to change protocols: an Upgrade line with a value, and a
 // Connection line whose list holds "upgrade" (names and the token in either case).
 bool AsksForUpgrade(std::string_view block, std::string_view terminator);

@@ -29,7 +29,7 @@ RouteOpen OpenProxyTunnel(Runtime& rt, Socket& upstream, const InspectedSite& si
     StartLine line;
     HeaderBlock headers;
     const bool formed = FormatProxyConnect(site.host.view(), site.port.view(),
-                                           r.settings.agent.view(), line, headers);
+                                           r.settings.agent.view(), {}, line, headers);
     long sent = formed ? SendCounted(rt, upstream, {line.view(), headers.view()}) : 0;
     if (sent <= 0) {
         SetErrorText(rt, r.error, text::kCannotSend, r.host.c_str(), r.port.c_str());

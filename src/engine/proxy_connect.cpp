@@ -3,7 +3,7 @@
 namespace korvanel {
 
 bool FormatProxyConnect(std::string_view host, std::string_view port, std::string_view agent,
-                        StartLine& line, HeaderBlock& headers) {
+                        std::string_view authorization, StartLine& line, HeaderBlock& headers) {
     line.clear();
     headers.clear();
     bool fits = line.append("CONNECT ") && line.append(host) && line.append(":") &&
@@ -12,6 +12,10 @@ bool FormatProxyConnect(std::string_view host, std::string_view port, std::strin
            headers.append(port) && headers.append("\r\n");
     if (!agent.empty()) {
         fits = fits && headers.append("User-Agent: ") && headers.append(agent) &&
+               headers.append("\r\n");
+    }
+    if (!authorization.empty()) {
+        fits = fits && headers.append("Proxy-Authorization: ") && headers.append(authorization) &&
                headers.append("\r\n");
     }
     return fits && headers.append("\r\n");

@@ -1,7 +1,8 @@
 // The CONNECT head this program sends an upstream proxy, for a tunnel and for an inspected
-// connection's origin alike: a request line and Host of its own, and the User-Agent the user
-// chose (none when none is chosen). Nothing of the browser's own head reaches the proxy, so
-// its User-Agent and its other headers cannot go around the user's replacement and rules.
+// connection's origin alike: a request line and Host of its own, the User-Agent the user
+// chose (none when none is chosen) and, for a tunnel, the browser's answer to the proxy's
+// login request (Proxy-Authorization). Nothing else of the browser's head reaches the proxy,
+// so its User-Agent and its other headers cannot go around the user's replacement and rules.
 #pragma once
 
 #include <string_view>
@@ -10,10 +11,10 @@
 
 namespace korvanel {
 
-// "CONNECT host:port HTTP/1.1" into `line` and "Host: host:port", "User-Agent: agent" (when
-// `agent` is not empty) and the blank line into `headers`, with CR LF line ends. False when
-// they do not fit.
+// "CONNECT host:port HTTP/1.1" into `line` and "Host: host:port", "User-Agent: agent" and
+// "Proxy-Authorization: authorization" (each when not empty) and the blank line into
+// `headers`, with CR LF line ends. False when they do not fit.
 bool FormatProxyConnect(std::string_view host, std::string_view port, std::string_view agent,
-                        StartLine& line, HeaderBlock& headers);
+                        std::string_view authorization, StartLine& line, HeaderBlock& headers);
 
 }  // namespace korvanel

@@ -87,7 +87,11 @@ StepResult PassProxyAnswer(Runtime& rt, ConnectionState& c, RequestState& r,
                            const ConnectTarget& target) {
     StartLine line;
     HeaderBlock headers;
-    if (!FormatProxyConnect(target.host, target.port, r.settings.agent.view(), line, headers)) {
+    // A proxy that asks for a login (407) gets the browser's answer to it on the next try.
+    const std::string_view authorization =
+        FieldValue(r.request_headers, r.request_terminator, "Proxy-Authorization");
+    if (!FormatProxyConnect(target.host, target.port, r.settings.agent.view(), authorization, line,
+                            headers)) {
         return FailWith(rt, r, text::kTunnelUnreachableHead, text::kCannotSend);
     }
     long sent = SendCounted(rt, c.upstream, {line.view(), headers.view(), r.head_body.view()});

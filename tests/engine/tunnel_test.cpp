@@ -216,14 +216,16 @@ TEST_F(Tunnels, GoesThroughTheUpstreamProxy) {
         std::string answer;
         bool opens;
         const char* agent;
+        const char* authorization;  // the browser's Proxy-Authorization line, or ""
     };
     const Case cases[] = {
-        {"opened", "HTTP/1.1 200 Tunnel ready\r\nVia: up\r\n\r\n", true, "Chosen/2"},
-        {"opened, no header lines", "HTTP/1.0 200 Connection established\r\n\r\n", true, ""},
+        {"opened", "HTTP/1.1 200 Tunnel ready\r\nVia: up\r\n\r\n", true, "Chosen/2",
+         "proxy-authorization:  Basic dXNlcjpwYXNz \r\n"},
+        {"opened, no header lines", "HTTP/1.0 200 Connection established\r\n\r\n", true, "", ""},
         {"refused",
          "HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 7\r\n\r\n"
          "no way!",
-         false, ""},
+         false, "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -240,8 +242,9 @@ TEST_F(Tunnels, GoesThroughTheUpstreamProxy) {
         Socket client = Client();
         ASSERT_TRUE(WriteAll(client,
                              "CONNECT secure.example.test:443 HTTP/1.1\r\nHost: "
-                             "secure.example.test:443\r\nUser-Agent: Browser/1\r\n"
-                             "Proxy-Connection: keep-alive\r\nX-Private: yes\r\n\r\n"));
+                             "secure.example.test:443\r\nUser-Agent: Browser/1\r\n" +
+                                 std::string(c.authorization) +
+                                 "Proxy-Connection: keep-alive\r\nX-Private: yes\r\n\r\n"));
         if (c.opens) {
             EXPECT_EQ(ReadHeadOf(client), c.answer);
             ASSERT_TRUE(WriteAll(client, "through"));
@@ -256,10 +259,12 @@ TEST_F(Tunnels, GoesThroughTheUpstreamProxy) {
         origin.reset();
         const std::string agent_line =
             *c.agent == '\0' ? "" : std::string("User-Agent: ") + c.agent + "\r\n";
+        const std::string authorization_line =
+            *c.authorization == '\0' ? "" : "Proxy-Authorization: Basic dXNlcjpwYXNz\r\n";
         EXPECT_EQ(seen,
                   "CONNECT secure.example.test:443 HTTP/1.1\r\nHost: "
                   "secure.example.test:443\r\n" +
-                      agent_line + "\r\n");
+                      agent_line + authorization_line + "\r\n");
         rt.settings.proxy.clear();
     }
     rt.settings.agent.clear();
