@@ -6,6 +6,7 @@
 
 #include "engine/header_edit.h"
 #include "engine/message_buffers.h"
+#include "platform/ascii_case.h"
 
 namespace korvanel {
 namespace {
@@ -55,16 +56,6 @@ bool AnyAtLineStart(std::string_view block, std::span<const std::string_view> te
     return FindValue(block, texts, terminator) != kNotFound;
 }
 
-bool SameLetters(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i] >= 'A' && a[i] <= 'Z' ? static_cast<char>(a[i] + 32) : a[i];
-        char y = b[i] >= 'A' && b[i] <= 'Z' ? static_cast<char>(b[i] + 32) : b[i];
-        if (x != y) return false;
-    }
-    return true;
-}
-
 std::string_view Trimmed(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
@@ -76,8 +67,27 @@ bool HasToken(std::string_view value, std::string_view token) {
     for (std::size_t start = 0; start <= value.size();) {
         std::size_t comma = value.find(',', start);
         if (comma == kNotFound) comma = value.size();
-        if (SameLetters(Trimmed(value.substr(start, comma - start)), token)) return true;
+        if (SameIgnoringCase(Trimmed(value.substr(start, comma - start)), token)) return true;
         start = comma + 1;
+    }
+    return false;
+}
+
+// Calls take(name, value) for each "name: value" line of `block` (the value without the
+// blanks around it) until it returns true; true when one did.
+template <typename Take>
+bool AnyField(std::string_view block, std::string_view terminator, Take take) {
+    const std::string_view line_end = LineEndOf(terminator);
+    if (line_end.empty()) return false;
+    for (std::size_t start = 0; start < block.size();) {
+        std::size_t end = block.find(line_end, start);
+        if (end == kNotFound) end = block.size();
+        std::string_view line = block.substr(start, end - start);
+        start = end + line_end.size();
+        std::size_t colon = line.find(':');
+        if (colon != kNotFound && take(line.substr(0, colon), Trimmed(line.substr(colon + 1)))) {
+            return true;
+        }
     }
     return false;
 }
@@ -152,40 +162,25 @@ bool ExpectsContinue(std::string_view block, std::string_view terminator) {
 
 std::string_view FieldValue(std::string_view block, std::string_view terminator,
                             std::string_view name) {
-    const std::string_view line_end = LineEndOf(terminator);
-    if (line_end.empty()) return {};
-    for (std::size_t start = 0; start < block.size();) {
-        std::size_t end = block.find(line_end, start);
-        if (end == kNotFound) end = block.size();
-        std::string_view line = block.substr(start, end - start);
-        start = end + line_end.size();
-        std::size_t colon = line.find(':');
-        if (colon != kNotFound && SameLetters(line.substr(0, colon), name)) {
-            return Trimmed(line.substr(colon + 1));
-        }
-    }
-    return {};
+    std::string_view found;
+    AnyField(block, terminator, [&](std::string_view field, std::string_view value) {
+        if (!SameIgnoringCase(field, name)) return false;
+        found = value;
+        return true;
+    });
+    return found;
 }
 
 bool AsksForUpgrade(std::string_view block, std::string_view terminator) {
-    const std::string_view line_end = LineEndOf(terminator);
-    if (line_end.empty()) return false;
     bool upgrade = false;
     bool connection_says_so = false;
-    for (std::size_t start = 0; start < block.size();) {
-        std::size_t end = block.find(line_end, start);
-        if (end == kNotFound) end = block.size();
-        std::string_view line = block.substr(start, end - start);
-        start = end + line_end.size();
-        std::size_t colon = line.find(':');
-        if (colon == kNotFound) continue;
-        std::string_view name = line.substr(0, colon);
-        std::string_view value = Trimmed(line.substr(colon + 1));
-        if (SameLetters(name, "Upgrade") && !value.empty()) upgrade = true;
-        if (SameLetters(name, "Connection") && HasToken(value, "upgrade")) {
+    AnyField(block, terminator, [&](std::string_view name, std::string_view value) {
+        if (SameIgnoringCase(name, "Upgrade") && !value.empty()) upgrade = true;
+        if (SameIgnoringCase(name, "Connection") && HasToken(value, "upgrade")) {
             connection_says_so = true;
         }
-    }
+        return false;
+    });
     return upgrade && connection_says_so;
 }
 

@@ -1,5 +1,7 @@
 #include "runtime/host_pattern.h"
 
+#include "platform/ascii_case.h"
+
 namespace korvanel {
 
 namespace {
@@ -7,18 +9,6 @@ namespace {
 bool IsLabelCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '_';
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (Lower(a[i]) != Lower(b[i])) return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -42,10 +32,10 @@ bool IsHostPattern(std::string_view pattern) {
 
 bool MatchesHostPattern(std::string_view pattern, std::string_view host) {
     if (host.ends_with('.')) host.remove_suffix(1);
-    if (!pattern.starts_with("*.")) return SameName(pattern, host);
+    if (!pattern.starts_with("*.")) return SameIgnoringCase(pattern, host);
     std::string_view parent = pattern.substr(1);  // ".bank.example"
     return host.size() > parent.size() && host[0] != '.' &&
-           SameName(host.substr(host.size() - parent.size()), parent);
+           SameIgnoringCase(host.substr(host.size() - parent.size()), parent);
 }
 
 }  // namespace korvanel

@@ -1,13 +1,12 @@
 #include "settings/header_name_forms.h"
 
+#include "platform/ascii_case.h"
+
 namespace korvanel {
 
 namespace {
 char Upper(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 }  // namespace
 
@@ -20,7 +19,7 @@ HeaderNameForms MakeHeaderNameForms(std::string_view name) {
     const std::size_t n = name.size();
     for (std::size_t i = 0; i < n; ++i) {
         upper[i] = Upper(name[i]);
-        lower[i] = Lower(upper[i]);
+        lower[i] = AsciiLower(upper[i]);
         normal[i] = lower[i];
         capitalised[i] = lower[i];
     }

@@ -1,5 +1,7 @@
 #include "tls/certificate_name.h"
 
+#include "platform/ascii_case.h"
+
 namespace korvanel {
 
 namespace {
@@ -8,10 +10,6 @@ constexpr std::size_t kMaxLabel = 63;
 
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 bool IsLabelCharacter(char c) {
@@ -72,7 +70,7 @@ NameKind NormaliseCertificateName(std::string_view raw, CertificateName& out) {
     if (!raw.empty() && raw.back() == '.') raw.remove_suffix(1);
     if (raw.empty() || raw.size() > CertificateName::kMaxLength) return NameKind::kNone;
     char lowered[CertificateName::kMaxLength];
-    for (std::size_t i = 0; i < raw.size(); ++i) lowered[i] = Lower(raw[i]);
+    for (std::size_t i = 0; i < raw.size(); ++i) lowered[i] = AsciiLower(raw[i]);
     std::string_view text(lowered, raw.size());
     NameKind kind = IsIpv4(text)       ? NameKind::kAddress
                     : IsHostName(text) ? NameKind::kHost
