@@ -125,6 +125,19 @@ CONNECT_LINES = {
 }
 
 
+# Framing heads: the first byte picks the line end (low bits) and an answer (0x10).
+ANSWER = 0x10
+FRAMINGS = {
+    "chunked_request": (CRLF, "Host: a\r\nTransfer-Encoding: gzip, chunked\r\n\r\n"),
+    "length_answer": (CRLF | ANSWER, "Content-Length: 5, 5\r\nContent-Type: text/html\r\n\r\n"),
+    "both": (CRLF, "Content-Length: 5\r\nTransfer-Encoding: chunked\r\n\r\n"),
+    "folded_lf": (LF, "X: a\n Transfer-Encoding: chunked\n\n"),
+    "blank_before_colon": (CRLF, "Transfer-Encoding : chunked\r\n\r\n"),
+    "unknown_coding": (CRLF, "Transfer-Encoding: chunked;x=1, identity\r\n\r\n"),
+    "answer_gzip_cr": (CR | ANSWER, "Transfer-Encoding: gzip\r\r"),
+}
+
+
 def main():
     for name, (kind, line) in CONNECT_LINES.items():
         write("connect_line", name, bytes([kind]) + line.encode("latin-1"))
@@ -136,6 +149,8 @@ def main():
         write("request_line", name, bytes([kind, version]) + line.encode("latin-1"))
     for name, (kind, block) in BLOCKS.items():
         write("header_predicates", name, bytes([kind]) + block.encode("latin-1"))
+    for name, (kind, block) in FRAMINGS.items():
+        write("message_framing", name, bytes([kind]) + block.encode("latin-1"))
 
     edits = [("add_rule", CRLF, 0, "X-Forwarded-For", "127.0.0.1", "", "answer"),
              ("delete_agent", CRLF, 1, "user-agent", "", "Agent/1.0", "keep_alive"),

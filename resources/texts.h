@@ -51,6 +51,13 @@ inline constexpr const char kTunnelRefusedHead[] =
     "HTTP/1.0 403 Forbidden\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n";
 inline constexpr const char kTunnelUnreachableHead[] =
     "HTTP/1.0 502 Bad Gateway\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n";
+// The heads of the pages that refuse a request whose head is malformed or whose body's end
+// cannot be found, and one whose transfer coding is unknown.
+inline constexpr const char kBadRequestHead[] =
+    "HTTP/1.0 400 Bad Request\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n";
+inline constexpr const char kNotImplementedHead[] =
+    "HTTP/1.0 501 Not Implemented\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n";
+inline constexpr const char kUnknownTransferCoding[] = "対応していない転送コーディングです";
 
 // HTTPS inspection in the command log: the line's name, and its details (the file, a reason,
 // a host whose client refused the certificate made for it).

@@ -12,6 +12,7 @@
 #include "engine/head_split.h"
 #include "engine/header_predicates.h"
 #include "engine/header_rules.h"
+#include "engine/message_framing.h"
 #include "engine/origin_route.h"
 #include "engine/request_line.h"
 #include "engine/request_state.h"
@@ -58,6 +59,13 @@ class Handler {
     Ending Fail(const char* reason) {
         SetErrorText(rt_, r_.error, "%s", reason);
         return Ending::kError;
+    }
+    // A request refused before it goes anywhere: the page under `head`, and the connection
+    // ends after it (what the client sent behind the head is drained, not answered).
+    Ending Refuse(std::string_view head, const char* reason) {
+        r_.error_head = head;
+        r_.request_cut = true;
+        return Fail(reason);
     }
     Ending FailWithTarget(const char* format) {
         SetErrorText(rt_, r_.error, format, r_.host.c_str(), r_.port.c_str());
@@ -153,16 +161,25 @@ StepResult Handler::ParseRequest() {
     if (!NormaliseRequestLine(terminator, r_.request_line)) {
         return Fail(text::kUnsupportedHeader);
     }
+    const bool client_http10 = EffectiveVersion(r_.request_line, terminator, "") == "1.0";
     r_.version = EffectiveVersion(r_.request_line, terminator, r_.settings.http_version);
     if (r_.version == "1.0") ForceHttp10(terminator, r_.request_line);
     if (!SplitBody(terminator, r_.request_headers, r_.head_body)) {
         return Fail(text::kUnsupportedHeader);
     }
-    r_.request_length = ContentLength(r_.request_headers, terminator);
-    if (r_.request_length == -2) return Fail(text::kUnsupportedHeader);
+    Framing framing = ReadFraming(r_.request_headers, terminator, MessageSide::kRequest);
+    // HTTP/1.0 has no chunks: a reader of that version would take them as the body.
+    if (framing.chunked && client_http10) framing.verdict = FramingVerdict::kMalformed;
+    if (framing.verdict == FramingVerdict::kMalformed) {
+        return Refuse(text::kBadRequestHead, text::kClientHeadUnsupported);
+    }
+    if (framing.verdict == FramingVerdict::kUnknownCoding) {
+        return Refuse(text::kNotImplementedHead, text::kUnknownTransferCoding);
+    }
+    r_.request_length = framing.length;
     // Body bytes beyond the announced length are not part of this request. A chunked
     // body goes through the chunked relay, the bytes that came with the head included.
-    r_.request_chunked = IsChunked(r_.request_headers, terminator);
+    r_.request_chunked = framing.chunked;
     r_.body_in_request_head = r_.request_chunked ? 0 : static_cast<long>(r_.head_body.size());
     if (r_.request_length >= 0 && r_.body_in_request_head > r_.request_length) {
         r_.body_in_request_head = static_cast<long>(r_.request_length);
@@ -342,6 +359,9 @@ StepResult Handler::ParseAnswer() {
     const Terminator& terminator = r_.answer_terminator;
     if (!SplitAnswer()) return Fail(text::kServerHeadUnsupported);
     if (StepResult passed = PassInterimAnswers()) return passed;
+    // The body is framed as the server framed it, before the user's rules edit the head.
+    const Framing framing = ReadFraming(r_.answer_headers, terminator, MessageSide::kAnswer);
+    if (framing.verdict != FramingVerdict::kOk) return Fail(text::kServerHeadUnsupported);
     // A change of protocols nobody asked for would turn the connection into a blind relay.
     if (StatusCodeOf(r_.status_line) == "101" &&
         !AsksForUpgrade(r_.request_headers, r_.request_terminator)) {
@@ -354,12 +374,11 @@ StepResult Handler::ParseAnswer() {
     AnswerFacts& a = r_.answer;
     a.keep_alive = HasConnectionKeepAlive(r_.answer_headers, terminator);
     if (r_.settings.setcookie.view() == "1") RemoveSetCookies(r_.answer_headers, terminator);
-    a.content_length = ContentLength(r_.answer_headers, terminator);
-    if (a.content_length == -2) return Fail(text::kUnsupportedHeader);
+    a.content_length = framing.length;
     a.no_length = a.content_length == -1;
     a.close = HasConnectionClose(r_.answer_headers, terminator);
     a.html = IsHtml(r_.answer_headers, terminator);
-    a.chunked = IsChunked(r_.answer_headers, terminator);
+    a.chunked = framing.chunked;
     a.remaining = a.no_length ? -1 : a.content_length - static_cast<long long>(r_.head_body.size());
     r_.head[0] = '\0';
     if (a.html && !a.chunked && r_.settings.tag_filter_active) {

@@ -86,7 +86,11 @@ void EndConnection(Runtime& rt, ConnectionState& c, RequestState& r, Ending endi
             break;
     }
     Uncount(rt, c);
-    if (r.request_cut && ending == Ending::kNormal) Linger(c.client);
+    // The request's unread rest is drained, so that the close does not reset the answer.
+    if (r.request_cut &&
+        (ending == Ending::kNormal || (ending == Ending::kError && !r.answer_started))) {
+        Linger(c.client);
+    }
     // An answer cut after its head went out: a reset tells the client it is not whole,
     // where an orderly close would pass a length-less answer off as complete.
     if (ending == Ending::kError && r.answer_started) {

@@ -6,6 +6,7 @@
 #include "engine/head_split.h"
 #include "engine/header_predicates.h"
 #include "engine/inspection.h"
+#include "engine/message_framing.h"
 #include "engine/origin_route.h"
 #include "engine/proxy_connect.h"
 #include "engine/server_control.h"
@@ -68,12 +69,11 @@ StepResult PassHeadBody(Runtime& rt, ConnectionState& c, RequestState& r) {
 
 // An upstream proxy that did not open the tunnel: its answer, body included, goes to the
 // client as it came, and the connection ends after it.
-Ending PassRefusal(Runtime& rt, ConnectionState& c, RequestState& r) {
+Ending PassRefusal(Runtime& rt, ConnectionState& c, RequestState& r, const Framing& framing) {
     AnswerFacts& a = r.answer;
-    a.content_length = ContentLength(r.answer_headers, r.answer_terminator);
-    if (a.content_length == -2) return Ending::kError;
+    a.content_length = framing.length;
     a.no_length = a.content_length == -1;
-    a.chunked = IsChunked(r.answer_headers, r.answer_terminator);
+    a.chunked = framing.chunked;
     a.remaining = a.no_length ? -1 : a.content_length - static_cast<long long>(r.head_body.size());
     a.close = true;
     r.settings.tag_filter_active = false;
@@ -113,6 +113,15 @@ StepResult PassProxyAnswer(Runtime& rt, ConnectionState& c, RequestState& r,
         SetErrorText(rt, r.error, "%s", text::kServerHeadUnsupported);
         return Ending::kError;
     }
+    // A refusal's body goes to the client framed as the proxy framed it; a doubtful frame
+    // gets the error page instead.
+    const bool refused = !StatusCodeOf(r.status_line).starts_with("2");
+    const Framing framing =
+        ReadFraming(r.answer_headers, r.answer_terminator, MessageSide::kAnswer);
+    if (refused && framing.verdict != FramingVerdict::kOk) {
+        SetErrorText(rt, r.error, "%s", text::kServerHeadUnsupported);
+        return Ending::kError;
+    }
     r.answer_started = true;
     // A head without header lines holds its blank line twice in the block (see SplitHead):
     // one more would reach the client as the tunnel's first byte.
@@ -124,7 +133,7 @@ StepResult PassProxyAnswer(Runtime& rt, ConnectionState& c, RequestState& r,
     }
     LogRecvHeaders(rt, r.status_line, r.answer_headers);
     LogHeaderPair(rt, line, headers, r.status_line, r.answer_headers);
-    if (!StatusCodeOf(r.status_line).starts_with("2")) return PassRefusal(rt, c, r);
+    if (refused) return PassRefusal(rt, c, r, framing);
     // What the target sent right behind the proxy's answer belongs to the tunnel.
     if (!r.head_body.empty() && SendAll(rt, c.client, r.head_body.data(),
                                         static_cast<long>(r.head_body.size())) != IoEnd::kDone) {
