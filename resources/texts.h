@@ -74,7 +74,8 @@ inline constexpr const char kTrustAddFailed[] = "への登録に失敗しまし�
 inline constexpr const char kTrustRemoveFailed[] = "からの削除に失敗しました: ";
 inline constexpr const char kTrustNoCertutil[] = "certutilがありません (libnss3-tools)";
 inline constexpr const char kTrustTimedOut[] = "certutilが時間内に終わりませんでした";
-inline constexpr const char kTrustNoAuthority[] = "CA証明書のファイルがありません: ";
+inline constexpr const char kTrustNoInspector[] =
+    "HTTPS検査のCA証明書が用意できていません (コマンドログの「HTTPS検査」を見てください)";
 // The browser commands in the command log: the line's name, and its details after the
 // browser's name (and a profile folder or the places looked in).
 inline constexpr const char kBrowserStatus[] = "ﾌﾞﾗｳｻﾞ";
@@ -150,7 +151,14 @@ inline constexpr const char kAuthorityNotCa[] = "認証局の証明書ではあ�
 inline constexpr const char kAuthorityExpired[] = "認証局の証明書の有効期限が切れています: ";
 inline constexpr const char kAuthorityNotWritten[] = "認証局のファイルを書けません: ";
 inline constexpr const char kAuthorityNotMade[] = "認証局を作れません";
+inline constexpr const char kAuthorityKeyEncrypted[] =
+    "認証局の鍵がパスフレーズで暗号化されているため使えません: ";
 inline constexpr const char kExtraCaUnreadable[] = "追加の証明書ファイルを読めません: ";
+// Why a key or certificate file was not read (after its path).
+inline constexpr const char kTrustFileLink[] = "シンボリックリンクは使いません";
+inline constexpr const char kTrustFileNotRegular[] = "通常のファイルではありません";
+inline constexpr const char kTrustFileNotOwned[] = "ほかのユーザーのファイルです";
+inline constexpr const char kTrustFileTooLarge[] = "ファイルが大きすぎます";
 inline constexpr const char kSystemAnchorsUnreadable[] = "システムの証明書を読めません: ";
 inline constexpr const char kTlsSetupFailed[] = "TLSを準備できません";
 

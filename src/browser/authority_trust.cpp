@@ -1,7 +1,12 @@
 #include "browser/authority_trust.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -72,6 +77,41 @@ class Certutil {
     milliseconds limit_;
 };
 
+// The authority's certificate in a file for certutil to read, in a new folder only the user
+// may enter; both are gone when it goes. path() is empty when it could not be written.
+class CertificateFile {
+  public:
+    explicit CertificateFile(std::string_view pem) {
+        const char* root = std::getenv("TMPDIR");
+        std::string folder =
+            std::string(root != nullptr && *root != '\0' ? root : "/tmp") + "/korvanel-ca-XXXXXX";
+        if (::mkdtemp(folder.data()) == nullptr) return;
+        folder_ = folder;
+        std::string path = folder_ + "/ca.pem";
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) return;
+        path_ = path;
+        bool written = ::write(fd, pem.data(), pem.size()) == static_cast<ssize_t>(pem.size());
+        if (::close(fd) != 0 || !written) Remove();
+    }
+    ~CertificateFile() { Remove(); }
+    CertificateFile(const CertificateFile&) = delete;
+    CertificateFile& operator=(const CertificateFile&) = delete;
+
+    const std::string& path() const { return path_; }
+
+  private:
+    void Remove() {
+        if (!path_.empty()) ::unlink(path_.c_str());
+        if (!folder_.empty()) ::rmdir(folder_.c_str());
+        path_.clear();
+        folder_.clear();
+    }
+
+    std::string folder_;
+    std::string path_;
+};
+
 void Say(Runtime& rt, std::string_view browser, const char* what, std::string_view detail) {
     std::string line(browser);
     line += what;
@@ -82,10 +122,10 @@ void Say(Runtime& rt, std::string_view browser, const char* what, std::string_vi
 }  // namespace
 
 bool TrustAuthority(Runtime& rt, const BrowserHost& host, std::string_view browser,
-                    const std::string& folder, const std::string& ca_file) {
+                    const std::string& folder, std::string_view authority_pem) {
     std::error_code error;
-    if (!std::filesystem::is_regular_file(ca_file, error)) {
-        Say(rt, browser, text::kTrustAddFailed, text::kTrustNoAuthority + ca_file);
+    if (authority_pem.empty()) {
+        Say(rt, browser, text::kTrustAddFailed, text::kTrustNoInspector);
         return false;
     }
     Certutil certutil(host, folder);
@@ -107,8 +147,13 @@ bool TrustAuthority(Runtime& rt, const BrowserHost& host, std::string_view brows
         Say(rt, browser, text::kTrustAddFailed, ReasonOf(run));
         return false;
     }
+    CertificateFile certificate(authority_pem);
+    if (certificate.path().empty()) {
+        Say(rt, browser, text::kTrustAddFailed, std::strerror(errno));
+        return false;
+    }
     // Trusted to name web sites only: not for mail, not for code.
-    run = certutil.Run({"-A", "-n", kAuthorityNickname, "-t", "C,,", "-i", ca_file});
+    run = certutil.Run({"-A", "-n", kAuthorityNickname, "-t", "C,,", "-i", certificate.path()});
     if (!run.Succeeded()) {
         Say(rt, browser, text::kTrustAddFailed, ReasonOf(run));
         return false;

@@ -17,12 +17,13 @@ inline constexpr const char kAuthorityNickname[] = "KORVANEL CA";
 // The database a Chromium-based browser reads on Linux, below $HOME.
 inline constexpr const char kSharedNssFolder[] = ".pki/nssdb";
 
-// Trusts `ca_file` for web sites in the database in `folder`: copies under the nickname are
-// removed first, so that a new CA replaces the old one. A missing database is made (empty
-// password), and a missing folder too (mode 0700). `browser` names it in the log line.
-// True when the CA is in the database afterwards.
+// Trusts the certificate `authority_pem` (the one the open inspector signs with; empty when
+// none is open, and then nothing is added) for web sites in the database in `folder`: copies
+// under the nickname are removed first, so that a new CA replaces the old one. A missing
+// database is made (empty password), and a missing folder too (mode 0700). `browser` names
+// it in the log line. True when the CA is in the database afterwards.
 bool TrustAuthority(Runtime& rt, const BrowserHost& host, std::string_view browser,
-                    const std::string& folder, const std::string& ca_file);
+                    const std::string& folder, std::string_view authority_pem);
 
 // Removes every copy under the nickname from the database in `folder`, when there is one.
 // The log says so when a copy was removed or a removal failed; `quiet_without_tool` keeps

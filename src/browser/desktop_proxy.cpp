@@ -261,7 +261,7 @@ void Trust(Runtime& rt, const BrowserHost& host, bool set, const BrowserSettings
     std::string shared = HomeFolder(kSharedNssFolder);
     if (shared.empty()) return;
     if (set && values.inspect) {
-        TrustAuthority(rt, host, text::kDesktopBrowsers, shared, values.authority);
+        TrustAuthority(rt, host, text::kDesktopBrowsers, shared, values.authority_pem);
     } else if (!set) {
         DistrustAuthority(rt, host, text::kDesktopBrowsers, shared, !values.inspect);
     }

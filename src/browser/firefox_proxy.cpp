@@ -220,7 +220,7 @@ void RunFirefoxCommand(Runtime& rt, const BrowserHost& host, bool set) {
         }
         // The certificate database is changed while Firefox is closed.
         if (set && values.inspect) {
-            TrustAuthority(rt, host, kFirefoxName, folder, values.authority);
+            TrustAuthority(rt, host, kFirefoxName, folder, values.authority_pem);
         } else if (!set) {
             DistrustAuthority(rt, host, kFirefoxName, folder, !values.inspect);
         }

@@ -101,7 +101,7 @@ void RunOperaCommand(Runtime& rt, const BrowserHost& host, int edition, bool set
     // The user's certificate database, which Chromium-based browsers on Linux read.
     std::string shared = HomeFolder(kSharedNssFolder);
     if (set && values.inspect) {
-        TrustAuthority(rt, host, kOperaName, shared, values.authority);
+        TrustAuthority(rt, host, kOperaName, shared, values.authority_pem);
     } else if (!set) {
         DistrustAuthority(rt, host, kOperaName, shared, !values.inspect);
     }

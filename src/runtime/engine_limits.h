@@ -42,6 +42,11 @@ inline constexpr int kLingerMs = 2000;
 // for good.
 inline constexpr int kRelayIdleMs = 300000;
 
+// The files HTTPS inspection trusts (the authority's, the extra anchors) are looked at again
+// for changes at most this often, and an inspector that could not be opened is tried again
+// after as long.
+inline constexpr int kTrustFileLookMs = 1000;
+
 struct EngineLimits {
     int first_request_head_timeout_ms = kFirstRequestHeadTimeoutMs;
     int kept_request_head_timeout_ms = kKeptRequestHeadTimeoutMs;
@@ -51,6 +56,7 @@ struct EngineLimits {
     int connect_step_ms = kConnectStepMs;
     int connect_steps = kConnectSteps;
     int relay_idle_ms = kRelayIdleMs;
+    int trust_file_look_ms = kTrustFileLookMs;
 };
 
 }  // namespace korvanel

@@ -49,6 +49,9 @@ struct Runtime {
     std::thread logger;
     // HTTPS inspection's authority and certificates, made when first needed.
     LayerSlot tls;
+    // The certificate (PEM) of the authority the open inspector signs with, for the browser
+    // commands to install; empty while none is open. Under tls.mutex.
+    std::string authority_pem;
     // Set when the program's close was asked for: the browser commands' waits end early.
     StopRequest closing;
 

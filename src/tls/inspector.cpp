@@ -1,6 +1,7 @@
 #include "tls/inspector.h"
 
 #include <openssl/err.h>
+#include <openssl/pem.h>
 #include <openssl/x509v3.h>
 #include <sys/stat.h>
 
@@ -18,12 +19,35 @@
 #include "tls/leaf_mint.h"
 #include "tls/origin_sessions.h"
 #include "tls/tls_stream.h"
+#include "tls/trust_file.h"
 
 namespace korvanel {
 
 namespace {
 
 class OpenSslInspector;
+
+// The files an inspector was made from, as they stood on disk.
+struct TrustFileIdentities {
+    FileIdentity certificate;
+    FileIdentity key;
+    FileIdentity extra_anchors;
+
+    bool operator==(const TrustFileIdentities&) const = default;
+};
+
+TrustFileIdentities IdentitiesOf(const AuthorityFiles& files, const std::string& extra_ca_file) {
+    return {IdentityOf(files.certificate), IdentityOf(files.key), IdentityOf(extra_ca_file)};
+}
+
+// The certificate as PEM text; empty when OpenSSL fails.
+std::string PemOf(X509* certificate) {
+    BioPtr bio(BIO_new(BIO_s_mem()));
+    if (!bio || PEM_write_bio_X509(bio.get(), certificate) != 1) return {};
+    char* data = nullptr;
+    long length = BIO_get_mem_data(bio.get(), &data);
+    return length > 0 ? std::string(data, static_cast<std::size_t>(length)) : std::string();
+}
 
 // The client's handshake, as the servername callback needs it.
 struct ClientHandshake {
@@ -37,12 +61,15 @@ static_assert(std::is_standard_layout_v<ClientHandshake>);
 class OpenSslInspector final : public Inspector {
   public:
     OpenSslInspector(std::unique_ptr<LeafMint> mint, SslContextPtr server, SslContextPtr client,
-                     std::string certificate_path, std::string extra_ca_file)
+                     AuthorityFiles files, std::string certificate_pem, std::string extra_ca_file,
+                     TrustFileIdentities identities)
         : mint_(std::move(mint)),
           server_(std::move(server)),
           client_(std::move(client)),
-          certificate_path_(std::move(certificate_path)),
-          extra_ca_file_(std::move(extra_ca_file)) {
+          files_(std::move(files)),
+          certificate_pem_(std::move(certificate_pem)),
+          extra_ca_file_(std::move(extra_ca_file)),
+          identities_(identities) {
         sessions_.Watch(client_.get());
     }
 
@@ -51,8 +78,12 @@ class OpenSslInspector final : public Inspector {
                               std::string& reason) override;
     HandshakeEnd ConnectOrigin(Socket& origin, std::string_view host, std::string_view port,
                                const HandshakeWait& wait, std::string& reason) override;
-    const std::string& CertificatePath() const override { return certificate_path_; }
+    const std::string& CertificatePath() const override { return files_.certificate; }
+    const std::string& CertificatePem() const override { return certificate_pem_; }
     const std::string& ExtraCaFile() const override { return extra_ca_file_; }
+    bool FilesChanged() const override {
+        return !(IdentitiesOf(files_, extra_ca_file_) == identities_);
+    }
 
     // The certificate for `name`, from the cache or minted now.
     X509Ptr LeafFor(const CertificateName& name) {
@@ -70,8 +101,10 @@ class OpenSslInspector final : public Inspector {
     OriginSessions sessions_;
     SslContextPtr server_;
     SslContextPtr client_;
-    std::string certificate_path_;
+    AuthorityFiles files_;
+    std::string certificate_pem_;
     std::string extra_ca_file_;
+    TrustFileIdentities identities_;
 };
 
 // Chooses the certificate once the client's hello is read: for the SNI name, else the
@@ -114,6 +147,16 @@ int SelectHttp11(SSL* ssl, const unsigned char** out, unsigned char* out_length,
     return SSL_TLSEXT_ERR_ALERT_FATAL;
 }
 
+// A client's session resumes only in a tunnel to the host it began in: its context is that
+// host's digest, and OpenSSL resumes no session of another context (by id or by ticket).
+bool TieSessionsTo(SSL* ssl, std::string_view connect_host) {
+    unsigned char digest[EVP_MAX_MD_SIZE];
+    unsigned int length = 0;
+    return EVP_Digest(connect_host.data(), connect_host.size(), digest, &length, EVP_sha256(),
+                      nullptr) == 1 &&
+           length <= SSL_MAX_SID_CTX_LENGTH && SSL_set_session_id_context(ssl, digest, length) == 1;
+}
+
 HandshakeEnd OpenSslInspector::AcceptClient(Socket& client, std::string_view connect_host,
                                             const HandshakeWait& wait, std::string& server_name,
                                             std::string& reason) {
@@ -121,6 +164,11 @@ HandshakeEnd OpenSslInspector::AcceptClient(Socket& client, std::string_view con
     reason.clear();
     SslPtr ssl(SSL_new(server_.get()));
     if (!ssl || SSL_set_fd(ssl.get(), client.fd()) != 1) {
+        ERR_clear_error();
+        reason = "no TLS session";
+        return HandshakeEnd::kFailed;
+    }
+    if (!TieSessionsTo(ssl.get(), connect_host)) {
         ERR_clear_error();
         reason = "no TLS session";
         return HandshakeEnd::kFailed;
@@ -223,6 +271,39 @@ bool IsDirectory(const std::string& path) {
     return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
+// A file of anchors may be a whole bundle.
+constexpr std::size_t kMaxAnchorFile = 16 << 20;
+
+// The certificates of the user's file of anchors (PEM), read as a file trust rests on: the
+// user's own or the system's, not through a link. False with `problem` when it cannot be
+// read or holds no certificate.
+bool AddExtraAnchors(SSL_CTX* context, const std::string& path, std::string& problem) {
+    std::string pem;
+    mode_t mode = 0;
+    TrustFileRead read =
+        ReadTrustFile(path, TrustFileOwner::kUserOrRoot, kMaxAnchorFile, pem, mode);
+    if (read != TrustFileRead::kRead) {
+        problem = TrustFileProblem(read, text::kExtraCaUnreadable, path);
+        return false;
+    }
+    BioPtr bio(BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size())));
+    STACK_OF(X509_INFO)* infos =
+        bio ? PEM_X509_INFO_read_bio(bio.get(), nullptr, nullptr, nullptr) : nullptr;
+    X509_STORE* store = SSL_CTX_get_cert_store(context);
+    int added = 0;
+    for (int i = 0; infos != nullptr && i < sk_X509_INFO_num(infos); ++i) {
+        X509_INFO* info = sk_X509_INFO_value(infos, i);
+        if (info->x509 != nullptr && X509_STORE_add_cert(store, info->x509) == 1) ++added;
+    }
+    sk_X509_INFO_pop_free(infos, X509_INFO_free);
+    ERR_clear_error();
+    if (added == 0) {
+        problem = std::string(text::kExtraCaUnreadable) + path;
+        return false;
+    }
+    return true;
+}
+
 SslContextPtr MakeClientContext(const InspectorOptions& options, std::string& problem) {
     SslContextPtr context(SSL_CTX_new(TLS_client_method()));
     if (!context) {
@@ -251,10 +332,7 @@ SslContextPtr MakeClientContext(const InspectorOptions& options, std::string& pr
         problem = std::string(text::kSystemAnchorsUnreadable) + system;
         return nullptr;
     }
-    if (!options.extra_ca_file.empty() &&
-        SSL_CTX_load_verify_file(c, options.extra_ca_file.c_str()) != 1) {
-        ERR_clear_error();
-        problem = std::string(text::kExtraCaUnreadable) + options.extra_ca_file;
+    if (!options.extra_ca_file.empty() && !AddExtraAnchors(c, options.extra_ca_file, problem)) {
         return nullptr;
     }
     return context;
@@ -278,6 +356,8 @@ std::shared_ptr<Inspector> Inspector::Open(const InspectorOptions& options, std:
         return nullptr;
     }
     AuthorityFiles files = AuthorityFilesIn(options.folder);
+    // Taken before the files are read: a change while they are read shows at the next look.
+    TrustFileIdentities identities = IdentitiesOf(files, options.extra_ca_file);
     std::time_t now = std::time(nullptr);
     Authority authority;
     switch (LoadAuthority(files, now, authority, problem)) {
@@ -295,16 +375,19 @@ std::shared_ptr<Inspector> Inspector::Open(const InspectorOptions& options, std:
                 return nullptr;
             }
             if (!WriteAuthority(authority, files, problem)) return nullptr;
+            identities = IdentitiesOf(files, options.extra_ca_file);
             created = true;
             break;
     }
+    std::string pem = PemOf(authority.certificate.get());
     std::unique_ptr<LeafMint> mint = LeafMint::Make(authority);
-    if (!mint) {
+    if (!mint || pem.empty()) {
         problem = text::kTlsSetupFailed;
         return nullptr;
     }
     return std::make_shared<OpenSslInspector>(std::move(mint), std::move(server), std::move(client),
-                                              files.certificate, options.extra_ca_file);
+                                              std::move(files), std::move(pem),
+                                              options.extra_ca_file, identities);
 }
 
 bool MakeNewAuthority(const std::string& folder, std::string& problem) {

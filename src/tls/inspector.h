@@ -54,8 +54,14 @@ class Inspector {
     virtual HandshakeEnd ConnectOrigin(Socket& origin, std::string_view host, std::string_view port,
                                        const HandshakeWait& wait, std::string& reason) = 0;
 
-    // The authority's certificate file (PEM), for the user and the browsers.
+    // The authority's certificate file (PEM), for the user.
     virtual const std::string& CertificatePath() const = 0;
+    // The authority's certificate this inspector signs with (PEM), for the browsers: what
+    // lies in the file now may be another.
+    virtual const std::string& CertificatePem() const = 0;
+    // True when the authority's files or the extra anchors file were replaced, rewritten,
+    // made or removed since this inspector read them.
+    virtual bool FilesChanged() const = 0;
     // The extra anchors file this inspector was opened with.
     virtual const std::string& ExtraCaFile() const = 0;
 };

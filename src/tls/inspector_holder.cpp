@@ -1,6 +1,7 @@
 #include "tls/inspector_holder.h"
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,8 @@ namespace {
 // What the program keeps of inspection between connections.
 struct InspectorSlot final : LayerState {
     std::shared_ptr<Inspector> inspector;
+    // When the files were last looked at, or an open last failed.
+    std::chrono::steady_clock::time_point looked{};
     // The last reason it could not be opened, said once in the command log.
     std::string problem;
     // Hosts whose clients refused the minted certificate, said once each.
@@ -28,31 +31,56 @@ InspectorSlot& SlotOf(Runtime& rt) {
     return static_cast<InspectorSlot&>(*rt.tls.state);
 }
 
-// The inspector for `extra_ca_file`, opened when there is none or it has other anchors.
-// Returns what the command log is to say (empty: nothing).
+// The slot holds `inspector` (or none), and the browsers are offered its authority.
+void Keep(Runtime& rt, InspectorSlot& slot, std::shared_ptr<Inspector> inspector) {
+    slot.inspector = std::move(inspector);
+    rt.authority_pem = slot.inspector ? slot.inspector->CertificatePem() : std::string();
+}
+
+// True when the open inspector still stands for `extra_ca_file` and the files it was made
+// from (looked at once a second at most).
+bool StillGood(InspectorSlot& slot, std::string_view extra_ca_file,
+               std::chrono::steady_clock::time_point now, std::chrono::milliseconds interval) {
+    if (slot.inspector->ExtraCaFile() != extra_ca_file) return false;
+    if (now - slot.looked < interval) return true;
+    slot.looked = now;
+    return !slot.inspector->FilesChanged();
+}
+
+// The inspector for `extra_ca_file`, opened when there is none, it has other anchors, or
+// its files changed. When that fails there is none: inspected connections are refused
+// rather than go on with trust the user has taken back. Returns what the command log is to
+// say (empty: nothing).
 std::string OpenIfNeeded(Runtime& rt, std::string_view extra_ca_file,
                          std::shared_ptr<Inspector>& out) {
     std::lock_guard<std::mutex> hold(rt.tls.mutex);
     InspectorSlot& slot = SlotOf(rt);
-    if (slot.inspector && slot.inspector->ExtraCaFile() == extra_ca_file) {
+    const auto now = std::chrono::steady_clock::now();
+    const std::chrono::milliseconds interval(rt.limits.trust_file_look_ms);
+    if (slot.inspector && StillGood(slot, extra_ca_file, now, interval)) {
         out = slot.inspector;
         return {};
     }
+    // A failed open is tried again after a while, not for every connection.
+    if (!slot.inspector && !slot.problem.empty() && now - slot.looked < interval) {
+        out = nullptr;
+        return {};
+    }
+    slot.looked = now;
     InspectorOptions options;
     options.folder = rt.dir;
     options.extra_ca_file = std::string(extra_ca_file);
     std::string problem;
     bool created = false;
     std::shared_ptr<Inspector> opened = Inspector::Open(options, problem, created);
-    if (!opened) {
-        out = slot.inspector;  // the old anchors rather than none at all
+    Keep(rt, slot, opened);
+    out = std::move(opened);
+    if (!out) {
         if (problem == slot.problem) return {};
         slot.problem = problem;
         return text::kAuthorityUnusable + problem;
     }
     slot.problem.clear();
-    slot.inspector = opened;
-    out = std::move(opened);
     return created ? text::kAuthorityCreated + out->CertificatePath() : std::string();
 }
 
@@ -85,7 +113,7 @@ bool RenewAuthority(Runtime& rt, std::string& problem) {
         std::lock_guard<std::mutex> hold(rt.tls.mutex);
         if (!MakeNewAuthority(rt.dir, problem)) return false;
         InspectorSlot& slot = SlotOf(rt);
-        slot.inspector.reset();
+        Keep(rt, slot, nullptr);
         slot.problem.clear();
         slot.refused_hosts.clear();
     }

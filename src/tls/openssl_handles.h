@@ -1,6 +1,7 @@
 // Owning handles for OpenSSL's reference-counted objects, freed with their own functions.
 #pragma once
 
+#include <openssl/bio.h>
 #include <openssl/evp.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
@@ -21,11 +22,15 @@ struct SslFree {
 struct SslContextFree {
     void operator()(SSL_CTX* context) const { SSL_CTX_free(context); }
 };
+struct BioFree {
+    void operator()(BIO* bio) const { BIO_free(bio); }
+};
 
 using X509Ptr = std::unique_ptr<X509, X509Free>;
 using EvpKeyPtr = std::unique_ptr<EVP_PKEY, EvpKeyFree>;
 using SslPtr = std::unique_ptr<SSL, SslFree>;
 using SslContextPtr = std::unique_ptr<SSL_CTX, SslContextFree>;
+using BioPtr = std::unique_ptr<BIO, BioFree>;
 
 // A second owner of an object someone else holds.
 inline X509Ptr ShareCertificate(X509* certificate) {

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <mutex>
 #include <string>
 
 #include "browser/authority_trust.h"
@@ -70,6 +71,9 @@ class HttpsBrowserTest : public ::testing::Test {
                                   "keyUsage=critical,keyCertSign,cRLSign"},
                                  20s);
         ASSERT_TRUE(made.Succeeded()) << made.output;
+        // As the open inspector offers its authority to the browser commands.
+        std::lock_guard<std::mutex> hold(rt.tls.mutex);
+        rt.authority_pem = ReadFile(rt.PathOf(kAuthorityCertificateFile));
     }
 
     std::string MakeFirefoxProfile() {
@@ -89,6 +93,15 @@ class HttpsBrowserTest : public ::testing::Test {
     }
 
     std::string StatusLog() const { return front.pane(Pane::kStatus); }
+
+    // The base64 lines of a PEM certificate, without the line ends either tool writes.
+    static std::string Pem(const std::string& text) {
+        std::string lines;
+        for (char c : text) {
+            if (c != '\r' && c != '\n') lines += c;
+        }
+        return lines.substr(lines.find("-----BEGIN"));
+    }
 
     void Run(BrowserCommand command, int edition = 32) {
         RunBrowserCommand(rt, command, edition, host);
@@ -118,14 +131,17 @@ TEST_F(HttpsBrowserTest, FirefoxGetsTheHttpsProxyAndTheCaAndResetTakesBothBack) 
     EXPECT_NE(StatusLog().find(std::string("Firefox") + text::kTrustAdded), std::string::npos)
         << StatusLog();
 
-    // A second set (the CA made anew meanwhile) keeps the user's lines and one CA only.
+    // A second set (the CA made anew meanwhile) keeps the user's lines and one CA only: the
+    // one the inspector holds, whatever lies in the file now.
     MakeAuthority();
+    WriteFile(rt.PathOf(kAuthorityCertificateFile), "planted");
     WriteFile(profile + "prefs.js", seen);
     Run(BrowserCommand::kSetFirefox);
     EXPECT_NE(ReadFile(profile + "prefs.js.korvanel-https").find("10.0.0.2"), std::string::npos);
     ChildRun one = RunChild(
         kCertutil, {"certutil", "-L", "-d", "sql:" + profile, "-n", "KORVANEL CA", "-a"}, 10s);
     EXPECT_EQ(one.output.find("BEGIN CERTIFICATE"), one.output.rfind("BEGIN CERTIFICATE"));
+    EXPECT_EQ(Pem(one.output), Pem(rt.authority_pem));
 
     // Inspection switched off since: reset still takes the CA out and gives the lines back.
     rt.settings.https_inspect = false;
@@ -174,8 +190,7 @@ TEST_F(HttpsBrowserTest, ProblemsWithTheCaAreLinesInTheCommandLog) {
         std::string said;
     };
     const Case cases[] = {
-        {"no CA file yet", kCertutil, false,
-         text::kTrustNoAuthority + rt.PathOf(kAuthorityCertificateFile)},
+        {"no inspector open", kCertutil, false, text::kTrustNoInspector},
         {"no certutil", "/nonexistent/certutil", true, text::kTrustNoCertutil},
         // A helper that never ends is killed at the limit.
         {"certutil hangs", hanging, true, text::kTrustTimedOut},

@@ -1,14 +1,15 @@
 // Runs one browser command as the window's menu runs it, for the real-browser tests:
 //   browser_command_tool FOLDER PORT set|reset firefox|desktop [tunnel|inspect]
-// with `data`'s folder FOLDER (and the CA there), the proxy's port PORT, the tunnels on when
-// "tunnel" is given, and inspection too with "inspect". The command log goes to standard output; a
-// question is answered "no".
+// with `data`'s folder FOLDER (and the CA there, opened as the program opens it), the proxy's port
+// PORT, the tunnels on when "tunnel" is given, and inspection too with "inspect". The command log
+// goes to standard output; a question is answered "no".
 #include <cstdio>
 #include <string>
 
 #include "browser/browser_command.h"
 #include "runtime/runtime.h"
 #include "support/recording_front_end.h"
+#include "tls/inspector_holder.h"
 
 int main(int argc, char** argv) {
     using namespace korvanel;
@@ -29,6 +30,8 @@ int main(int argc, char** argv) {
         rt.settings.https_tunnel = https == "tunnel" || https == "inspect";
         rt.settings.https_inspect = https == "inspect";
     }
+    // As in the program, whose inspector opens at its start: the browsers get its CA.
+    PrepareInspection(rt);
     const bool set = action == "set";
     BrowserCommand command =
         browser == "desktop" ? (set ? BrowserCommand::kSetDesktop : BrowserCommand::kResetDesktop)

@@ -10,6 +10,7 @@
 
 #include "runtime/tls_files.h"
 #include "settings/config_values.h"
+#include "texts.h"
 #include "tls/inspector_holder.h"
 #include "tls_origin.h"
 
@@ -46,6 +47,8 @@ const BadOrigin kBadOrigins[] = {
 class InspectedHttps : public TlsOrigin {
   protected:
     void SetUp() override {
+        // The trusted files are looked at for every tunnel.
+        proxy.rt.limits.trust_file_look_ms = 0;
         TlsOrigin::SetUp();
         if (IsSkipped()) return;
         std::string ports = std::to_string(origin_port);
@@ -201,6 +204,31 @@ TEST_F(InspectedHttps, OriginsThatDoNotVerifyNeverSeeTheRequest) {
         EXPECT_NE(page.find(kBadOrigins[i].reason), std::string::npos) << page;
         EXPECT_EQ(ReadFile(dir.file(std::string(kBadOrigins[i].name) + ".log")), "");
     }
+}
+
+// Trust the user takes back (here the key made readable by others) ends inspection at
+// once: the next tunnel is refused and the browsers are offered no authority, until the
+// files are sound again.
+TEST_F(InspectedHttps, TrustFailsClosedWhenTheAuthorityFilesChange) {
+    const std::string key = dir.file(kAuthorityKeyFile);
+    EXPECT_EQ(CurlInspected({"/plain.txt"}, origin_port), "plain\n");
+    ASSERT_EQ(::chmod(key.c_str(), 0644), 0);
+    EXPECT_EQ(CurlInspected({"/plain.txt"}, origin_port), "");
+    EXPECT_NE(ReadFile(dir.file("heads")).find(" 502 "), std::string::npos)
+        << ReadFile(dir.file("heads"));
+    {
+        std::lock_guard<std::mutex> hold(proxy.rt.tls.mutex);
+        EXPECT_TRUE(proxy.rt.authority_pem.empty());
+    }
+    EXPECT_TRUE(PollUntil(
+        [&] {
+            return proxy.front.pane(Pane::kStatus).find(text::kKeyReadableByOthers) !=
+                   std::string::npos;
+        },
+        3000))
+        << proxy.front.pane(Pane::kStatus);
+    ASSERT_EQ(::chmod(key.c_str(), 0600), 0);
+    EXPECT_EQ(CurlInspected({"/plain.txt"}, origin_port), "plain\n");
 }
 
 TEST_F(InspectedHttps, TheSameThroughARealUpstreamProxyAndForHostsLeftAlone) {

@@ -23,7 +23,9 @@ class NoHandshakes final : public Inspector {
         return HandshakeEnd::kFailed;
     }
     const std::string& CertificatePath() const override { return path_; }
+    const std::string& CertificatePem() const override { return path_; }
     const std::string& ExtraCaFile() const override { return path_; }
+    bool FilesChanged() const override { return false; }
 
   private:
     std::string path_;

@@ -2,8 +2,10 @@
 #include "tls/authority.h"
 
 #include <gtest/gtest.h>
+#include <openssl/pem.h>
 #include <openssl/x509v3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -139,6 +141,34 @@ INSTANTIATE_TEST_SUITE_P(
                   OtherCertificate(f, other.certificate.get());
               },
               "一致しません"},
+        // Files trust rests on are the user's own regular files, read never through a link
+        // and never waiting on a pipe.
+        Spoil{"KeyThroughALink",
+              [](const AuthorityFiles& f) {
+                  std::rename(f.key.c_str(), (f.key + ".real").c_str());
+                  ::symlink((f.key + ".real").c_str(), f.key.c_str());
+              },
+              "シンボリックリンク"},
+        Spoil{"KeyIsAPipe",
+              [](const AuthorityFiles& f) {
+                  std::remove(f.key.c_str());
+                  ::mkfifo(f.key.c_str(), 0600);
+              },
+              "通常のファイルではありません"},
+        Spoil{"KeyOfAnotherUser",
+              [](const AuthorityFiles& f) { EXPECT_EQ(::chown(f.key.c_str(), 65534, 65534), 0); },
+              "ほかのユーザー"},
+        // Nobody is there to type a passphrase: such a key is refused, never asked for.
+        Spoil{"EncryptedKey",
+              [](const AuthorityFiles& f) {
+                  Authority other;
+                  MakeAuthority("other", std::time(nullptr), other);
+                  FILE* file = std::fopen(f.key.c_str(), "w");
+                  PEM_write_PrivateKey(file, other.key.get(), EVP_aes_128_cbc(), nullptr, 0,
+                                       nullptr, const_cast<char*>("secret"));
+                  std::fclose(file);
+              },
+              "パスフレーズ"},
         Spoil{"NotACa",
               [](const AuthorityFiles& f) {
                   testing::Credentials leaf = testing::MakeTestLeaf(nullptr, {});

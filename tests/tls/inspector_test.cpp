@@ -228,6 +228,50 @@ TEST_F(AcceptClientTest, ConnectionsAtOnceShareOneInspector) {
     EXPECT_EQ(served.load(), kConnections);
 }
 
+// A client's session resumes in a tunnel to the host it began in, never in another's.
+TEST_F(InspectorTest, ASessionResumesOnlyInATunnelToItsOwnHost) {
+    for (int version : {TLS1_2_VERSION, TLS1_3_VERSION}) {
+        SCOPED_TRACE(version);
+        SslContextPtr context = testing::TestClientContext(authority_.get());
+        SSL_CTX_set_max_proto_version(context.get(), version);
+        // Resumed or not; `kept` gets the session when asked for.
+        auto connect = [&](const char* connect_host, SSL_SESSION* resume, SSL_SESSION** kept) {
+            testing::SocketPair pair = testing::MakePair(registry_);
+            std::thread server([&] {
+                std::string name;
+                std::string reason;
+                if (inspector_->AcceptClient(pair.near, connect_host, Wait(), name, reason) ==
+                        HandshakeEnd::kDone &&
+                    testing::ReadCount(pair.near, 4) == "ping") {
+                    testing::WriteAll(pair.near, "pong");
+                }
+            });
+            SslPtr ssl(SSL_new(context.get()));
+            SSL_set_fd(ssl.get(), pair.far.fd());
+            SSL_set_tlsext_host_name(ssl.get(), "a.test");
+            SSL_set1_host(ssl.get(), "a.test");
+            if (resume != nullptr) SSL_set_session(ssl.get(), resume);
+            SSL_set_connect_state(ssl.get());
+            bool reused = false;
+            if (testing::RunTestHandshake(ssl.get(), pair.far)) {
+                testing::WriteTls(ssl.get(), pair.far, "ping");
+                EXPECT_EQ(testing::ReadTls(ssl.get(), pair.far, 4), "pong");
+                reused = SSL_session_reused(ssl.get()) == 1;
+                if (kept != nullptr) *kept = SSL_get1_session(ssl.get());
+                SSL_shutdown(ssl.get());
+            }
+            server.join();
+            return reused;
+        };
+        SSL_SESSION* session = nullptr;
+        EXPECT_FALSE(connect("a.test", nullptr, &session));
+        ASSERT_NE(session, nullptr);
+        EXPECT_TRUE(connect("a.test", session, nullptr));
+        EXPECT_FALSE(connect("b.test", session, nullptr));
+        SSL_SESSION_free(session);
+    }
+}
+
 TEST_F(InspectorTest, AClientThatNeverSpeaksTimesOutAndAStopOrRevocationEndsTheWait) {
     testing::SocketPair silent = testing::MakePair(registry_);
     std::string name;
