@@ -182,6 +182,10 @@ inline constexpr const char kStatusBarNoProxy[] = "プロクシサーバ： 無�
 inline constexpr const char kStatusBarNoUserAgent[] = "User-Agentの書き換え： 無し";
 
 // ---- logging ----
+// A log file not written because a symbolic link lies in its place: the line's name, and the
+// detail before the path.
+inline constexpr const char kLogFileStatus[] = "ログファイル";
+inline constexpr const char kLogFileLink[] = "シンボリックリンクがあるため書きません: ";
 inline constexpr const char kCounterLabelFormat[] = "%d";
 inline constexpr const char kByteTotalLabelFormat[] = "%lld Byte";
 

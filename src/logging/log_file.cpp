@@ -1,8 +1,10 @@
 #include "logging/log_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -35,15 +37,18 @@ int RotateLogFile(const std::string& path, const LocalTime& now) {
     return -1;
 }
 
-int AppendToLogFile(const std::string& path, std::string_view text, const Clock& clock) {
+LogWrite AppendToLogFile(const std::string& path, std::string_view text, const Clock& clock) {
     // For the user alone (with inspection on, the header logs hold decrypted cookies and
     // Authorization lines), and never through a link someone put in the file's place.
     int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) return -1;
+    if (fd < 0) return errno == ELOOP ? LogWrite::kLinkRefused : LogWrite::kFailed;
+    // A file from before, or one a umask-less tool made, is closed to others too.
+    struct stat status {};
+    if (::fstat(fd, &status) == 0 && (status.st_mode & 077) != 0) ::fchmod(fd, 0600);
     std::FILE* file = ::fdopen(fd, "ab");
     if (file == nullptr) {
         ::close(fd);
-        return -1;
+        return LogWrite::kFailed;
     }
     std::fseek(file, 0, SEEK_END);
     long before = std::ftell(file);
@@ -55,10 +60,10 @@ int AppendToLogFile(const std::string& path, std::string_view text, const Clock&
         // Take back a partial write: the buffer keeps the whole text for the next try.
         std::error_code ignored;
         if (before >= 0) fs::resize_file(path, static_cast<std::uintmax_t>(before), ignored);
-        return -1;
+        return LogWrite::kFailed;
     }
     if (size > kLogFileRotateBytes) RotateLogFile(path, clock.local_now());
-    return 1;
+    return LogWrite::kWritten;
 }
 
 }  // namespace korvanel

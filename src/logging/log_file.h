@@ -16,11 +16,16 @@ inline constexpr long long kLogFileRotateBytes = 1048576;
 // Suffixes "_1" to "_99" tried after the plain rotated name.
 inline constexpr int kRotatedNameAttempts = 100;
 
-// Appends `text` to the file at `path`, creating it when missing (readable and writable by
-// the user alone), then rotates it when it is now longer than kLogFileRotateBytes. 1 when the
-// text was written; -1 when the file could not be opened or written (the file is then left
-// as it was before), a symbolic link in its place included.
-int AppendToLogFile(const std::string& path, std::string_view text, const Clock& clock);
+enum class LogWrite {
+    kWritten,
+    kFailed,       // the file could not be opened or written; it is left as it was
+    kLinkRefused,  // a symbolic link lies in the file's place: nothing is written through it
+};
+
+// Appends `text` to the file at `path`, creating it when missing, then rotates it when it is
+// now longer than kLogFileRotateBytes. The file is the user's alone: made so, and an older
+// one others could read is made so too.
+LogWrite AppendToLogFile(const std::string& path, std::string_view text, const Clock& clock);
 
 // Renames the file at `path` to its rotated name for `now`. 1 when renamed; -1 when it
 // stays where it is (no free rotated name, or the rename failed).

@@ -1,7 +1,9 @@
 // Emptying one log buffer into its pane and its file.
 #include "logging/log_file.h"
 #include "logging/logger.h"
+#include "logging/status_log.h"
 #include "runtime/runtime.h"
+#include "texts.h"
 
 namespace korvanel {
 
@@ -21,6 +23,7 @@ int FlushLog(Runtime& rt, LogBuffer& buffer) {
     // Read before the buffer lock is taken: a flusher waiting for the settings lock while it
     // holds the buffer lock would hold up every producer of this log.
     const LogMode mode = ReadLogMode(rt, buffer);
+    bool say_link = false;
     {
         Hold hold(buffer.lock);
         if (buffer.length == 0) return 1;
@@ -32,7 +35,13 @@ int FlushLog(Runtime& rt, LogBuffer& buffer) {
             for_pane.assign(buffer.view().substr(buffer.shown));
             buffer.shown = buffer.length;
         }
-        if (to_file && AppendToLogFile(rt.PathOf(buffer.file_name), buffer.view(), rt.clock) != 1) {
+        const LogWrite written =
+            to_file ? AppendToLogFile(rt.PathOf(buffer.file_name), buffer.view(), rt.clock)
+                    : LogWrite::kWritten;
+        // A link in the file's place is said once, until the file can be written again.
+        say_link = written == LogWrite::kLinkRefused && !buffer.link_refused;
+        buffer.link_refused = written == LogWrite::kLinkRefused;
+        if (written != LogWrite::kWritten) {
             result = -1;  // the text stays for the next flush
         } else {
             buffer.length = 0;
@@ -42,6 +51,8 @@ int FlushLog(Runtime& rt, LogBuffer& buffer) {
     }
     // The front end is called with no named lock held.
     if (!for_pane.empty()) rt.front.AppendToPane(buffer.pane, for_pane, buffer.pane_limit);
+    if (say_link)
+        PostStatus(rt, text::kLogFileStatus, text::kLogFileLink + rt.PathOf(buffer.file_name));
     return result;
 }
 

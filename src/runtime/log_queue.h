@@ -50,6 +50,8 @@ struct LogBuffer {
     // How much of `text` the pane already shows: a flush whose file write failed keeps
     // the text for the next try, which must not show it in the pane a second time.
     std::size_t shown = 0;
+    // The last write found a symbolic link in the file's place (said once in the command log).
+    bool link_refused = false;
 
     // Flushers of this log take turns (taken before `lock`); each copies the text for the
     // pane into `pane_text` (room reserved once) and shows it after releasing `lock`.
