@@ -93,8 +93,11 @@ RouteOpen OpenOrigin(Runtime& rt, ConnectionState& c, RequestState& r) {
         host = site.host.view();
         port = site.port.view();
     }
-    UpstreamConnect connected =
-        ConnectUpstream(rt, c.upstream, host.c_str(), r.numeric_address, port, r.settings.port);
+    // A client on another machine reaches no site on this machine's loopback.
+    const LoopbackTarget loopback =
+        through_proxy || c.ClientOnLoopback() ? LoopbackTarget::kAllowed : LoopbackTarget::kRefused;
+    UpstreamConnect connected = ConnectUpstream(rt, c.upstream, host.c_str(), r.numeric_address,
+                                                port, r.settings.port, loopback);
     if (connected == UpstreamConnect::kSelf) {
         SetErrorText(rt, r.error, text::kAccessNotPossible, "\"127.0.0.1\"", port.c_str());
         return RouteOpen::kSelf;

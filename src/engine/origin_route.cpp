@@ -16,9 +16,9 @@ bool Stopping(Runtime& rt) {
 }
 
 // A plain TCP connection to r.host:r.port.
-RouteOpen ConnectPlain(Runtime& rt, Socket& socket, RequestState& r) {
-    UpstreamConnect connected =
-        ConnectUpstream(rt, socket, r.host.c_str(), r.numeric_address, r.port, r.settings.port);
+RouteOpen ConnectPlain(Runtime& rt, Socket& socket, RequestState& r, LoopbackTarget loopback) {
+    UpstreamConnect connected = ConnectUpstream(rt, socket, r.host.c_str(), r.numeric_address,
+                                                r.port, r.settings.port, loopback);
     if (connected == UpstreamConnect::kSelf) {
         SetErrorText(rt, r.error, text::kAccessNotPossible, "\"127.0.0.1\"", r.port.c_str());
         return RouteOpen::kSelf;
@@ -28,6 +28,13 @@ RouteOpen ConnectPlain(Runtime& rt, Socket& socket, RequestState& r) {
         return RouteOpen::kFailed;
     }
     return Stopping(rt) ? RouteOpen::kStopped : RouteOpen::kOpen;
+}
+
+// Straight, the client names the target: one on another machine must not reach what
+// listens on this machine's loopback. The upstream proxy is the user's own choice.
+LoopbackTarget LoopbackFor(OriginRoute::Kind kind, const ConnectionState& c) {
+    return kind == OriginRoute::Kind::kStraight && !c.ClientOnLoopback() ? LoopbackTarget::kRefused
+                                                                         : LoopbackTarget::kAllowed;
 }
 
 }  // namespace
@@ -72,7 +79,7 @@ bool OriginRoute::ChooseTunnelTarget(Runtime& rt, RequestState& r,
 
 RouteOpen OriginRoute::Open(Runtime& rt, ConnectionState& c, RequestState& r) const {
     if (Stopping(rt)) return RouteOpen::kStopped;
-    if (kind_ != Kind::kInspected) return ConnectPlain(rt, c.upstream, r);
+    if (kind_ != Kind::kInspected) return ConnectPlain(rt, c.upstream, r, LoopbackFor(kind_, c));
     // The registry keeps a stop's clean-up off a descriptor being closed: no lock needed.
     if (ReuseOrigin(c, r)) return RouteOpen::kOpen;
     RouteOpen opened = OpenOrigin(rt, c, r);

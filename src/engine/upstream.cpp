@@ -36,9 +36,13 @@ bool IsUsablePort(std::string_view port) {
     return value >= 1 && value <= 65535;
 }
 
+bool IsLoopbackTarget(uint32_t address) {
+    return address == 0 || (address >> 24) == 127;
+}
+
 bool IsSelfConnection(uint32_t address, std::string_view target_port, std::string_view own_port) {
     if (PortValue(target_port) != PortValue(own_port)) return false;
-    if (address == 0 || (address >> 24) == 127) return true;
+    if (IsLoopbackTarget(address)) return true;
     for (uint32_t own : ListLocalIpv4()) {
         if (own == address) return true;
     }
@@ -66,7 +70,7 @@ UpstreamConnect AwaitConnect(Runtime& rt, Socket& socket) {
 
 UpstreamConnect ConnectUpstream(Runtime& rt, Socket& socket, const char* host,
                                 NumericAddress& numeric, std::string_view port,
-                                std::string_view own_port) {
+                                std::string_view own_port, LoopbackTarget loopback) {
     socket.Close();
     // An empty name would resolve to this machine: it names no target.
     if (host == nullptr || *host == '\0') return UpstreamConnect::kFailed;
@@ -78,7 +82,10 @@ UpstreamConnect ConnectUpstream(Runtime& rt, Socket& socket, const char* host,
     if (!ResolveIpv4(host, service, false, target)) return UpstreamConnect::kFailed;
     FormatIpv4(target.address, numeric.data(), NumericAddress::kCapacity);
     numeric.sync_length();
-    if (IsSelfConnection(target.address, port, own_port)) return UpstreamConnect::kSelf;
+    if (IsSelfConnection(target.address, port, own_port) ||
+        (loopback == LoopbackTarget::kRefused && IsLoopbackTarget(target.address))) {
+        return UpstreamConnect::kSelf;
+    }
 
     socket = Socket::OpenTcp(rt.sockets);
     if (!socket.valid()) return UpstreamConnect::kFailed;

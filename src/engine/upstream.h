@@ -37,12 +37,22 @@ bool IsUsablePort(std::string_view port);
 // machine's interfaces, at that port.
 bool IsSelfConnection(uint32_t address, std::string_view target_port, std::string_view own_port);
 
+// Whether a target on this machine's loopback may be reached: a client on another machine
+// (the proxy listening on every interface) must not reach services that listen on loopback
+// for this machine's users alone.
+enum class LoopbackTarget { kAllowed, kRefused };
+
+// True when `address` (host byte order) is a loopback address or 0.0.0.0 (which reaches
+// this machine too).
+bool IsLoopbackTarget(uint32_t address);
+
 // Resolves `host` (IPv4), writes the numeric address, refuses a connect to the proxy
-// itself (kSelf), and connects a new non-blocking socket with TCP_NODELAY into `socket`.
-// Waits in steps with a stop test; a refused or failed connect fails at once. `socket` is
-// left closed on every failure.
+// itself or, when `loopback` says so, to this machine's loopback (kSelf), and connects a new
+// non-blocking socket with TCP_NODELAY into `socket`. Waits in steps with a stop test; a
+// refused or failed connect fails at once. `socket` is left closed on every failure.
 UpstreamConnect ConnectUpstream(Runtime& rt, Socket& socket, const char* host,
                                 NumericAddress& numeric, std::string_view port,
-                                std::string_view own_port);
+                                std::string_view own_port,
+                                LoopbackTarget loopback = LoopbackTarget::kAllowed);
 
 }  // namespace korvanel
