@@ -96,6 +96,11 @@ void EndConnection(Runtime& rt, ConnectionState& c, RequestState& r, Ending endi
     if (ending == Ending::kError && r.answer_started) {
         c.client.Abort();
     } else {
+        // Over TLS, close_notify tells the client that what it got is whole (a page of its
+        // own included); an answer without a length has no other end it can trust.
+        if (c.client.HasLayer() && (ending == Ending::kNormal || ending == Ending::kError)) {
+            c.client.ShutdownSend();
+        }
         c.client.Close();
     }
     c.upstream.Close();

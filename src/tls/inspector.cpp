@@ -259,7 +259,7 @@ SslContextPtr MakeServerContext() {
     bool ok = SSL_CTX_set_min_proto_version(c, TLS1_2_VERSION) == 1 &&
               SSL_CTX_set_cipher_list(c, kBrowserTls12Suites) == 1 &&
               SSL_CTX_set_session_id_context(c, kSessionContext, sizeof kSessionContext - 1) == 1;
-    SetStreamModes(c);
+    SetStreamModes(c, BareEnd::kEnd);
     SSL_CTX_set_tlsext_servername_callback(c, ChooseCertificate);
     SSL_CTX_set_alpn_select_cb(c, SelectHttp11, nullptr);
     SSL_CTX_set_info_callback(c, NoteAlerts);
@@ -315,7 +315,7 @@ SslContextPtr MakeClientContext(const InspectorOptions& options, std::string& pr
     SSL_CTX_set_verify(c, SSL_VERIFY_PEER, nullptr);
     // Every chain ends at an anchor of its own: an intermediate in the store is no anchor.
     X509_VERIFY_PARAM_clear_flags(SSL_CTX_get0_param(c), X509_V_FLAG_PARTIAL_CHAIN);
-    SetStreamModes(c);
+    SetStreamModes(c, BareEnd::kCut);
     SSL_CTX_set_info_callback(c, NoteAlerts);
     if (SSL_CTX_set_alpn_protos(c, kAlpnHttp11, sizeof kAlpnHttp11) != 0) {
         problem = text::kTlsSetupFailed;

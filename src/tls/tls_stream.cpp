@@ -10,10 +10,11 @@
 
 namespace korvanel {
 
-void SetStreamModes(SSL_CTX* context) {
+void SetStreamModes(SSL_CTX* context, BareEnd bare_end) {
     SSL_CTX_set_mode(context, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
     SSL_CTX_set_read_ahead(context, 1);
-    SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF | SSL_OP_NO_RENEGOTIATION);
+    SSL_CTX_set_options(context, SSL_OP_NO_RENEGOTIATION);
+    if (bare_end == BareEnd::kEnd) SSL_CTX_set_options(context, SSL_OP_IGNORE_UNEXPECTED_EOF);
 }
 
 TlsStream::TlsStream(SslPtr ssl) : ssl_(std::move(ssl)) {}
@@ -30,7 +31,8 @@ IoResult TlsStream::Failure(int code, bool sending) {
             wants_writable_ = true;
             return {0, IoStatus::kWouldBlock, EAGAIN};
         case SSL_ERROR_ZERO_RETURN:
-            // close_notify, or (SSL_OP_IGNORE_UNEXPECTED_EOF) the descriptor's end.
+            // close_notify, or (BareEnd::kEnd) the descriptor's end. Without that option a
+            // bare end is an SSL_ERROR_SSL failure below.
             if (sending) return {0, IoStatus::kError, EPIPE};
             return {0, IoStatus::kPeerClosed, 0};
         case SSL_ERROR_SYSCALL:

@@ -42,10 +42,18 @@ class TlsStream : public StreamLayer {
     bool ended_ = false;   // close_notify sent (or tried)
 };
 
+// How a TCP end without close_notify reads.
+enum class BareEnd {
+    // As an end: the browser's side, whose requests HTTP frames itself.
+    kEnd,
+    // As a failure (the socket is broken): the origin's side, where an answer without a
+    // length ends only with close_notify, and a bare end means it was cut short.
+    kCut,
+};
+
 // Options every SSL of an inspected connection gets: partial writes, a retried write from a
 // moved buffer, reads of whatever the descriptor holds (not a record's header first and its
-// body then), and a TCP end without close_notify read as an end (HTTP frames its own
-// messages, so a cut is told by the framing, not by TLS).
-void SetStreamModes(SSL_CTX* context);
+// body then), and `bare_end`.
+void SetStreamModes(SSL_CTX* context, BareEnd bare_end);
 
 }  // namespace korvanel

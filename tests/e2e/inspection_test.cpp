@@ -231,6 +231,65 @@ TEST_F(InspectedHttps, TrustFailsClosedWhenTheAuthorityFilesChange) {
     EXPECT_EQ(CurlInspected({"/plain.txt"}, origin_port), "plain\n");
 }
 
+// An origin that ends a length-less answer with close_notify: the client gets the whole
+// answer and close_notify too. One that ends it with a bare TCP close cut it short (or an
+// attacker did): the client's connection is reset, never ended as whole.
+TEST_F(InspectedHttps, ALengthlessAnswerIsWholeOnlyWhenTheOriginSaysSoOverTls) {
+    const uint16_t port = UnusedLoopbackPort();
+    WriteFile(dir.file("ends.py"),
+              "import os, socket, ssl, sys\n"
+              "context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)\n"
+              "context.load_cert_chain(sys.argv[2] + '/srv.pem', sys.argv[2] + '/srv.key')\n"
+              "listener = socket.create_server(('127.0.0.1', int(sys.argv[1])))\n"
+              "while True:\n"
+              "    raw, _ = listener.accept()\n"
+              "    try:\n"
+              "        tls = context.wrap_socket(raw, server_side=True)\n"
+              "        request = b''\n"
+              "        while b'\\r\\n\\r\\n' not in request:\n"
+              "            request += tls.recv(4096)\n"
+              "        tls.sendall(b'HTTP/1.1 200 OK\\r\\nContent-Type: text/plain\\r\\n\\r\\n'"
+              " + b'x' * 5000)\n"
+              "        if b' /whole' in request:\n"
+              "            tls.unwrap()\n"
+              "            tls.close()\n"
+              "        else:\n"
+              "            os.close(tls.detach())\n"
+              "    except OSError:\n"
+              "        pass\n");
+    ASSERT_GT(
+        Spawn("python3 " + dir.file("ends.py") + " " + std::to_string(port) + " " + dir.path()), 0);
+    ASSERT_TRUE(Listens(port));
+    Change([&](Settings& s) { s.tunnel_ports.ports[s.tunnel_ports.count++] = port; });
+    struct Case {
+        const char* path;
+        int curl_status;
+    };
+    for (const Case& c : {Case{"/whole", 0}, Case{"/cut", 56}}) {
+        SCOPED_TRACE(c.path);
+        int status = -1;
+        const std::string body = RunShell("curl -s --noproxy '' --max-time 20 --cacert " +
+                                              dir.file(kAuthorityCertificateFile) +
+                                              " -x 127.0.0.1:" + std::to_string(proxy.port) +
+                                              " https://localhost:" + std::to_string(port) + c.path,
+                                          &status);
+        EXPECT_EQ(status, c.curl_status);
+        if (c.curl_status == 0) {
+            EXPECT_EQ(body, std::string(5000, 'x'));
+        }
+    }
+    std::string access;
+    EXPECT_TRUE(PollUntil(
+        [&] {
+            Hold hold(proxy.rt.logs.access.lock);
+            access = std::string(proxy.rt.logs.access.view());
+            return access.find("/cut") != std::string::npos;
+        },
+        3000));
+    EXPECT_NE(access.find("E127.0.0.1"), std::string::npos) << access;
+    EXPECT_EQ(access.find("E127.0.0.1"), access.rfind("E127.0.0.1")) << access;
+}
+
 TEST_F(InspectedHttps, TheSameThroughARealUpstreamProxyAndForHostsLeftAlone) {
     const uint16_t squid = StartSquid();
     Change([&](Settings& s) { s.proxy = "127.0.0.1:" + std::to_string(squid); });
