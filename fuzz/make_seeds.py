@@ -3,6 +3,7 @@
 encoded the way each target reads its input (see the targets). Run from anywhere; it
 rewrites the seed files it names and leaves other files alone."""
 import os
+import ssl
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 CRLF, LF, CR = 0, 1, 2  # the terminator byte: "\r\n\r\n", "\n\n", "\r\r"
@@ -138,6 +139,22 @@ FRAMINGS = {
 }
 
 
+def client_hello(name, versions):
+    """A ClientHello as Python's OpenSSL sends it (its random bytes differ each run)."""
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
+    context.check_hostname = False
+    context.verify_mode = ssl.CERT_NONE
+    context.minimum_version, context.maximum_version = versions
+    context.set_alpn_protocols(["h2", "http/1.1"])
+    incoming, outgoing = ssl.MemoryBIO(), ssl.MemoryBIO()
+    tls = context.wrap_bio(incoming, outgoing, server_hostname=name)
+    try:
+        tls.do_handshake()
+    except ssl.SSLWantReadError:
+        pass
+    return outgoing.read()
+
+
 def main():
     for name, (kind, line) in CONNECT_LINES.items():
         write("connect_line", name, bytes([kind]) + line.encode("latin-1"))
@@ -151,6 +168,18 @@ def main():
         write("header_predicates", name, bytes([kind]) + block.encode("latin-1"))
     for name, (kind, block) in FRAMINGS.items():
         write("message_framing", name, bytes([kind]) + block.encode("latin-1"))
+    forms = {"origin_form": (CRLF, "www.example.test", "443", "GET /a?b=c HTTP/1.1\r\n"),
+             "absolute_https": (LF, "a.test", "8443", "POST https://elsewhere.test/x HTTP/1.1\n"),
+             "long_name": (CRLF, "h" * 60, "443", "GET / HTTP/1.0\r\n")}
+    for name, (kind, host, port, line) in forms.items():
+        # Byte 1 % 3 == 0 gives the site a certificate name of its own.
+        write("inspected_form", name,
+              bytes([kind, len(host), len(port)]) + (host + port + line).encode("latin-1"))
+    tls12 = (ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.TLSv1_2)
+    tls13 = (ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.TLSv1_3)
+    write("client_hello", "sni_tls13", bytes([0]) + client_hello("www.example.test", tls13))
+    write("client_hello", "sni_tls12", bytes([1]) + client_hello("a.test", tls12))
+    write("client_hello", "address_name", bytes([1]) + client_hello("10.0.0.1", tls13))
 
     edits = [("add_rule", CRLF, 0, "X-Forwarded-For", "127.0.0.1", "", "answer"),
              ("delete_agent", CRLF, 1, "user-agent", "", "Agent/1.0", "keep_alive"),
