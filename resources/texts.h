@@ -51,6 +51,11 @@ inline constexpr const char kTunnelRefusedHead[] =
     "HTTP/1.0 403 Forbidden\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n";
 inline constexpr const char kTunnelUnreachableHead[] =
     "HTTP/1.0 502 Bad Gateway\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n";
+// The head and text of the page that refuses a tunnel while as many are open as the
+// program's descriptors allow.
+inline constexpr const char kTunnelBusyHead[] =
+    "HTTP/1.0 503 Service Unavailable\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n";
+inline constexpr const char kTooManyTunnels[] = "開いているトンネルが多すぎます";
 // The heads of the pages that refuse a request whose head is malformed or whose body's end
 // cannot be found, and one whose transfer coding is unknown.
 inline constexpr const char kBadRequestHead[] =

@@ -1,10 +1,12 @@
 #include "engine/listener.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <utility>
 
 #include "engine/listener_accept.h"
+#include "platform/descriptor_limit.h"
 #include "platform/thread.h"
 #include "runtime/engine_limits.h"
 #include "runtime/runtime.h"
@@ -98,6 +100,11 @@ int StartServer(Runtime& rt, const ListenerLimits& limits) {
     // before the socket registry leaves its cleaned-up state.
     if (rt.server.accept_thread.joinable()) rt.front.WaitFor(rt.server.accept_thread);
     rt.sockets.Reset();
+
+    // Many tunnels need many descriptors: the soft limit goes up to the hard one, and the
+    // tunnels stay below it.
+    rt.server.tunnel_cap =
+        std::min(TunnelCapFor(RaiseDescriptorLimit()), rt.limits.max_open_tunnels);
 
     StartRecord record;
     record.limits = limits;

@@ -181,6 +181,12 @@ Ending OpenTunnel(Runtime& rt, ConnectionState& c, RequestState& r, const Connec
         return Ending::kError;
     }
     if (ShouldInspect(rt, r.settings, target.host)) return StartInspection(rt, c, r, target);
+    // Past the cap a tunnel would take the descriptors the listener and the logs need.
+    if (rt.server.open_tunnels.load() >= rt.server.tunnel_cap.load()) {
+        r.error_head = text::kTunnelBusyHead;
+        SetErrorText(rt, r.error, "%s", text::kTooManyTunnels);
+        return Ending::kError;
+    }
     const OriginRoute route = OriginRoute::ForTunnel(r.settings);
     if (StepResult connected = ConnectTo(rt, route, c, r, target)) return *connected;
     // Straight, the client learns that the tunnel stands once the bytes it sent behind its

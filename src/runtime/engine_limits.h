@@ -47,6 +47,20 @@ inline constexpr int kRelayIdleMs = 300000;
 // after as long.
 inline constexpr int kTrustFileLookMs = 1000;
 
+// Descriptors kept aside from tunnels: the listener, the logs, `data`'s saves, the tunnel
+// relay's poll, and each of the handlers' connections with their splice pipes.
+inline constexpr long kReservedDescriptors = 320;
+// A tunnel holds two sockets and a splice pipe each way.
+inline constexpr long kDescriptorsPerTunnel = 6;
+
+// The most tunnels open at once under a descriptor limit of `descriptor_limit`; a tunnel
+// past it is refused, so that accepts, log writes and `data`'s saves always find a
+// descriptor.
+inline int TunnelCapFor(long descriptor_limit) {
+    long cap = (descriptor_limit - kReservedDescriptors) / kDescriptorsPerTunnel;
+    return cap < 0 ? 0 : cap > 1000000 ? 1000000 : static_cast<int>(cap);
+}
+
 struct EngineLimits {
     int first_request_head_timeout_ms = kFirstRequestHeadTimeoutMs;
     int kept_request_head_timeout_ms = kKeptRequestHeadTimeoutMs;
@@ -57,6 +71,8 @@ struct EngineLimits {
     int connect_steps = kConnectSteps;
     int relay_idle_ms = kRelayIdleMs;
     int trust_file_look_ms = kTrustFileLookMs;
+    // Tests lower it; the running cap is the lower of this and TunnelCapFor's.
+    int max_open_tunnels = 1000000;
 };
 
 }  // namespace korvanel

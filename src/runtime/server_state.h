@@ -42,8 +42,10 @@ struct ServerControl {
     // Under the counter lock.
     ConnectionCounters counters;
 
-    // Tunnels handed to the tunnel relay and not yet ended.
+    // Tunnels handed to the tunnel relay and not yet ended, and how many may be (set at
+    // each start from the descriptor limit).
     std::atomic<int> open_tunnels{0};
+    std::atomic<int> tunnel_cap{0};
 
     // Added to by every relay step; only totals for the labels, so no ordering is needed.
     std::atomic<uint64_t> bytes_sent{0};

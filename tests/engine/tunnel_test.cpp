@@ -3,6 +3,7 @@
 // half-closes passed on both ways, the refusals a client can read, and hundreds of idle
 // tunnels beside plain requests and a stop.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <mutex>
@@ -301,6 +302,27 @@ TEST_F(Tunnels, GoesThroughTheUpstreamProxy) {
         rt.settings.proxy.clear();
     }
     rt.settings.agent.clear();
+}
+
+// The descriptors go up to what the system allows, and tunnels stay below them: one past
+// the cap is refused with a page, and room comes back as tunnels end.
+TEST_F(Tunnels, TunnelsPastTheCapAreRefusedUntilOneEnds) {
+    rt.limits.max_open_tunnels = 2;
+    StartWith([](Socket& s, int) { ReadToClose(s, nullptr, 60000); });
+    rlimit descriptors{};
+    ASSERT_EQ(::getrlimit(RLIMIT_NOFILE, &descriptors), 0);
+    EXPECT_TRUE(descriptors.rlim_cur == descriptors.rlim_max || descriptors.rlim_cur == 1 << 20);
+    std::vector<Socket> tunnels;
+    tunnels.push_back(OpenTunnel());
+    tunnels.push_back(OpenTunnel());
+    ASSERT_TRUE(testing::PollUntil([&] { return OpenTunnels() == 2; }));
+    Socket refused = Client();
+    ASSERT_TRUE(WriteAll(refused, ConnectHead(Target())));
+    EXPECT_EQ(ReadToClose(refused), PageOf(text::kTunnelBusyHead, text::kTooManyTunnels));
+    tunnels.front().Close();
+    ASSERT_TRUE(testing::PollUntil([&] { return OpenTunnels() == 1; }));
+    tunnels.push_back(OpenTunnel());
+    EXPECT_TRUE(testing::PollUntil([&] { return OpenTunnels() == 2; }));
 }
 
 TEST_F(Tunnels, IdleLimitEndsASilentTunnel) {
