@@ -133,7 +133,6 @@ inline constexpr const char kSocksLoginNeeded[] =
     "ログインが必要です (ユーザー名とパスワードを登録してください)";
 inline constexpr const char kSocksLoginNotOffered[] =
     "ユーザー名とパスワードでのログインに対応していません";
-inline constexpr const char kSocksNoMethod[] = "SOCKSサーバが接続方法を受け付けませんでした";
 inline constexpr const char kSocksLoginRefused[] = "ログインを拒否されました";
 inline constexpr const char kSocks4Rejected[] = "拒否されたか、接続できませんでした";
 inline constexpr const char kSocks4Ident[] = "identdで本人を確認できませんでした";

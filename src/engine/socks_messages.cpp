@@ -221,8 +221,8 @@ SocksRead ReadSocksAnswer(SocksAnswer answer, const unsigned char* b, std::size_
 const char* SocksRefusalText(SocksAnswer answer, int code, bool with_login) {
     switch (answer) {
         case SocksAnswer::kSocks5Choice:
-            if (code == kUserPassword && !with_login) return text::kSocksLoginNeeded;
-            return with_login ? text::kSocksLoginNotOffered : text::kSocksNoMethod;
+            // Offered no login, a proxy that accepts none of the methods wants one.
+            return with_login ? text::kSocksLoginNotOffered : text::kSocksLoginNeeded;
         case SocksAnswer::kSocks5Login:
             return text::kSocksLoginRefused;
         case SocksAnswer::kSocks4Connect:
