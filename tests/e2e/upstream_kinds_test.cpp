@@ -158,7 +158,9 @@ class UpstreamKinds : public TlsOrigin {
         }
         int in_use = -1;
         ASSERT_EQ(FindProxyInUseCommand(proxy.rt, in_use), 1);
-        if (in_use >= 0) ASSERT_EQ(ReleaseProxyCommand(proxy.rt, in_use), 1);
+        if (in_use >= 0) {
+            ASSERT_EQ(ReleaseProxyCommand(proxy.rt, in_use), 1);
+        }
         ASSERT_EQ(UseProxyCommand(proxy.rt, last), 1);
     }
 
