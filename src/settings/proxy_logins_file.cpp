@@ -51,8 +51,8 @@ std::string FormatLoginsText(const std::vector<ProxyLogin>& logins) {
 LoginsRead ReadLoginsFile(const std::string& path, std::vector<ProxyLogin>& logins,
                           std::string& problem) {
     logins.clear();
-    // Never through a link another user could point elsewhere: opened as it is, and judged
-    // by the file opened.
+    // Judged by the file opened (a link is followed: the file it leads to must be for its
+    // owner alone), so that the mode tested is the mode of what is read.
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         if (errno == ENOENT) return LoginsRead::kMissing;

@@ -16,6 +16,7 @@
 #include "settings/upstream_rows.h"
 #include "support/recording_front_end.h"
 #include "support/temp_dir.h"
+#include "texts.h"
 
 namespace korvanel {
 namespace {
@@ -163,6 +164,9 @@ TEST_F(ProxyKeeping, ALoginsFileOthersMayReadIsNotUsedNorWrittenOver) {
             EXPECT_EQ(fresh.settings.LoginOf("h:1")->password, "p w");
         }
         EXPECT_EQ(fresh.config_save.logins_problem.empty(), c.used);
+        if (c.mode != 0600) {
+            EXPECT_TRUE(fresh.config_save.logins_problem.starts_with(text::kLoginsReadableByOthers));
+        }
         // A login added now is used, but the file the user must mend is left as it is.
         SetLoginOfAddress(fresh.settings, "h:3", "v", "q");
         ASSERT_EQ(WriteConfiguration(fresh), 1);
