@@ -129,9 +129,12 @@ StepResult Handler::ReadRequest() {
     const ProxyLogin* login = settings.proxy_logins.empty() || settings.proxy.empty()
                                   ? nullptr
                                   : settings.LoginOf(settings.proxy.view());
-    r_.settings.proxy_user = login != nullptr ? std::string_view(login->user) : std::string_view();
-    r_.settings.proxy_password =
-        login != nullptr ? std::string_view(login->password) : std::string_view();
+    r_.settings.proxy_user.clear();
+    r_.settings.proxy_password.clear();
+    if (login != nullptr) {
+        r_.settings.proxy_user = login->user;
+        r_.settings.proxy_password = login->password;
+    }
     r_.settings.port = settings.port;
     r_.settings.http_version = settings.http_version;
     r_.settings.tag_filter_active = settings.tag_filter_active;

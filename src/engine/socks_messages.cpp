@@ -12,7 +12,6 @@ constexpr unsigned char kSocks5 = 5;
 constexpr unsigned char kSocks4 = 4;
 constexpr unsigned char kNoLogin = 0;
 constexpr unsigned char kUserPassword = 2;
-constexpr unsigned char kNoAcceptableMethod = 0xFF;
 constexpr unsigned char kLoginVersion = 1;
 constexpr unsigned char kConnect = 1;
 constexpr unsigned char kIpv4 = 1;

@@ -2,7 +2,9 @@
 // loopback: danted (SOCKS5 without a login, and with one checked against a user of its own
 // mount namespace; plain SOCKS4), microsocks (SOCKS5 with a login), `ssh -D` to an sshd the
 // test starts with a key it makes (SOCKS5 and SOCKS4a), and Squid asking for a Basic login.
-// Plain, tunneled and inspected requests go through each; refusals reach the browser as the
+// Plain, tunneled and inspected requests go through each, to an origin named by a name that
+// only the proxies know (each runs with a hosts file of its own): a request that went around
+// the proxy, or a name looked up here, would not arrive. Refusals reach the browser as the
 // error page with the reason, never as a hang. Skipped when a program is missing.
 #include <unistd.h>
 
@@ -31,6 +33,8 @@ constexpr const char* kMicrosocksUser = "alice";
 constexpr const char* kMicrosocksPassword = "s3cr:et";
 constexpr const char* kSquidUser = "carol";
 constexpr const char* kSquidPassword = "sq pass";
+// The origin's name, known to the proxies alone.
+constexpr const char* kOriginName = "origin.only-proxies.test";
 
 class UpstreamKinds : public TlsOrigin {
   protected:
@@ -44,15 +48,26 @@ class UpstreamKinds : public TlsOrigin {
         dante_ = StartDante(false);
         dante_login_ = StartDante(true);
         microsocks_ = UnusedLoopbackPort();
-        Spawn(std::string("/usr/bin/microsocks -i 127.0.0.1 -p ") + std::to_string(microsocks_) +
-              " -u " + kMicrosocksUser + " -P '" + kMicrosocksPassword + "'");
+        Spawn(WithOwnHosts(std::string("/usr/bin/microsocks -i 127.0.0.1 -p ") +
+                           std::to_string(microsocks_) + " -u " + kMicrosocksUser + " -P " +
+                           kMicrosocksPassword));
         ASSERT_TRUE(Listens(microsocks_));
         StartSshTunnel();
         squid_ = StartSquidWithLogin();
     }
 
-    // Plain HTTP beside the HTTPS origin, from the same folder.
+    // Plain HTTP beside the HTTPS origin, from the same folder; the origin's certificate
+    // names the proxies' name for it too.
     void StartOrigin() override {
+        int status = -1;
+        RunShell("cd " + dir.path() + " && printf 'subjectAltName=DNS:localhost,DNS:" +
+                     kOriginName + "\\nextendedKeyUsage=serverAuth\\n' > ext.cnf" +
+                     " && openssl x509 -req -in srv.csr -CA ca.pem -CAkey ca.key -CAcreateserial"
+                     " -out srv.pem -days 2 -extfile ext.cnf 2>/dev/null",
+                 &status);
+        ASSERT_EQ(status, 0);
+        WriteFile(dir.file("hosts"), std::string("127.0.0.1 localhost\n127.0.0.1 ") +
+                                         kOriginName + "\n");
         plain_port_ = UnusedLoopbackPort();
         StartNginx("", "    server {\n        listen 127.0.0.1:" + std::to_string(plain_port_) +
                            ";\n        access_log " + dir.file("plain.log") + " seen;\n" +
@@ -74,6 +89,7 @@ class UpstreamKinds : public TlsOrigin {
                       "socks pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n");
         std::string command = "/usr/sbin/danted -N 1 -f " + dir.file(name + ".conf") + " -p " +
                               dir.file(name + ".pid");
+        std::string mounts;
         if (with_login) {
             int status = -1;
             RunShell("cd " + dir.path() + " && cp /etc/passwd passwd && cp /etc/shadow shadow" +
@@ -83,13 +99,19 @@ class UpstreamKinds : public TlsOrigin {
                          "'):19000:0:99999:7:::\" >> shadow && chmod 600 shadow",
                      &status);
             EXPECT_EQ(status, 0);
-            command = "/usr/bin/unshare --mount sh -c 'mount --bind " + dir.file("passwd") +
-                      " /etc/passwd && mount --bind " + dir.file("shadow") +
-                      " /etc/shadow && exec " + command + "'";
+            mounts = "mount --bind " + dir.file("passwd") + " /etc/passwd && mount --bind " +
+                     dir.file("shadow") + " /etc/shadow && ";
         }
-        EXPECT_GT(Spawn(command), 0);
+        EXPECT_GT(Spawn(WithOwnHosts(command, mounts)), 0);
         EXPECT_TRUE(Listens(port)) << ReadFile(dir.file(name + ".log"));
         return port;
+    }
+
+    // `command` in a mount namespace of its own, where the hosts file knows the origin's
+    // name (after the other `mounts`, shell commands ending in "&& ").
+    std::string WithOwnHosts(const std::string& command, const std::string& mounts = "") {
+        return "/usr/bin/unshare --mount sh -c '" + mounts + "mount --bind " + dir.file("hosts") +
+               " /etc/hosts && exec " + command + "'";
     }
 
     // sshd on a loopback port of its own, with a host key and a user key the test makes,
@@ -109,7 +131,7 @@ class UpstreamKinds : public TlsOrigin {
                       "\nPidFile none\nUsePAM no\nStrictModes no\n"
                       "PermitRootLogin prohibit-password\nPasswordAuthentication no\n"
                       "KbdInteractiveAuthentication no\nAllowTcpForwarding yes\n");
-        ASSERT_GT(Spawn("/usr/sbin/sshd -D -e -f " + dir.file("sshd_config")), 0);
+        ASSERT_GT(Spawn(WithOwnHosts("/usr/sbin/sshd -D -e -f " + dir.file("sshd_config"))), 0);
         ASSERT_TRUE(Listens(sshd_port));
         ASSERT_GT(Spawn("/usr/bin/ssh -N -D 127.0.0.1:" + std::to_string(ssh_) + " -i " +
                         dir.file("user_key") +
@@ -139,8 +161,8 @@ class UpstreamKinds : public TlsOrigin {
                       "logfile_rotate 0\nshutdown_lifetime 0 seconds\npinger_enable off\n"
                       "cache_effective_user proxy\ncoredump_dir " +
                       dir.path() + "\n");
-        EXPECT_GT(Spawn("/usr/sbin/squid -N -n kvlogin" + std::to_string(::getpid()) + " -f " +
-                        dir.file("squid-login.conf")),
+        EXPECT_GT(Spawn(WithOwnHosts("/usr/sbin/squid -N -n kvlogin" + std::to_string(::getpid()) +
+                                     " -f " + dir.file("squid-login.conf"))),
                   0);
         EXPECT_TRUE(Listens(port));
         return port;
@@ -175,11 +197,12 @@ class UpstreamKinds : public TlsOrigin {
             "curl -s --noproxy '' --max-time 20 -x 127.0.0.1:" + std::to_string(proxy.port) + " " +
             more + " -w ' %{http_code}' '" + url + "' 2>>" + dir.file("curl.log"));
     }
-    std::string Plain(const std::string& host = "localhost") {
+    std::string Plain(const std::string& host = kOriginName) {
         return Fetch("http://" + host + ":" + std::to_string(plain_port_) + "/hello.html");
     }
     std::string Tunneled() {
-        return Fetch("https://localhost:" + std::to_string(origin_port) + "/hello.html",
+        return Fetch(std::string("https://") + kOriginName + ":" + std::to_string(origin_port) +
+                         "/hello.html",
                      "--cacert " + dir.file("ca.pem"));
     }
     std::string Inspected() {
@@ -226,6 +249,8 @@ TEST_F(UpstreamKinds, EveryRoadGoesThroughEachKind) {
         {"ssh -D, SOCKS4a", Socks("socks4a", ssh_)},
         {"squid with a login", "http://" + squid_login + "@127.0.0.1:" + std::to_string(squid_)},
     };
+    // Straight, the name is not known here: nothing arrives.
+    EXPECT_TRUE(Plain().ends_with(" 500"));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         UseProxy(c.typed);
