@@ -44,8 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t colon = address.find(':');
     SocksMessage message;
     if (FormatSocks5Connect(address.substr(0, colon), address.substr(colon + 1), message)) {
-        fuzz::Require(message.size >= 10 && message.size <= 4 + 1 + 255 + 2,
-                      "a CONNECT is 10 to 262 bytes");
+        fuzz::Require(message.size >= 4 + 1 + 1 + 2 && message.size <= 4 + 1 + 255 + 2,
+                      "a CONNECT is 8 to 262 bytes");
     }
     fuzz::Use(FormatSocks4aConnect(address.substr(0, colon), address.substr(colon + 1), url.user,
                                    message));
