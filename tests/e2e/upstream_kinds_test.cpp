@@ -66,8 +66,8 @@ class UpstreamKinds : public TlsOrigin {
                      " -out srv.pem -days 2 -extfile ext.cnf 2>/dev/null",
                  &status);
         ASSERT_EQ(status, 0);
-        WriteFile(dir.file("hosts"), std::string("127.0.0.1 localhost\n127.0.0.1 ") +
-                                         kOriginName + "\n");
+        WriteFile(dir.file("hosts"),
+                  std::string("127.0.0.1 localhost\n127.0.0.1 ") + kOriginName + "\n");
         plain_port_ = UnusedLoopbackPort();
         StartNginx("", "    server {\n        listen 127.0.0.1:" + std::to_string(plain_port_) +
                            ";\n        access_log " + dir.file("plain.log") + " seen;\n" +

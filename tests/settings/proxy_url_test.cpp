@@ -165,7 +165,8 @@ TEST_F(ProxyKeeping, ALoginsFileOthersMayReadIsNotUsedNorWrittenOver) {
         }
         EXPECT_EQ(fresh.config_save.logins_problem.empty(), c.used);
         if (c.mode != 0600) {
-            EXPECT_TRUE(fresh.config_save.logins_problem.starts_with(text::kLoginsReadableByOthers));
+            EXPECT_TRUE(
+                fresh.config_save.logins_problem.starts_with(text::kLoginsReadableByOthers));
         }
         // A login added now is used, but the file the user must mend is left as it is.
         SetLoginOfAddress(fresh.settings, "h:3", "v", "q");
