@@ -29,3 +29,10 @@ add_test(NAME browser_real.desktop_browsers
          COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/browser_real/desktop_browsers_test.py)
 set_tests_properties(browser_real.desktop_browsers PROPERTIES LABELS browser_real TIMEOUT 240
     ENVIRONMENT "KORVANEL_PROGRAM=$<TARGET_FILE:korvanel>;KORVANEL_COMMAND_TOOL=$<TARGET_FILE:browser_command_tool>;KORVANEL_SOURCE_DIR=${CMAKE_SOURCE_DIR};PYTHONDONTWRITEBYTECODE=1")
+
+# With a SOCKS5 upstream no DNS query for the target leaves the proxy (namespaces of its own,
+# a DNS watcher and microsocks; skipped without root).
+add_test(NAME e2e.socks_names
+         COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tests/e2e/socks_names_test.py)
+set_tests_properties(e2e.socks_names PROPERTIES LABELS e2e TIMEOUT 60 SKIP_RETURN_CODE 77
+    ENVIRONMENT "KORVANEL_PROGRAM=$<TARGET_FILE:korvanel>;KORVANEL_SOURCE_DIR=${CMAKE_SOURCE_DIR};PYTHONDONTWRITEBYTECODE=1")

@@ -129,6 +129,30 @@ inline constexpr const char kClientRefusedCertificate[] =
 inline constexpr const char kInspectionUnavailable[] = "HTTPS検査の証明書を用意できません";
 inline constexpr const char kProxyRefusedTunnel[] =
     "プロクシサーバがトンネルを開きませんでした: %s";
+// A SOCKS proxy that did not connect: the kind of proxy, the proxy, the target and the
+// reason, one of those below.
+inline constexpr const char kSocksFailed[] =
+    "プロクシサーバ(%s) %s:%s から %s:%s に接続できません: %s";
+inline constexpr const char kSocksGeneralFailure[] = "SOCKSサーバの内部エラーです";
+inline constexpr const char kSocksNotAllowed[] = "SOCKSサーバの規則で許可されていません";
+inline constexpr const char kSocksNetworkUnreachable[] = "ネットワークに到達できません";
+inline constexpr const char kSocksHostUnreachable[] = "ホストに到達できません";
+inline constexpr const char kSocksConnectionRefused[] = "接続を拒否されました";
+inline constexpr const char kSocksTtlExpired[] = "TTLが切れました";
+inline constexpr const char kSocksCommandUnsupported[] = "CONNECTに対応していません";
+inline constexpr const char kSocksAddressUnsupported[] = "アドレスの種類に対応していません";
+inline constexpr const char kSocksUnknownFailure[] = "SOCKSサーバがエラーを返しました";
+inline constexpr const char kSocksLoginNeeded[] =
+    "ログインが必要です (ユーザー名とパスワードを登録してください)";
+inline constexpr const char kSocksLoginNotOffered[] =
+    "ユーザー名とパスワードでのログインに対応していません";
+inline constexpr const char kSocksLoginRefused[] = "ログインを拒否されました";
+inline constexpr const char kSocks4Rejected[] = "拒否されたか、接続できませんでした";
+inline constexpr const char kSocks4Ident[] = "identdで本人を確認できませんでした";
+inline constexpr const char kSocksMalformed[] = "SOCKSサーバの応答を読めません";
+inline constexpr const char kSocksClosed[] = "SOCKSサーバが接続を切りました";
+inline constexpr const char kSocksTimeout[] = "SOCKSサーバの応答がありません (タイムアウト)";
+inline constexpr const char kSocksNameTooLong[] = "ホスト名が長すぎます (255文字まで)";
 inline constexpr const char kOriginHandshakeTimeout[] = "TLSで接続できません: 時間切れ";
 
 // ---- HTTPS inspection ----
@@ -180,6 +204,14 @@ inline constexpr const char kReadErrorText[] =
 inline constexpr const char kSaveFailedStatus[] = "dataの保存に失敗しました";
 inline constexpr const char kSaveErrorTitle[] = "設定ファイルの保存エラー";
 inline constexpr const char kSaveErrorText[] = "dataを保存できませんでした: ";
+// The logins of the upstream proxies (the file beside `data`) in the command log: the line's
+// name, and why the file is not used, followed by its path.
+inline constexpr const char kLoginsStatus[] = "上位プロクシのログイン";
+inline constexpr const char kLoginsReadableByOthers[] =
+    "ログインのファイルを他のユーザーも読めるため使いません (chmod 600 にして再起動してください): ";
+inline constexpr const char kLoginsUnreadable[] = "ログインのファイルを読めません: ";
+inline constexpr const char kLoginsBadLine[] =
+    ": 「host:port ユーザー名:パスワード」の形ではありません";
 inline constexpr const char kOutOfMemoryTitle[] = "エラー";
 inline constexpr const char kOutOfMemoryText[] = "メモリを確保できませんでした";
 // Status bar parts 0 and 1 after the row in use was deleted.

@@ -14,7 +14,9 @@ packages=(cmake ninja-build g++ clang clang-format libclang-rt-14-dev make pkg-c
           dpkg-dev desktop-file-utils lintian
           # the real-browser tests: Firefox, and Chromium following the desktop's settings
           chromium firefox-esr dbus gsettings-desktop-schemas dconf-gsettings-backend
-          libglib2.0-bin)
+          libglib2.0-bin
+          # the upstream proxies of other kinds: SOCKS servers, ssh -D, and Squid's login helper
+          dante-server microsocks openssh-server openssh-client)
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 

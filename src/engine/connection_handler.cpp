@@ -133,6 +133,16 @@ StepResult Handler::ReadRequest() {
     r_.settings.setcookie = settings.setcookie;
     r_.settings.agent = settings.agent;
     r_.settings.proxy = settings.proxy;
+    r_.settings.proxy_kind = settings.proxy_kind;
+    const ProxyLogin* login = settings.proxy_logins.empty() || settings.proxy.empty()
+                                  ? nullptr
+                                  : settings.LoginOf(settings.proxy.view());
+    r_.settings.proxy_user.clear();
+    r_.settings.proxy_password.clear();
+    if (login != nullptr) {
+        r_.settings.proxy_user = login->user;
+        r_.settings.proxy_password = login->password;
+    }
     r_.settings.port = settings.port;
     r_.settings.http_version = settings.http_version;
     r_.settings.tag_filter_active = settings.tag_filter_active;
@@ -217,6 +227,8 @@ StepResult Handler::RewriteRequest() {
     RequestEdits edits{r_.settings.agent.view(), r_.settings.tag_filter_active, r_.version == "1.0",
                        r_.settings.cookie.view() == "1"};
     ApplyRequestEdits(r_.request_headers, edits, terminator);
+    // The proxy's own login goes in place of any the browser sent.
+    if (!Route().PutLogin(r_)) return Fail(text::kUnsupportedHeader);
     if (Stopping()) return Ending::kRefused;
     return kGoOn;
 }

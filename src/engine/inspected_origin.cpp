@@ -5,8 +5,10 @@
 #include "engine/answer_body.h"
 #include "engine/head_split.h"
 #include "engine/proxy_connect.h"
+#include "engine/proxy_login.h"
 #include "engine/server_control.h"
 #include "engine/socket_io.h"
+#include "engine/socks_connect.h"
 #include "engine/text_fields.h"
 #include "engine/upstream.h"
 #include "runtime/runtime.h"
@@ -28,8 +30,13 @@ RouteOpen OpenProxyTunnel(Runtime& rt, Socket& upstream, const InspectedSite& si
                           RequestState& r) {
     StartLine line;
     HeaderBlock headers;
+    BasicCredentials login;
+    if (!r.settings.proxy_user.empty()) {
+        FormatBasicCredentials(r.settings.proxy_user.view(), r.settings.proxy_password.view(),
+                               login);
+    }
     const bool formed = FormatProxyConnect(site.host.view(), site.port.view(),
-                                           r.settings.agent.view(), {}, line, headers);
+                                           r.settings.agent.view(), login.view(), line, headers);
     long sent = formed ? SendCounted(rt, upstream, {line.view(), headers.view()}) : 0;
     if (sent <= 0) {
         SetErrorText(rt, r.error, text::kCannotSend, r.host.c_str(), r.port.c_str());
@@ -57,6 +64,26 @@ RouteOpen OpenProxyTunnel(Runtime& rt, Socket& upstream, const InspectedSite& si
     return RouteOpen::kOpen;
 }
 
+// The origin's TLS over the connection made: verified for the name the client asked for.
+RouteOpen ProveOrigin(Runtime& rt, ConnectionState& c, RequestState& r) {
+    InspectedSite& site = c.site;
+    std::string reason;
+    HandshakeEnd end = site.inspector->ConnectOrigin(
+        c.upstream, site.name.view(), site.port.view(),
+        HandshakeWaitOf(rt, rt.limits.answer_head_timeout_ms), reason);
+    if (end != HandshakeEnd::kDone) {
+        c.upstream.Close();
+        if (end == HandshakeEnd::kStopped) return RouteOpen::kStopped;
+        if (reason.empty()) reason = text::kOriginHandshakeTimeout;
+        SetErrorText(rt, r.error, "%s", reason.c_str());
+        return RouteOpen::kFailed;
+    }
+    site.numeric_address = r.numeric_address.view();
+    site.proxy = r.settings.proxy.view();
+    site.proxy_kind = r.settings.proxy_kind;
+    return RouteOpen::kOpen;
+}
+
 }  // namespace
 
 HandshakeWait HandshakeWaitOf(Runtime& rt, int timeout_ms) {
@@ -70,7 +97,8 @@ HandshakeWait HandshakeWaitOf(Runtime& rt, int timeout_ms) {
 
 bool ReuseOrigin(ConnectionState& c, RequestState& r) {
     const bool reusable = c.origin_reusable && c.upstream.valid() &&
-                          c.site.proxy.view() == r.settings.proxy.view() && !c.upstream.PeerGone();
+                          c.site.proxy.view() == r.settings.proxy.view() &&
+                          c.site.proxy_kind == r.settings.proxy_kind && !c.upstream.PeerGone();
     c.origin_reusable = false;
     if (!reusable) return false;
     r.numeric_address = c.site.numeric_address.view();
@@ -82,6 +110,12 @@ RouteOpen OpenOrigin(Runtime& rt, ConnectionState& c, RequestState& r) {
     c.origin_reusable = false;
     InspectedSite& site = c.site;
     const bool through_proxy = !r.settings.proxy.empty();
+    if (through_proxy && r.settings.proxy_kind != UpstreamKind::kHttp) {
+        RouteOpen opened =
+            ConnectThroughSocks(rt, c.upstream, r, site.host.view(), site.port.view());
+        if (opened != RouteOpen::kOpen) return opened;
+        return ProveOrigin(rt, c, r);
+    }
     TargetHost host;
     TargetPort port;
     if (through_proxy) {
@@ -113,20 +147,7 @@ RouteOpen OpenOrigin(Runtime& rt, ConnectionState& c, RequestState& r) {
             return tunnel;
         }
     }
-    std::string reason;
-    HandshakeEnd end = site.inspector->ConnectOrigin(
-        c.upstream, site.name.view(), site.port.view(),
-        HandshakeWaitOf(rt, rt.limits.answer_head_timeout_ms), reason);
-    if (end != HandshakeEnd::kDone) {
-        c.upstream.Close();
-        if (end == HandshakeEnd::kStopped) return RouteOpen::kStopped;
-        if (reason.empty()) reason = text::kOriginHandshakeTimeout;
-        SetErrorText(rt, r.error, "%s", reason.c_str());
-        return RouteOpen::kFailed;
-    }
-    site.numeric_address = r.numeric_address.view();
-    site.proxy = r.settings.proxy.view();
-    return RouteOpen::kOpen;
+    return ProveOrigin(rt, c, r);
 }
 
 void ToLoggedForm(const InspectedSite& site, std::string_view terminator, StartLine& line) {

@@ -5,6 +5,7 @@
 
 #include "engine/message_buffers.h"
 #include "engine/upstream.h"
+#include "runtime/upstream_kind.h"
 #include "tls/inspector.h"
 
 namespace korvanel {
@@ -19,6 +20,7 @@ struct InspectedSite {
     // straight), for a reuse.
     NumericAddress numeric_address;
     FixedText<255> proxy;
+    UpstreamKind proxy_kind = UpstreamKind::kHttp;
 
     bool active() const { return inspector != nullptr; }
 };

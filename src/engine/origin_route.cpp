@@ -1,8 +1,10 @@
 #include "engine/origin_route.h"
 
 #include "engine/inspected_origin.h"
+#include "engine/proxy_login.h"
 #include "engine/request_line.h"
 #include "engine/server_control.h"
+#include "engine/socks_connect.h"
 #include "engine/upstream.h"
 #include "runtime/runtime.h"
 #include "texts.h"
@@ -45,10 +47,13 @@ OriginRoute OriginRoute::ForRequest(const ConnectionState& c, const RequestSetti
 }
 
 OriginRoute OriginRoute::ForTunnel(const RequestSettings& settings) {
-    return OriginRoute(settings.proxy.empty() ? Kind::kStraight : Kind::kUpstream);
+    if (settings.proxy.empty()) return OriginRoute(Kind::kStraight);
+    return OriginRoute(settings.proxy_kind == UpstreamKind::kHttp ? Kind::kUpstream : Kind::kSocks);
 }
 
 StepResult OriginRoute::ChooseTarget(Runtime& rt, RequestState& r) const {
+    // Through a SOCKS proxy the target is the origin, as on the straight road; the proxy's
+    // own address is read when the connection is opened.
     const bool split = kind_ == Kind::kUpstream
                            ? SplitProxyAddress(r.settings.proxy, r.host, r.port)
                            : ToOriginForm(r.request_line, r.host, r.port, r.request_terminator);
@@ -65,7 +70,7 @@ StepResult OriginRoute::ChooseTarget(Runtime& rt, RequestState& r) const {
 
 bool OriginRoute::ChooseTunnelTarget(Runtime& rt, RequestState& r,
                                      const ConnectTarget& target) const {
-    if (kind_ == Kind::kStraight) {
+    if (kind_ == Kind::kStraight || kind_ == Kind::kSocks) {
         r.host = target.host;
         r.port = target.port;
         return true;
@@ -79,6 +84,7 @@ bool OriginRoute::ChooseTunnelTarget(Runtime& rt, RequestState& r,
 
 RouteOpen OriginRoute::Open(Runtime& rt, ConnectionState& c, RequestState& r) const {
     if (Stopping(rt)) return RouteOpen::kStopped;
+    if (kind_ == Kind::kSocks) return ConnectThroughSocks(rt, c.upstream, r, r.host, r.port);
     if (kind_ != Kind::kInspected) return ConnectPlain(rt, c.upstream, r, LoopbackFor(kind_, c));
     // The registry keeps a stop's clean-up off a descriptor being closed: no lock needed.
     if (ReuseOrigin(c, r)) return RouteOpen::kOpen;
@@ -91,6 +97,14 @@ RouteOpen OriginRoute::Reopen(Runtime& rt, ConnectionState& c, RequestState& r) 
     c.upstream.Close();
     c.origin_reusable = false;
     return Open(rt, c, r);
+}
+
+bool OriginRoute::PutLogin(RequestState& r) const {
+    if (kind_ != Kind::kUpstream || r.settings.proxy_user.empty()) return true;
+    BasicCredentials credentials;
+    FormatBasicCredentials(r.settings.proxy_user.view(), r.settings.proxy_password.view(),
+                           credentials);
+    return PutProxyAuthorization(r.request_headers, credentials.view(), r.request_terminator);
 }
 
 bool OriginRoute::KeepsOrigin(const ConnectionState& c) const {

@@ -4,11 +4,15 @@
 // request in the access log; it holds no choice of road of its own.
 //
 //   straight   a connection to the origin itself; the request in origin form
-//   upstream   a connection to the upstream proxy in use; the request in absolute form
+//   upstream   a connection to the HTTP proxy in use; the request in absolute form, with
+//              the proxy's login when it has one
+//   socks      a connection to the SOCKS proxy in use, which connects on to the origin by
+//              its name; the request in origin form, as to the origin itself
 //   inspected  TLS to the site, verified for the name the client asked for, over a
-//              connection straight to it or through the upstream proxy's CONNECT
+//              connection straight to it, through the HTTP proxy's CONNECT or through the
+//              SOCKS proxy's connect
 //
-// A CONNECT tunnel takes the straight or the upstream road to its target.
+// A CONNECT tunnel takes the straight, the upstream or the socks road to its target.
 #pragma once
 
 #include "engine/connect_request.h"
@@ -22,7 +26,7 @@ struct Runtime;
 
 class OriginRoute {
   public:
-    enum class Kind { kStraight, kUpstream, kInspected };
+    enum class Kind { kStraight, kUpstream, kSocks, kInspected };
 
     // The road of a request on connection `c` with `settings`.
     static OriginRoute ForRequest(const ConnectionState& c, const RequestSettings& settings);
@@ -42,6 +46,10 @@ class OriginRoute {
     RouteOpen Open(Runtime& rt, ConnectionState& c, RequestState& r) const;
     // A new connection after the last one was dropped before the answer.
     RouteOpen Reopen(Runtime& rt, ConnectionState& c, RequestState& r) const;
+
+    // Puts the HTTP proxy's login into the request's head (on the upstream road, when the
+    // proxy has one). False when it does not fit.
+    bool PutLogin(RequestState& r) const;
 
     // After a whole answer on a kept client connection: true when the origin connection
     // serves the next request.

@@ -19,6 +19,10 @@ struct RequestSettings {
     FixedText<4> setcookie;
     FixedText<255> agent;
     FixedText<255> proxy;
+    // What the proxy speaks, and its login (empty user: none).
+    UpstreamKind proxy_kind = UpstreamKind::kHttp;
+    FixedText<256> proxy_user;
+    FixedText<256> proxy_password;
     FixedText<10> port;
     FixedText<5> http_version;
     bool tag_filter_active = false;

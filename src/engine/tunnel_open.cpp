@@ -9,6 +9,7 @@
 #include "engine/message_framing.h"
 #include "engine/origin_route.h"
 #include "engine/proxy_connect.h"
+#include "engine/proxy_login.h"
 #include "engine/server_control.h"
 #include "engine/socket_io.h"
 #include "engine/text_fields.h"
@@ -87,9 +88,16 @@ StepResult PassProxyAnswer(Runtime& rt, ConnectionState& c, RequestState& r,
                            const ConnectTarget& target) {
     StartLine line;
     HeaderBlock headers;
-    // A proxy that asks for a login (407) gets the browser's answer to it on the next try.
+    // The proxy's own login, when it has one; else a proxy that asks for a login (407) gets
+    // the browser's answer to it on the next try.
+    BasicCredentials login;
+    if (!r.settings.proxy_user.empty()) {
+        FormatBasicCredentials(r.settings.proxy_user.view(), r.settings.proxy_password.view(),
+                               login);
+    }
     const std::string_view authorization =
-        FieldValue(r.request_headers, r.request_terminator, "Proxy-Authorization");
+        !login.empty() ? login.view()
+                       : FieldValue(r.request_headers, r.request_terminator, "Proxy-Authorization");
     if (!FormatProxyConnect(target.host, target.port, r.settings.agent.view(), authorization, line,
                             headers)) {
         return FailWith(rt, r, text::kTunnelUnreachableHead, text::kCannotSend);
@@ -189,11 +197,12 @@ Ending OpenTunnel(Runtime& rt, ConnectionState& c, RequestState& r, const Connec
     }
     const OriginRoute route = OriginRoute::ForTunnel(r.settings);
     if (StepResult connected = ConnectTo(rt, route, c, r, target)) return *connected;
-    // Straight, the client learns that the tunnel stands once the bytes it sent behind its
-    // head went on; through the proxy, its own answer goes to the client.
-    StepResult opened = route.kind() == OriginRoute::Kind::kStraight
-                            ? PassHeadBody(rt, c, r)
-                            : PassProxyAnswer(rt, c, r, target);
+    // Straight or through a SOCKS proxy, the client learns that the tunnel stands once the
+    // bytes it sent behind its head went on; through an HTTP proxy, that proxy's own answer
+    // goes to the client.
+    StepResult opened = route.kind() == OriginRoute::Kind::kUpstream
+                            ? PassProxyAnswer(rt, c, r, target)
+                            : PassHeadBody(rt, c, r);
     if (opened) return *opened;
     return HandOver(rt, c, r);
 }

@@ -1,11 +1,14 @@
 #include "lifecycle/program_life.h"
 
 #include <chrono>
+#include <mutex>
+#include <string>
 #include <thread>
 
 #include "checker/check_run.h"
 #include "engine/listener.h"
 #include "logging/logger.h"
+#include "logging/status_log.h"
 #include "runtime/message_dialog.h"
 #include "runtime/runtime.h"
 #include "settings/config_file.h"
@@ -48,6 +51,13 @@ bool StartProgram(Runtime& rt) {
         // With inspection on, the user's authority is there (made now, and said in the
         // command log) before the first visit needs it.
         PrepareInspection(rt);
+        // A logins file that was not used is said once, with how to mend it.
+        std::string logins_problem;
+        {
+            std::lock_guard<std::mutex> writing(rt.config_save.writing);
+            logins_problem = rt.config_save.logins_problem;
+        }
+        if (!logins_problem.empty()) PostStatus(rt, text::kLoginsStatus, logins_problem);
         return true;
     }
     ShowMessageDialog(rt, text::kThreadErrorTitle, text::kThreadErrorText);

@@ -1,11 +1,12 @@
 // The five producers. Each entry is appended in pieces under the buffer's lock, so an
-// entry needs no working copy and the data path allocates nothing; what does not fit is
-// cut at the buffer's capacity.
+// entry needs no working copy and the data path allocates nothing (but for the masked copy
+// of a head that carries a proxy login); what does not fit is cut at the buffer's capacity.
 #include "logging/log_producers.h"
 
 #include <cstdio>
 #include <string>
 
+#include "logging/header_mask.h"
 #include "logging/logger.h"
 #include "runtime/runtime.h"
 
@@ -90,7 +91,9 @@ int LogAccess(Runtime& rt, std::string_view client, std::string_view host,
 int LogSendHeaders(Runtime& rt, std::string_view request_line, std::string_view headers) {
     LogBuffer& buffer = rt.logs.send_headers;
     if (IsOff(rt, buffer)) return 1;
-    return AppendEntry(rt, buffer, kEntrySeparator, request_line, headers);
+    std::string masked;
+    return AppendEntry(rt, buffer, kEntrySeparator, request_line,
+                       MaskProxyCredentials(headers, masked));
 }
 
 int LogRecvHeaders(Runtime& rt, std::string_view status_line, std::string_view headers) {
@@ -103,8 +106,10 @@ int LogHeaderPair(Runtime& rt, std::string_view request_line, std::string_view r
                   std::string_view status_line, std::string_view response_headers) {
     LogBuffer& buffer = rt.logs.header_pairs;
     if (IsOff(rt, buffer)) return 1;
-    return AppendEntry(rt, buffer, kEntrySeparator, request_line, request_headers, kPairSeparator,
-                       status_line, response_headers);
+    std::string masked;
+    return AppendEntry(rt, buffer, kEntrySeparator, request_line,
+                       MaskProxyCredentials(request_headers, masked), kPairSeparator, status_line,
+                       response_headers);
 }
 
 }  // namespace korvanel

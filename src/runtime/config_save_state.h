@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <mutex>
+#include <string>
 
 namespace korvanel {
 
@@ -15,6 +16,11 @@ struct ConfigSaveState {
     std::uint64_t last_written = 0;
     // The last save failed (under `writing`): a failure is told once, not at every save.
     bool failing = false;
+    // The proxies' logins file: refused at the start (never written over in this run, so
+    // that the logins in it are not lost), why, and the newest change written.
+    bool logins_refused = false;
+    std::string logins_problem;
+    std::uint64_t logins_written = 0;
 };
 
 }  // namespace korvanel

@@ -5,6 +5,7 @@
 #include <list>
 
 #include "platform/fixed_text.h"
+#include "runtime/upstream_kind.h"
 
 namespace korvanel {
 
@@ -18,6 +19,8 @@ struct ProxyEntry {
     FixedText<4> kind = "0";    // kind code found by the last check; "0" before any
     FixedText<219> address;     // host ":" port
     int in_use = 0;             // 1 when this row's address is the one copied in `proxy`
+    // What the proxy speaks. Kept by address: rows with the same address share it.
+    UpstreamKind upstream = UpstreamKind::kHttp;
 };
 
 enum class HeaderAction : int { kAdd = 0, kRemove = 1, kChange = 2 };

@@ -57,4 +57,11 @@ int ComputeTagFilterActive(const Settings& settings) {
     return 0;
 }
 
+const ProxyLogin* Settings::LoginOf(std::string_view address) const {
+    for (const ProxyLogin& login : proxy_logins) {
+        if (login.address == address) return &login;
+    }
+    return nullptr;
+}
+
 }  // namespace korvanel

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,6 +49,8 @@ struct Settings {
     LogMode send_recv_header_log;
     FixedText<8> port;
     FixedText<222> proxy;
+    // What the proxy in use speaks (its row's kind; HTTP when no row names it).
+    UpstreamKind proxy_kind = UpstreamKind::kHttp;
     FixedText<4> cookie;
     FixedText<4> setcookie;
     FixedText<255> agent;
@@ -67,6 +70,14 @@ struct Settings {
     bool https_inspect = false;
     std::vector<std::string> inspect_except;
     std::string extra_ca_file;
+    // The proxies' logins, by address, from the logins file beside `data` (never written
+    // into `data`). `logins_version` counts their changes in this run: a save writes the
+    // file only after one.
+    std::vector<ProxyLogin> proxy_logins;
+    std::uint64_t logins_version = 0;
+
+    // The login of the proxy at `address`, or null.
+    const ProxyLogin* LoginOf(std::string_view address) const;
 
     // Inspection takes connections only where tunnels are on.
     bool InspectsHttps() const { return https_tunnel && https_inspect; }

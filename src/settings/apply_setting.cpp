@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "runtime/runtime.h"
+#include "settings/upstream_rows.h"
 #include "settings/worker_thread.h"
 
 namespace korvanel {
@@ -31,7 +32,11 @@ const Keyword kKeywords[] = {
     {"recv_header_log", 15, [](Settings& s, std::string_view v) { s.recv_header_log = v; }},
     {"send_recv_header_log", 20,
      [](Settings& s, std::string_view v) { s.send_recv_header_log = v; }},
-    {"proxy", 5, [](Settings& s, std::string_view v) { s.proxy = v; }},
+    {"proxy", 5,
+     [](Settings& s, std::string_view v) {
+         s.proxy = v;
+         s.proxy_kind = KindOfAddress(s, s.proxy.view());
+     }},
     {"agent", 5, [](Settings& s, std::string_view v) { s.agent = v; }},
     {"cookie", 6, [](Settings& s, std::string_view v) { s.cookie = v; }},
     {"setcookie", 9, [](Settings& s, std::string_view v) { s.setcookie = v; }},

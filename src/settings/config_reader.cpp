@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <span>
 #include <string>
 
@@ -18,6 +19,7 @@
 #include "settings/config_file.h"
 #include "settings/config_lines.h"
 #include "settings/config_sections.h"
+#include "settings/proxy_logins_file.h"
 #include "settings/safe_save.h"
 #include "settings/worker_thread.h"
 #include "texts.h"
@@ -196,8 +198,16 @@ int ReadConfiguration(Runtime& rt, std::string* problem) {
         ExitForOutOfMemory(rt);
     }
     fresh->tag_filter_active = ComputeTagFilterActive(*fresh);
+    // A logins file that cannot be used leaves the rows without logins: the proxies still
+    // serve (or ask for a login, which the user then sees), and the start says why.
+    std::string logins_problem;
+    const bool logins_refused = ReadLoginsFile(rt.PathOf(kLoginsFileName), fresh->proxy_logins,
+                                               logins_problem) == LoginsRead::kRefused;
     Hold hold(rt.locks.settings);
     rt.settings = std::move(*fresh);
+    std::lock_guard<std::mutex> writing(rt.config_save.writing);
+    rt.config_save.logins_refused = logins_refused;
+    rt.config_save.logins_problem = logins_problem;
     return 1;
 }
 

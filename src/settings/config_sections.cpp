@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "settings/config_lines.h"
+#include "settings/upstream_rows.h"
 
 namespace korvanel {
 
@@ -183,6 +184,8 @@ const ConfigSection kSections[] = {
     {":INSPECT_EXCEPT", 15, kLines, kAfterEnd, StoreInspectException, WriteInspectExceptions,
      kLeftOut, ""},
     {":EXTRA_CA_FILE", 14, kOneLine, kAfterEnd, StoreExtraCaFile, WriteExtraCaFile, kLeftOut, ""},
+    // The kind of each proxy address that is not plain HTTP ("host:port socks5").
+    {":PROXY_KINDS", 12, kLines, kAfterEnd, StoreProxyKind, WriteProxyKinds, kLeftOut, ""},
 };
 
 }  // namespace

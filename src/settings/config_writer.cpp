@@ -10,6 +10,7 @@
 #include "settings/config_file.h"
 #include "settings/config_lines.h"
 #include "settings/config_sections.h"
+#include "settings/proxy_logins_file.h"
 #include "settings/safe_save.h"
 #include "settings/worker_thread.h"
 #include "texts.h"
@@ -84,13 +85,18 @@ int WriteConfiguration(Runtime& rt) {
     // Only the snapshot is taken under the settings lock: the write and its flushes to disk
     // run outside it, so that handlers starting a request meanwhile do not wait for the disk.
     std::string text;
+    std::string logins;
     std::uint64_t snapshot = 0;
+    std::uint64_t logins_version = 0;
     {
         Hold hold(rt.locks.settings);
         text = FormatConfiguration(rt.settings);
         snapshot = ++rt.config_save.last_taken;
+        // The logins file is written only after a change of a login in this run.
+        logins_version = rt.settings.logins_version;
+        if (logins_version != 0) logins = FormatLoginsText(rt.settings.proxy_logins);
     }
-    const std::string path = rt.PathOf(kConfigFileName);
+    std::string path = rt.PathOf(kConfigFileName);
     SaveOutcome outcome;
     bool first_failure = false;
     {
@@ -99,6 +105,12 @@ int WriteConfiguration(Runtime& rt) {
         if (snapshot < rt.config_save.last_written) return 1;
         outcome = SaveFileSafely(path, kConfigTempSuffix, text);
         if (outcome.result == 1) rt.config_save.last_written = snapshot;
+        if (outcome.result == 1 && logins_version > rt.config_save.logins_written &&
+            !rt.config_save.logins_refused) {
+            path = rt.PathOf(kLoginsFileName);
+            outcome = SaveFileSafely(path, kConfigTempSuffix, logins, true);
+            if (outcome.result == 1) rt.config_save.logins_written = logins_version;
+        }
         first_failure = outcome.result != 1 && !rt.config_save.failing;
         rt.config_save.failing = outcome.result != 1;
     }

@@ -6,6 +6,7 @@
 
 #include "runtime/runtime.h"
 #include "settings/row_makers.h"
+#include "settings/upstream_rows.h"
 #include "settings/worker_thread.h"
 #include "texts.h"
 
@@ -54,9 +55,16 @@ struct UsableList {
     const char* status_none;
 };
 
-const UsableList<ProxyEntry> kProxyList{
-    &Settings::proxies, [](Settings& s, const ProxyEntry& row) { s.proxy = row.address.view(); },
-    [](Settings& s) { s.proxy.clear(); }, kProxyStatusPart, text::kStatusBarNoProxy};
+const UsableList<ProxyEntry> kProxyList{&Settings::proxies,
+                                        [](Settings& s, const ProxyEntry& row) {
+                                            s.proxy = row.address.view();
+                                            s.proxy_kind = row.upstream;
+                                        },
+                                        [](Settings& s) {
+                                            s.proxy.clear();
+                                            s.proxy_kind = UpstreamKind::kHttp;
+                                        },
+                                        kProxyStatusPart, text::kStatusBarNoProxy};
 
 const UsableList<UserAgentEntry> kUserAgentList{
     &Settings::user_agents,
@@ -96,8 +104,10 @@ int FindInUse(const Settings& s, const UsableList<Row>& list) {
 
 // Deletes a row that may be the one in use; the status bar is told after the lock is
 // released, as no thread holds a lock while it talks to the window.
+// `after` (may be null) tidies what the row's value left behind.
 template <typename Row>
-int DeleteInUseRow(Runtime& rt, const UsableList<Row>& list, int position) {
+int DeleteInUseRow(Runtime& rt, const UsableList<Row>& list, int position,
+                   void (*after)(Settings&) = nullptr) {
     return RunWorkerCommand(rt, [&] {
         int in_use = 0;
         {
@@ -106,6 +116,7 @@ int DeleteInUseRow(Runtime& rt, const UsableList<Row>& list, int position) {
                 return kNoSuchRow;
             }
             if (in_use == 1) list.clear(rt.settings);
+            if (after != nullptr) after(rt.settings);
         }
         if (in_use == 1) rt.front.SetStatusBar(list.status_part, list.status_none);
         return kDone;
@@ -121,6 +132,17 @@ int AddProxyCommand(Runtime& rt, std::string_view in_use, std::string_view speed
         if (!AppendProxyRow(s, speed, kind, 0, address)) ExitForOutOfMemory(rt);
         return kDone;
     });
+}
+
+int AddProxyUrlCommand(Runtime& rt, const ProxyUrl& url, int timeout_ms) {
+    auto add = [&rt, url] {
+        Hold hold(rt.locks.settings);
+        if (!AppendProxyRow(rt.settings, "0", "0", 0, url.address)) ExitForOutOfMemory(rt);
+        SetKindOfAddress(rt.settings, url.address, url.kind);
+        if (url.has_login) SetLoginOfAddress(rt.settings, url.address, url.user, url.password);
+        return kDone;
+    };
+    return timeout_ms < 0 ? RunWorkerCommand(rt, add) : RunWorkerCommandWithin(rt, timeout_ms, add);
 }
 
 int AddProxyCommandWithin(Runtime& rt, std::string_view address, int timeout_ms) {
@@ -140,7 +162,7 @@ int AddUserAgentCommandWithin(Runtime& rt, std::string_view text, int timeout_ms
 }
 
 int DeleteProxyCommand(Runtime& rt, int position) {
-    return DeleteInUseRow(rt, kProxyList, position);
+    return DeleteInUseRow(rt, kProxyList, position, &DropUnusedLogins);
 }
 
 int UseProxyCommand(Runtime& rt, int position) {

@@ -11,6 +11,7 @@
 
 #include "platform/fixed_text.h"
 #include "runtime/front_end.h"
+#include "settings/proxy_url.h"
 
 namespace korvanel {
 
@@ -26,6 +27,11 @@ enum class HeaderList { kSend, kReceive };
 // caller validated; a new row never starts in use.
 int AddProxyCommand(Runtime& rt, std::string_view in_use, std::string_view speed,
                     std::string_view kind, std::string_view address);
+// Appends a row for a proxy the user entered as a URL (proxy_url.h), not in use. The kind
+// the URL names becomes the kind of every row of its address; a login given becomes its
+// login (one not given leaves a login the address has). `timeout_ms` < 0 waits until done,
+// else kWorkerTimedOut after it.
+int AddProxyUrlCommand(Runtime& rt, const ProxyUrl& url, int timeout_ms = -1);
 // Deleting the row in use also empties `proxy` and shows "no proxy" in the status bar.
 int DeleteProxyCommand(Runtime& rt, int position);
 // The add commands with a limited wait, for the bulk registration (kWorkerTimedOut).

@@ -73,6 +73,12 @@ constexpr SortColumn<ProxyEntry> kProxyColumns[] = {
          return SortKey{{}, r.in_use};
      },
      kInUseFirst},
+    // What the proxy speaks: HTTP, SOCKS5, SOCKS4a.
+    {5,
+     [](const ProxyEntry& r) {
+         return SortKey{{}, static_cast<long long>(r.upstream)};
+     },
+     kAscendingFirst},
 };
 
 constexpr SortColumn<UserAgentEntry> kUserAgentColumns[] = {

@@ -87,7 +87,7 @@ int WriteInPlace(const std::string& file, std::string_view content) {
 }  // namespace
 
 SaveOutcome SaveFileSafely(const std::string& path, std::string_view temp_suffix,
-                           std::string_view content) {
+                           std::string_view content, bool private_file) {
     Resolved resolved = ResolveLinks(path);
     SaveOutcome outcome;
     outcome.file = resolved.file;
@@ -108,6 +108,9 @@ SaveOutcome SaveFileSafely(const std::string& path, std::string_view temp_suffix
         keep.mode = static_cast<int>(resolved.info.st_mode & 07777);
         keep.uid = static_cast<int>(resolved.info.st_uid);
         keep.gid = static_cast<int>(resolved.info.st_gid);
+        if (private_file) keep.mode &= 07700;
+    } else if (private_file) {
+        keep.mode = 0600;
     }
     const std::string temporary = resolved.file + std::string(temp_suffix);
     ReplaceOutcome replaced = ReplaceFile(resolved.file, temporary, content, keep);

@@ -22,7 +22,10 @@ struct SaveOutcome {
 // refuses the new file but the file itself may be written, the file is rewritten in place:
 // its room is claimed first, so a full disk still leaves it whole, but a crash in the write
 // can leave it partly new.
+//
+// A `private_file` is for its owner alone: made with mode 0600, and a file it replaces
+// loses any permission of group and others.
 SaveOutcome SaveFileSafely(const std::string& path, std::string_view temp_suffix,
-                           std::string_view content);
+                           std::string_view content, bool private_file = false);
 
 }  // namespace korvanel

@@ -250,6 +250,21 @@ const Case kCases[] = {
      1, [](const Settings& s) { EXPECT_TRUE(FormatConfiguration(s).ends_with("\r\n:END\r\n")); }},
     {"a line that is no host pattern", Swap(":END\r\n", ":END\r\n:INSPECT_EXCEPT\r\nbank/x\r\n"),
      -1},
+    {"the kind of the proxy in use; a line for an address no row names is dropped",
+     Swap(":END\r\n",
+          ":END\r\n:PROXY_KINDS\r\np.example:3128 socks5\r\ngone.example:1 socks4a\r\n"),
+     1,
+     [](const Settings& s) {
+         EXPECT_EQ(s.proxy_kind, UpstreamKind::kSocks5);
+         EXPECT_EQ(s.proxies.at(0)->upstream, UpstreamKind::kSocks5);
+         EXPECT_TRUE(
+             FormatConfiguration(s).ends_with(":END\r\n:PROXY_KINDS\r\np.example:3128 socks5\r\n"));
+     }},
+    {"HTTP kinds are not written",
+     Swap(":END\r\n", ":END\r\n:PROXY_KINDS\r\np.example:3128 http\r\n"), 1,
+     [](const Settings& s) { EXPECT_TRUE(FormatConfiguration(s).ends_with("\r\n:END\r\n")); }},
+    {"an unknown kind", Swap(":END\r\n", ":END\r\n:PROXY_KINDS\r\np.example:3128 socks6\r\n"), -1},
+    {"a kind line without an address", Swap(":END\r\n", ":END\r\n:PROXY_KINDS\r\nsocks5\r\n"), -1},
 };
 
 TEST(ConfigReaderCasesTest, EachVariantIsAcceptedOrRejected) {

@@ -4,6 +4,7 @@
 
 #include "settings/config_file.h"
 #include "settings/row_makers.h"
+#include "settings/upstream_rows.h"
 
 namespace korvanel::testing {
 
@@ -28,7 +29,13 @@ void FillToCapacity(Settings& s) {
             "proxy" + std::to_string(i) + ".example.net:" + std::to_string(1025 + i);
         AppendProxyRow(s, std::to_string(i * 37), i % 2 ? "6" : "1", i == 199 ? 1 : 0, address);
     }
+    // Some rows of other kinds, the one in use among them.
+    for (int i : {3, 150, 199}) {
+        SetKindOfAddress(s, s.proxies.at(i)->address.view(),
+                         i == 150 ? UpstreamKind::kSocks4a : UpstreamKind::kSocks5);
+    }
     s.proxy = s.proxies.at(199)->address.view();
+    s.proxy_kind = UpstreamKind::kSocks5;
     HeaderRuleList* lists[] = {&s.send_headers, &s.recv_headers};
     for (HeaderRuleList* list : lists) {
         for (int i = 0; i < kHeaderRuleCapacity; ++i) {
@@ -51,7 +58,7 @@ bool SameSavedState(const Settings& a, const Settings& b, std::string* differenc
     std::string text_b = FormatConfiguration(b);
     bool same = text_a == text_b && a.send_headers.enabled_count == b.send_headers.enabled_count &&
                 a.recv_headers.enabled_count == b.recv_headers.enabled_count &&
-                a.tag_filter_active == b.tag_filter_active;
+                a.tag_filter_active == b.tag_filter_active && a.proxy_kind == b.proxy_kind;
     const HeaderRuleList* lists_a[] = {&a.send_headers, &a.recv_headers};
     const HeaderRuleList* lists_b[] = {&b.send_headers, &b.recv_headers};
     for (int l = 0; same && l < 2; ++l) {

@@ -138,12 +138,21 @@ TEST_F(ListSortTest, RuleListsSortAloneWithFlagsOfTheirOwn) {
 TEST_F(ListSortTest, ColumnsWithoutKeyAndEmptyListsChangeNothing) {
     AddProxy("b:1", "0", "0");
     AddProxy("a:1", "0", "0");
-    for (int column : {0, 5, -1}) EXPECT_EQ(Sort(SortedList::kProxies, column, flags), kSortNoKey);
+    for (int column : {0, 6, -1}) EXPECT_EQ(Sort(SortedList::kProxies, column, flags), kSortNoKey);
     EXPECT_EQ(Sort(SortedList::kUserAgents, 3, flags), kSortNoKey);
     EXPECT_EQ(Addresses(), (Texts{"b:1", "a:1"}));
     EXPECT_EQ(flags.set, SortFlags{}.set);
     EXPECT_EQ(Sort(SortedList::kUserAgents, 1, flags), kSortDone);
     EXPECT_TRUE(rt.settings.user_agents.empty());
+}
+
+// Column 5 is what each proxy speaks: HTTP first.
+TEST_F(ListSortTest, ProxiesSortByWhatTheySpeak) {
+    AddProxy("s:1", "0", "0");
+    AddProxy("h:1", "0", "0");
+    rt.settings.proxies.at(0)->upstream = UpstreamKind::kSocks5;
+    EXPECT_EQ(Sort(SortedList::kProxies, 5, flags), kSortDone);
+    EXPECT_EQ(Addresses(), (Texts{"h:1", "s:1"}));
 }
 
 TEST_F(ListSortTest, AWorkerThatCannotStartLeavesTheListAsItWas) {

@@ -9,6 +9,7 @@
 #include "runtime/message_dialog.h"
 #include "runtime/runtime.h"
 #include "settings/list_commands.h"
+#include "settings/proxy_url.h"
 #include "settings/row_validation.h"
 #include "settings/worker_thread.h"
 #include "texts.h"
@@ -92,6 +93,8 @@ BulkRegisterDialog::LineResult BulkRegisterDialog::registerLine(const QString& l
     QString row = line.mid(LeadingSpaces(line));
     std::string utf8 = Utf8(row);
     int check;
+    // A proxy line is host:port or a URL (with a login, maybe): its own refusal says which.
+    const char* url_refusal = nullptr;
     {
         Hold hold(rt_.locks.settings);
         if (list_ == BulkList::kUserAgents) {
@@ -101,20 +104,24 @@ BulkRegisterDialog::LineResult BulkRegisterDialog::registerLine(const QString& l
         } else if (rt_.settings.proxies.size() >= kProxyCapacity) {
             check = kRowListFull;
         } else {
-            check = CheckProxyRow("0", "0", "0", utf8);
+            url_refusal = ProxyUrlRefusal(utf8);
+            check = url_refusal == nullptr ? kRowValid : kRowMalformed;
         }
     }
     if (check != kRowValid) {
         bool full = check == kRowListFull;
         const char* refusal =
             list_ == BulkList::kProxies
-                ? (full ? text::kProxyLimitRefusal : text::kProxyFormatRefusal)
+                ? (full ? text::kProxyLimitRefusal
+                        : (url_refusal != nullptr ? url_refusal : text::kProxyFormatRefusal))
                 : (full ? text::kUserAgentLimitRefusal : text::kUserAgentFormatRefusal);
         ShowRefusal(rt_, refusal);
         return LineResult::kStop;
     }
+    ProxyUrl url;
+    if (list_ == BulkList::kProxies) ParseProxyUrl(utf8, url);
     int added = list_ == BulkList::kProxies
-                    ? AddProxyCommandWithin(rt_, utf8, kBulkAddTimeoutMs)
+                    ? AddProxyUrlCommand(rt_, url, kBulkAddTimeoutMs)
                     : AddUserAgentCommandWithin(rt_, utf8, kBulkAddTimeoutMs);
     if (added == kWorkerTimedOut) {
         PostStatus(

@@ -3,6 +3,7 @@
 #include <QtWidgets/QMenu>
 
 #include "runtime/message_dialog.h"
+#include "settings/proxy_url.h"
 #include "texts.h"
 #include "ui/widgets/report_view.h"
 
@@ -29,6 +30,20 @@ void ConnectListMenu(ReportView* view, ListMenuCommands commands) {
 void NameEntryField(QWidget* field, const char* column_caption, const char* example) {
     field->setAccessibleName(QString::fromUtf8(column_caption));
     field->setAccessibleDescription(QString::fromUtf8(example));
+}
+
+const char* ProxyUrlRefusal(std::string_view row) {
+    ProxyUrl url;
+    switch (ParseProxyUrl(row, url)) {
+        case ProxyUrlParse::kParsed:
+            return nullptr;
+        case ProxyUrlParse::kBadLogin:
+            return text::kProxyLoginRefusal;
+        case ProxyUrlParse::kMalformed:
+            break;
+    }
+    return row.find("://") == std::string_view::npos ? text::kProxyFormatRefusal
+                                                     : text::kProxyUrlRefusal;
 }
 
 void ShowRefusal(Runtime& rt, const char* text) {

@@ -38,6 +38,10 @@ void ConnectListMenu(ReportView* view, ListMenuCommands commands);
 // fills as its name, the example shown above it as its description.
 void NameEntryField(QWidget* field, const char* column_caption, const char* example);
 
+// The refusal of a typed or pasted proxy row (host:port or a URL, settings/proxy_url.h), or
+// nullptr when it can be registered (the list's count aside).
+const char* ProxyUrlRefusal(std::string_view row);
+
 // "登録できませんでした" with `text`.
 void ShowRefusal(Runtime& rt, const char* text);
 

@@ -2,9 +2,11 @@
 
 #include "logging/status_log.h"
 #include "settings/list_commands.h"
+#include "settings/proxy_url.h"
 #include "settings/row_validation.h"
 #include "texts.h"
 #include "ui/dialogs/proxy_check_dialog.h"
+#include "ui/pages/list_page_support.h"
 #include "ui/widgets/report_view.h"
 #include "ui/widgets/skin_button.h"
 
@@ -15,7 +17,7 @@ namespace {
 // A proxy needs more than this many characters (host, ":" and port).
 constexpr int kShortestRefused = 3;
 
-const char* ProxyRefusal(Runtime& rt, const QString& typed, const std::string& address) {
+const char* ProxyRefusal(Runtime& rt, const QString& typed, const std::string& row) {
     if (typed.size() <= kShortestRefused || !typed.contains(':')) {
         return text::kProxyFormatRefusal;
     }
@@ -25,13 +27,21 @@ const char* ProxyRefusal(Runtime& rt, const QString& typed, const std::string& a
         count = rt.settings.proxies.size();
     }
     if (count >= kProxyCapacity) return text::kProxyLimitRefusal;
-    if (CheckProxyRow("0", "0", "0", address) != kRowValid) return text::kProxyFormatRefusal;
-    return nullptr;
+    return ProxyUrlRefusal(row);
+}
+
+// A row as the command log names it: its address, after the scheme when it is not HTTP;
+// never its login.
+std::string LoggedProxy(std::string_view row) {
+    ProxyUrl url;
+    if (ParseProxyUrl(row, url) != ProxyUrlParse::kParsed) return {};
+    if (url.kind == UpstreamKind::kHttp) return url.address;
+    return std::string(UpstreamKindName(url.kind)) + "://" + url.address;
 }
 
 const UsableListTable kProxyTable{
     {SortedList::kProxies,
-     {0, ReportView::kRestWidth, 100, 100, 70},
+     {0, ReportView::kRestWidth, 100, 100, 70, 70},
      true,
      {0, 82, 164, 246},  // register, delete, bulk, check
      text::kProxyDeleted},
@@ -40,9 +50,12 @@ const UsableListTable kProxyTable{
     text::kProxyExample,
     BulkList::kProxies,
     &ProxyRefusal,
-    [](Runtime& rt, std::string_view address) {
-        return AddProxyCommand(rt, "0", "0", "0", address);
+    [](Runtime& rt, std::string_view row) {
+        ProxyUrl url;
+        if (ParseProxyUrl(row, url) != ProxyUrlParse::kParsed) return -1;
+        return AddProxyUrlCommand(rt, url);
     },
+    &LoggedProxy,
     &DeleteProxyCommand,
     [](Runtime& rt, int position) {
         return UseProxyCommandWithin(rt, position, kUseProxyTimeoutMs);

@@ -7,8 +7,9 @@
 
 namespace korvanel::ui {
 
-// The address edit takes at most this many characters.
-inline constexpr int kProxyEditMaxCharacters = 215;
+// The address edit takes at most this many characters: an address of 216, or a URL with a
+// login of two fields of up to 255 bytes each (escaped, three characters a byte).
+inline constexpr int kProxyEditMaxCharacters = 1800;
 // Use waits this long for its command; then the status log says it failed.
 inline constexpr int kUseProxyTimeoutMs = 3000;
 

@@ -29,7 +29,7 @@ void UsableListPage::addFromEdit() {
     if (usable_.add(rt_, row) != 1) return;
     showAdded();
     edit_->clear();
-    PostStatus(rt_, row, usable_.added);
+    PostStatus(rt_, usable_.logged != nullptr ? usable_.logged(row) : row, usable_.added);
 }
 
 bool UsableListPage::releaseAll() {

@@ -23,6 +23,9 @@ struct UsableListTable {
     // The refusal for a typed row, or nullptr when the list takes it; under no lock.
     const char* (*refusal)(Runtime& rt, const QString& typed, const std::string& row);
     int (*add)(Runtime& rt, std::string_view row);
+    // How the command log names a typed row that was added (nullptr: as it was typed);
+    // a proxy's login never reaches the log.
+    std::string (*logged)(std::string_view row);
     int (*remove)(Runtime& rt, int position);
     int (*use)(Runtime& rt, int position);
     int (*release)(Runtime& rt, int position);

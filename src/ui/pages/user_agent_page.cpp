@@ -32,6 +32,7 @@ const UsableListTable kUserAgentTable{
     BulkList::kUserAgents,
     &UserAgentRefusal,
     &AddUserAgentCommand,
+    nullptr,
     &DeleteUserAgentCommand,
     &UseUserAgentCommand,
     &ReleaseUserAgentCommand,

@@ -52,6 +52,8 @@ const ListColumn<ProxyEntry> kProxyColumns[] = {
     {text::kColumnSpeed, [](const ProxyEntry& r) { return SpeedText(r.speed.view()); },
      [](const ProxyEntry&) { return kSpeedColour; }},
     {text::kColumnOnOff},
+    {text::kColumnUpstreamKind, [](const ProxyEntry& r) { return UpstreamKindText(r.upstream); },
+     Black<ProxyEntry>},
 };
 
 const ListColumn<UserAgentEntry> kUserAgentColumns[] = {
@@ -100,6 +102,18 @@ KindLabel LabelOfKind(std::string_view kind) {
         default:
             return {Qs(kind), kTextColour};
     }
+}
+
+QString UpstreamKindText(UpstreamKind kind) {
+    switch (kind) {
+        case UpstreamKind::kSocks5:
+            return text::kUpstreamSocks5;
+        case UpstreamKind::kSocks4a:
+            return text::kUpstreamSocks4a;
+        case UpstreamKind::kHttp:
+            break;
+    }
+    return text::kUpstreamHttp;
 }
 
 QString SpeedText(std::string_view speed) {

@@ -14,7 +14,7 @@ using ProxyListModel = ListModel<ProxyEntry>;
 using UserAgentListModel = ListModel<UserAgentEntry>;
 using HeaderRuleListModel = ListModel<HeaderRule>;
 
-// Address, kind (its label in its colour), speed, in use.
+// Address, kind (its label in its colour), speed, in use, and what the proxy speaks.
 ProxyListModel* NewProxyListModel(QObject* parent);
 // Text, in use.
 UserAgentListModel* NewUserAgentListModel(QObject* parent);
@@ -27,6 +27,8 @@ struct KindLabel {
     QColor colour;
 };
 KindLabel LabelOfKind(std::string_view kind);
+// "HTTP", "SOCKS5", "SOCKS4a". A login is never shown.
+QString UpstreamKindText(UpstreamKind kind);
 // "%s (ms)" for a measured speed; empty when its leading number is 0 or missing.
 QString SpeedText(std::string_view speed);
 // "加える", "消す", "変える" for actions 0, 1, 2; empty for any other.
