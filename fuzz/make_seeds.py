@@ -140,7 +140,8 @@ FRAMINGS = {
 
 
 def client_hello(name, versions):
-    """A ClientHello as Python's OpenSSL sends it (its random bytes differ each run)."""
+    """A ClientHello as Python's OpenSSL sends it (its random bytes differ each run: the
+    seeds in the repository are one such run)."""
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_CLIENT)
     context.check_hostname = False
     context.verify_mode = ssl.CERT_NONE
@@ -175,6 +176,16 @@ def main():
         # Byte 1 % 3 == 0 gives the site a certificate name of its own.
         write("inspected_form", name,
               bytes([kind, len(host), len(port)]) + (host + port + line).encode("latin-1"))
+    answers = {"established": "HTTP/1.1 200 Connection established\r\n\r\n\x16\x03\x01",
+               "login_wanted": "HTTP/1.1 407 Proxy Authentication Required\r\n"
+                               "Proxy-Authenticate: Basic realm=\"p\"\r\nContent-Length: 4\r\n"
+                               "\r\ndeny",
+               "refused_chunked": "HTTP/1.0 403 Forbidden\nTransfer-Encoding: chunked\n\n"
+                                  "4\ndeny\n0\n\n",
+               "framed_twice": "HTTP/1.1 502 Bad Gateway\r\nContent-Length: 3\r\n"
+                               "Transfer-Encoding: chunked\r\n\r\n0\r\n\r\n"}
+    for name, answer in answers.items():
+        write("proxy_answer", name, answer.encode("latin-1"))
     tls12 = (ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.TLSv1_2)
     tls13 = (ssl.TLSVersion.TLSv1_2, ssl.TLSVersion.TLSv1_3)
     write("client_hello", "sni_tls13", bytes([0]) + client_hello("www.example.test", tls13))

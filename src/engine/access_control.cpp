@@ -4,6 +4,7 @@
 
 #include "logging/log_producers.h"
 #include "platform/dotted_quad.h"
+#include "platform/local_addresses.h"
 #include "platform/socket.h"
 #include "runtime/runtime.h"
 #include "texts.h"
@@ -89,6 +90,16 @@ void LoadAllowedRange(Runtime& rt) {
     AllowedRange range = ParseAllowedRange(rt.settings.allow_user);
     rt.server.allowed_low = range.low;
     rt.server.allowed_high = range.high;
+}
+
+bool IsThisMachine(std::string_view address) {
+    if (address.starts_with("127.")) return true;
+    const uint32_t value = ToAddressOrZero(address);
+    if (value == 0) return false;
+    for (uint32_t own : ListLocalIpv4()) {
+        if (own == value) return true;
+    }
+    return false;
 }
 
 }  // namespace korvanel

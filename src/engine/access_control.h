@@ -41,4 +41,8 @@ AllowedRange ParseAllowedRange(std::string_view text);
 // lock).
 void LoadAllowedRange(Runtime& rt);
 
+// True when the client at `address` (dotted-quad text) is this machine itself: a loopback
+// address or one of the machine's own.
+bool IsThisMachine(std::string_view address);
+
 }  // namespace korvanel

@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "engine/access_control.h"
 #include "engine/answer_body.h"
 #include "engine/body_relay.h"
 #include "engine/connection_state.h"
@@ -436,6 +437,7 @@ void RunConnectionHandler(Runtime& rt, ClientSlot slot) {
         EndConnection(rt, c, r, Ending::kRefused);
         return;
     }
+    c.client_on_this_machine = IsThisMachine(c.client_address.view());
     Handler handler(rt, c, r);
     for (;;) {
         Ending ending = handler.ServeRequest();

@@ -28,9 +28,9 @@ struct ConnectionState {
     bool counted = false;     // while the request is counted as active
     // The running server's tunnel relay, which outlives every handler.
     TunnelLoop* tunnels;
-
-    // True when the client is on this machine's loopback (the address is dotted-quad text).
-    bool ClientOnLoopback() const { return client_address.view().starts_with("127."); }
+    // The client is on this machine (its loopback or one of its own addresses), not on
+    // another one that the passive bind lets in.
+    bool client_on_this_machine = false;
 };
 
 }  // namespace korvanel

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "engine/answer_body.h"
-#include "engine/head_split.h"
 #include "engine/proxy_connect.h"
 #include "engine/proxy_login.h"
 #include "engine/server_control.h"
@@ -53,9 +52,11 @@ RouteOpen OpenProxyTunnel(Runtime& rt, Socket& upstream, const InspectedSite& si
     // The answer's status line and header lines take the buffers the head went out from.
     StartLine& status = line;
     HeadBody behind;
-    if (!SplitHead(answer, terminator, status, headers) ||
-        !SplitBody(terminator, headers, behind) || !status.starts_with("HTTP/1.") ||
-        !StatusCodeOf(status.view()).starts_with("2") || !behind.empty()) {
+    Framing framing;
+    // Nothing may come behind the head: the site's TLS has not begun.
+    if (ReadProxyAnswer(answer, terminator, status, headers, behind, framing) !=
+            ProxyAnswer::kOpened ||
+        !behind.empty()) {
         // The proxy's own words go on to the user.
         std::string said(WithoutLineEnd(status.view(), LineEndOf(terminator.view())));
         SetErrorText(rt, r.error, text::kProxyRefusedTunnel, said.c_str());
@@ -128,8 +129,9 @@ RouteOpen OpenOrigin(Runtime& rt, ConnectionState& c, RequestState& r) {
         port = site.port.view();
     }
     // A client on another machine reaches no site on this machine's loopback.
-    const LoopbackTarget loopback =
-        through_proxy || c.ClientOnLoopback() ? LoopbackTarget::kAllowed : LoopbackTarget::kRefused;
+    const LoopbackTarget loopback = through_proxy || c.client_on_this_machine
+                                        ? LoopbackTarget::kAllowed
+                                        : LoopbackTarget::kRefused;
     UpstreamConnect connected = ConnectUpstream(rt, c.upstream, host.c_str(), r.numeric_address,
                                                 port, r.settings.port, loopback);
     if (connected == UpstreamConnect::kSelf) {

@@ -35,8 +35,9 @@ RouteOpen ConnectPlain(Runtime& rt, Socket& socket, RequestState& r, LoopbackTar
 // Straight, the client names the target: one on another machine must not reach what
 // listens on this machine's loopback. The upstream proxy is the user's own choice.
 LoopbackTarget LoopbackFor(OriginRoute::Kind kind, const ConnectionState& c) {
-    return kind == OriginRoute::Kind::kStraight && !c.ClientOnLoopback() ? LoopbackTarget::kRefused
-                                                                         : LoopbackTarget::kAllowed;
+    return kind == OriginRoute::Kind::kStraight && !c.client_on_this_machine
+               ? LoopbackTarget::kRefused
+               : LoopbackTarget::kAllowed;
 }
 
 }  // namespace

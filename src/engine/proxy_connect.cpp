@@ -1,5 +1,8 @@
 #include "engine/proxy_connect.h"
 
+#include "engine/answer_body.h"
+#include "engine/head_split.h"
+
 namespace korvanel {
 
 bool FormatProxyConnect(std::string_view host, std::string_view port, std::string_view agent,
@@ -19,6 +22,19 @@ bool FormatProxyConnect(std::string_view host, std::string_view port, std::strin
                headers.append("\r\n");
     }
     return fits && headers.append("\r\n");
+}
+
+ProxyAnswer ReadProxyAnswer(std::string_view head, std::string_view terminator, StartLine& status,
+                            HeaderBlock& headers, HeadBody& behind, Framing& framing) {
+    framing = Framing{};
+    if (!SplitHead(head, terminator, status, headers) || !status.starts_with("HTTP/1.") ||
+        !SplitBody(terminator, headers, behind)) {
+        return ProxyAnswer::kUnreadable;
+    }
+    if (StatusCodeOf(status.view()).starts_with("2")) return ProxyAnswer::kOpened;
+    framing = ReadFraming(headers, terminator, MessageSide::kAnswer);
+    return framing.verdict == FramingVerdict::kOk ? ProxyAnswer::kRefused
+                                                  : ProxyAnswer::kUnreadable;
 }
 
 }  // namespace korvanel

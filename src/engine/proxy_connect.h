@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "engine/message_buffers.h"
+#include "engine/message_framing.h"
 
 namespace korvanel {
 
@@ -16,5 +17,18 @@ namespace korvanel {
 // `headers`, with CR LF line ends. False when they do not fit.
 bool FormatProxyConnect(std::string_view host, std::string_view port, std::string_view agent,
                         std::string_view authorization, StartLine& line, HeaderBlock& headers);
+
+// What an upstream proxy's answer to a CONNECT says.
+enum class ProxyAnswer {
+    kOpened,      // a 2xx status: the tunnel stands (bytes behind the head are the target's)
+    kRefused,     // another status; its body is framed as `framing` says
+    kUnreadable,  // no HTTP/1.x status line, or a refusal whose body's end is in doubt
+};
+
+// Splits `head` (what the head reader read, ending in `terminator` and perhaps more) into
+// the status line, the header block and the bytes behind the head, and reads a refusal's
+// framing.
+ProxyAnswer ReadProxyAnswer(std::string_view head, std::string_view terminator, StartLine& status,
+                            HeaderBlock& headers, HeadBody& behind, Framing& framing);
 
 }  // namespace korvanel

@@ -115,21 +115,16 @@ StepResult PassProxyAnswer(Runtime& rt, ConnectionState& c, RequestState& r,
     if (read != IoEnd::kDone) return Ending::kError;
     AddBytesReceived(rt, r.head_count);
     std::string_view head(r.head, static_cast<std::size_t>(r.head_count));
-    if (!SplitHead(head, r.answer_terminator, r.status_line, r.answer_headers) ||
-        !r.status_line.starts_with("HTTP/1.") ||
-        !SplitBody(r.answer_terminator, r.answer_headers, r.head_body)) {
-        SetErrorText(rt, r.error, "%s", text::kServerHeadUnsupported);
-        return Ending::kError;
-    }
     // A refusal's body goes to the client framed as the proxy framed it; a doubtful frame
     // gets the error page instead.
-    const bool refused = !StatusCodeOf(r.status_line).starts_with("2");
-    const Framing framing =
-        ReadFraming(r.answer_headers, r.answer_terminator, MessageSide::kAnswer);
-    if (refused && framing.verdict != FramingVerdict::kOk) {
+    Framing framing;
+    const ProxyAnswer answer = ReadProxyAnswer(head, r.answer_terminator, r.status_line,
+                                               r.answer_headers, r.head_body, framing);
+    if (answer == ProxyAnswer::kUnreadable) {
         SetErrorText(rt, r.error, "%s", text::kServerHeadUnsupported);
         return Ending::kError;
     }
+    const bool refused = answer == ProxyAnswer::kRefused;
     r.answer_started = true;
     // A head without header lines holds its blank line twice in the block (see SplitHead):
     // one more would reach the client as the tunnel's first byte.

@@ -11,12 +11,9 @@
 #include <thread>
 #include <vector>
 
-#include "engine/access_control.h"
 #include "engine/error_page.h"
 #include "engine/proxy_fixture.h"
 #include "engine/tunnel_loop.h"
-#include "engine/upstream.h"
-#include "platform/local_addresses.h"
 #include "runtime/tunnel_values.h"
 #include "texts.h"
 
@@ -209,36 +206,6 @@ TEST_F(Tunnels, RefusalsComeAsPagesAClientCanRead) {
     }
     EXPECT_EQ(origin->accepted(), 0);
     EXPECT_EQ(OpenTunnels(), 0);
-}
-
-// Listening on every interface, the proxy takes clients of other machines (here one that
-// comes from this machine's own outside address): neither a tunnel nor a plain request of
-// theirs reaches what listens on loopback for this machine's users alone.
-TEST_F(Tunnels, AClientOfAnotherMachineReachesNoLoopbackTarget) {
-    uint32_t outside = 0;
-    for (uint32_t address : ListLocalIpv4()) {
-        if (!IsLoopbackTarget(address)) outside = address;
-    }
-    if (outside == 0) GTEST_SKIP() << "this machine has no address but loopback";
-    char text[16];
-    FormatIpv4(outside, text, sizeof text);
-    rt.settings.localorpassive = "passive";
-    rt.settings.allow_user = text;
-    LoadAllowedRange(rt);
-    StartWith(Echo);
-    const std::string refused =
-        "\"127.0.0.1\":" + std::to_string(origin->port()) + "へのアクセスは出来ません";
-    for (const std::string& head :
-         {ConnectHead(Target()), "GET http://" + Target() + "/ HTTP/1.1\r\nHost: a\r\n\r\n"}) {
-        SCOPED_TRACE(head);
-        Socket client = testing::ConnectFrom(clients, outside, proxy_port);
-        ASSERT_TRUE(client.valid());
-        ASSERT_TRUE(WriteAll(client, head));
-        EXPECT_NE(ReadToClose(client).find(refused), std::string::npos);
-    }
-    EXPECT_EQ(origin->accepted(), 0);
-    Socket local = OpenTunnel();  // a client on this machine still may
-    EXPECT_TRUE(local.valid());
 }
 
 // An upstream proxy in use gets a CONNECT head of the proxy's own (the browser's headers

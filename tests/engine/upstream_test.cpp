@@ -5,6 +5,7 @@
 #include <chrono>
 #include <thread>
 
+#include "engine/access_control.h"
 #include "engine/engine_test_support.h"
 #include "platform/local_addresses.h"
 #include "platform/socket.h"
@@ -62,7 +63,42 @@ TEST(Upstream, RecognisesTheProxyItself) {
     }
 }
 
+// With the passive bind, a client of another machine must not reach this machine's
+// loopback; this machine's own clients, by any of its addresses, may.
+TEST(Upstream, TellsThisMachinesClientsFromOthers) {
+    for (const char* address : {"127.0.0.1", "127.0.0.9", "127.200.1.1"}) {
+        EXPECT_TRUE(IsThisMachine(address)) << address;
+    }
+    for (uint32_t own : ListLocalIpv4()) {
+        char text[16];
+        FormatIpv4(own, text, sizeof text);
+        EXPECT_TRUE(IsThisMachine(text)) << text;
+    }
+    for (const char* address : {"198.51.100.77", "0.0.0.0", "", "not an address"}) {
+        EXPECT_FALSE(IsThisMachine(address)) << address;
+    }
+}
+
 class Connect : public ::testing::Test, public EngineFixture {};
+
+TEST_F(Connect, RefusesLoopbackTargetsWhenTold) {
+    uint16_t port = 0;
+    Socket listener = testing::ListenLoopback(rt.sockets, port);
+    const std::string port_text = std::to_string(port);
+    NumericAddress numeric;
+    for (const char* host : {"127.0.0.1", "localhost", "0.0.0.0"}) {
+        Socket upstream;
+        EXPECT_EQ(ConnectUpstream(rt, upstream, host, numeric, port_text, "8080",
+                                  LoopbackTarget::kRefused),
+                  UpstreamConnect::kSelf)
+            << host;
+        EXPECT_FALSE(upstream.valid());
+    }
+    Socket upstream;
+    EXPECT_EQ(ConnectUpstream(rt, upstream, "127.0.0.1", numeric, port_text, "8080",
+                              LoopbackTarget::kAllowed),
+              UpstreamConnect::kConnected);
+}
 
 TEST_F(Connect, ConnectsWithTheNumericAddressOfTheTarget) {
     uint16_t port = 0;
