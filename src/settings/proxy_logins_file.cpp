@@ -51,19 +51,23 @@ std::string FormatLoginsText(const std::vector<ProxyLogin>& logins) {
 LoginsRead ReadLoginsFile(const std::string& path, std::vector<ProxyLogin>& logins,
                           std::string& problem) {
     logins.clear();
-    // Judged by the file opened (a link is followed: the file it leads to must be for its
-    // owner alone), so that the mode tested is the mode of what is read.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Judged by the file opened, so that the mode tested is the mode of what is read: never
+    // through a link, never waiting on a pipe, and only a file of the user's own.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) {
         if (errno == ENOENT) return LoginsRead::kMissing;
-        problem = text::kLoginsUnreadable + path + ": " + std::strerror(errno);
+        problem = text::kLoginsUnreadable + path + ": " +
+                  (errno == ELOOP ? text::kTrustFileLink : std::strerror(errno));
         return LoginsRead::kRefused;
     }
     struct stat info {};
     std::string text;
     LoginsRead result = LoginsRead::kRead;
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        problem = text::kLoginsUnreadable + path;
+        problem = text::kLoginsUnreadable + path + ": " + text::kTrustFileNotRegular;
+        result = LoginsRead::kRefused;
+    } else if (info.st_uid != ::geteuid()) {
+        problem = text::kLoginsUnreadable + path + ": " + text::kTrustFileNotOwned;
         result = LoginsRead::kRefused;
     } else if ((info.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
         problem = text::kLoginsReadableByOthers + path;

@@ -140,22 +140,36 @@ TEST_F(ProxyKeeping, KindsStandAfterTheEndAndLoginsInAPrivateFile) {
 
 TEST_F(ProxyKeeping, ALoginsFileOthersMayReadIsNotUsedNorWrittenOver) {
     const std::string logins = dir.file(kLoginsFileName);
+    constexpr std::size_t npos = std::string::npos;
+    enum class Place { kFile, kLink, kOthersFile };
     struct Case {
         const char* name;
         const char* text;
         int mode;
         bool used;
+        Place place = Place::kFile;
     };
     const Case cases[] = {
         {"private", "# mine\nh:1 u:p w\n\n", 0600, true},
         {"readable by the group", "h:1 u:p\n", 0640, false},
         {"writable by others", "h:1 u:p\n", 0602, false},
         {"a line without a login", "h:1 u:p\nh:2\n", 0600, false},
+        // A private file of the user's elsewhere, reached through a link in the file's place.
+        {"through a link", "h:1 u:p\n", 0600, false, Place::kLink},
+        {"another user's", "h:1 u:p\n", 0600, false, Place::kOthersFile},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        WriteFile(logins, c.text);
-        ASSERT_EQ(::chmod(logins.c_str(), static_cast<mode_t>(c.mode)), 0);
+        ::unlink(logins.c_str());
+        const std::string file = c.place == Place::kLink ? dir.file("elsewhere") : logins;
+        WriteFile(file, c.text);
+        ASSERT_EQ(::chmod(file.c_str(), static_cast<mode_t>(c.mode)), 0);
+        if (c.place == Place::kLink) {
+            ASSERT_EQ(::symlink(file.c_str(), logins.c_str()), 0);
+        }
+        if (c.place == Place::kOthersFile) {
+            ASSERT_EQ(::chown(file.c_str(), 65534, 65534), 0);
+        }
         testing::RecordingFrontEnd front2;
         Runtime fresh(front2, dir.path());
         ASSERT_EQ(ReadConfiguration(fresh), 1);
@@ -164,9 +178,15 @@ TEST_F(ProxyKeeping, ALoginsFileOthersMayReadIsNotUsedNorWrittenOver) {
             EXPECT_EQ(fresh.settings.LoginOf("h:1")->password, "p w");
         }
         EXPECT_EQ(fresh.config_save.logins_problem.empty(), c.used);
+        const std::string& problem = fresh.config_save.logins_problem;
         if (c.mode != 0600) {
-            EXPECT_TRUE(
-                fresh.config_save.logins_problem.starts_with(text::kLoginsReadableByOthers));
+            EXPECT_TRUE(problem.starts_with(text::kLoginsReadableByOthers));
+        }
+        if (c.place == Place::kLink) {
+            EXPECT_NE(problem.find(text::kTrustFileLink), npos);
+        }
+        if (c.place == Place::kOthersFile) {
+            EXPECT_NE(problem.find(text::kTrustFileNotOwned), npos);
         }
         // A login added now is used, but the file the user must mend is left as it is.
         SetLoginOfAddress(fresh.settings, "h:3", "v", "q");
