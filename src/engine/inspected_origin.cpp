@@ -30,10 +30,7 @@ RouteOpen OpenProxyTunnel(Runtime& rt, Socket& upstream, const InspectedSite& si
     StartLine line;
     HeaderBlock headers;
     BasicCredentials login;
-    if (!r.settings.proxy_user.empty()) {
-        FormatBasicCredentials(r.settings.proxy_user.view(), r.settings.proxy_password.view(),
-                               login);
-    }
+    CredentialsFor(r.settings, login);
     const bool formed = FormatProxyConnect(site.host.view(), site.port.view(),
                                            r.settings.agent.view(), login.view(), line, headers);
     long sent = formed ? SendCounted(rt, upstream, {line.view(), headers.view()}) : 0;

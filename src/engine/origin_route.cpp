@@ -103,8 +103,7 @@ RouteOpen OriginRoute::Reopen(Runtime& rt, ConnectionState& c, RequestState& r) 
 bool OriginRoute::PutLogin(RequestState& r) const {
     if (kind_ != Kind::kUpstream || r.settings.proxy_user.empty()) return true;
     BasicCredentials credentials;
-    FormatBasicCredentials(r.settings.proxy_user.view(), r.settings.proxy_password.view(),
-                           credentials);
+    CredentialsFor(r.settings, credentials);
     return PutProxyAuthorization(r.request_headers, credentials.view(), r.request_terminator);
 }
 

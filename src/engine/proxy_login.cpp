@@ -49,6 +49,12 @@ void FormatBasicCredentials(std::string_view user, std::string_view password,
     writer.Flush();
 }
 
+void CredentialsFor(const RequestSettings& settings, BasicCredentials& out) {
+    out.clear();
+    if (settings.proxy_user.empty()) return;
+    FormatBasicCredentials(settings.proxy_user.view(), settings.proxy_password.view(), out);
+}
+
 bool PutProxyAuthorization(HeaderBlock& block, std::string_view credentials,
                            std::string_view terminator) {
     return ReplaceHeader(block, kNames, credentials, terminator) == 1;

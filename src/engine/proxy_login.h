@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/message_buffers.h"
+#include "engine/request_state.h"
 #include "runtime/upstream_kind.h"
 
 namespace korvanel {
@@ -14,6 +15,9 @@ using BasicCredentials = FixedText<700>;
 
 void FormatBasicCredentials(std::string_view user, std::string_view password,
                             BasicCredentials& out);
+
+// The login of the proxy in use as Basic credentials; empty when it has none.
+void CredentialsFor(const RequestSettings& settings, BasicCredentials& out);
 
 // Puts "Proxy-Authorization: `credentials`" into the block in place of every such line (in
 // the header's usual spellings). False when the line does not fit (the block then has none).

@@ -91,10 +91,7 @@ StepResult PassProxyAnswer(Runtime& rt, ConnectionState& c, RequestState& r,
     // The proxy's own login, when it has one; else a proxy that asks for a login (407) gets
     // the browser's answer to it on the next try.
     BasicCredentials login;
-    if (!r.settings.proxy_user.empty()) {
-        FormatBasicCredentials(r.settings.proxy_user.view(), r.settings.proxy_password.view(),
-                               login);
-    }
+    CredentialsFor(r.settings, login);
     const std::string_view authorization =
         !login.empty() ? login.view()
                        : FieldValue(r.request_headers, r.request_terminator, "Proxy-Authorization");
